@@ -1,0 +1,9 @@
+// The system's code pages. On Linux UTF-8 plays both the ANSI and the OEM role; bytes that are not
+// UTF-8 decode to U+FFFD and never fail.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+std::u16string AnsiToUnicode(std::string_view text);
+std::string UnicodeToAnsi(std::u16string_view text);

@@ -1,0 +1,127 @@
+// Per-thread error records, with the semantics of oleaut32's CreateErrorInfo/SetErrorInfo/GetErrorInfo.
+#include "Platform/OleAuto.h"
+
+#include <atomic>
+#include <new>
+
+namespace {
+
+class ErrorRecord final : public IErrorInfo, public ICreateErrorInfo {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr)
+            return E_POINTER;
+        if (riid == IUnknown::iid || riid == IErrorInfo::iid)
+            *ppv = static_cast<IErrorInfo*>(this);
+        else if (riid == ICreateErrorInfo::iid)
+            *ppv = static_cast<ICreateErrorInfo*>(this);
+        else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override {
+        if (pGUID == nullptr)
+            return E_INVALIDARG;
+        *pGUID = guid_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return Copy(source_, out); }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* out) override { return Copy(description_, out); }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* out) override { return Copy(helpFile_, out); }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* out) override {
+        if (out == nullptr)
+            return E_INVALIDARG;
+        *out = helpContext_;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetGUID(REFGUID rguid) override {
+        guid_ = rguid;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR s) override { return Assign(source_, s); }
+    HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR s) override { return Assign(description_, s); }
+    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR s) override { return Assign(helpFile_, s); }
+    HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD context) override {
+        helpContext_ = context;
+        return S_OK;
+    }
+
+private:
+    ~ErrorRecord() {
+        SysFreeString(source_);
+        SysFreeString(description_);
+        SysFreeString(helpFile_);
+    }
+
+    static HRESULT Copy(BSTR value, BSTR* out) {
+        if (out == nullptr)
+            return E_INVALIDARG;
+        *out = value == nullptr ? nullptr : SysAllocStringLen(value, SysStringLen(value));
+        return value != nullptr && *out == nullptr ? E_OUTOFMEMORY : S_OK;
+    }
+    static HRESULT Assign(BSTR& field, LPOLESTR value) {
+        BSTR copy = value == nullptr ? nullptr : SysAllocString(value);
+        if (value != nullptr && copy == nullptr)
+            return E_OUTOFMEMORY;
+        SysFreeString(field);
+        field = copy;
+        return S_OK;
+    }
+
+    std::atomic<ULONG> refs_{1};
+    GUID guid_ = GUID_NULL;
+    BSTR source_ = nullptr;
+    BSTR description_ = nullptr;
+    BSTR helpFile_ = nullptr;
+    DWORD helpContext_ = 0;
+};
+
+// The thread's current record; released when the thread ends.
+struct CurrentRecord {
+    IErrorInfo* info = nullptr;
+    ~CurrentRecord() {
+        if (info != nullptr)
+            info->Release();
+    }
+};
+thread_local CurrentRecord current;
+
+} // namespace
+
+OLEAUT32_API HRESULT WINAPI CreateErrorInfo(ICreateErrorInfo** pperrinfo) {
+    if (pperrinfo == nullptr)
+        return E_INVALIDARG;
+    auto* record = new (std::nothrow) ErrorRecord;
+    *pperrinfo = record;
+    return record == nullptr ? E_OUTOFMEMORY : S_OK;
+}
+
+OLEAUT32_API HRESULT WINAPI SetErrorInfo(ULONG, IErrorInfo* perrinfo) {
+    if (perrinfo != nullptr)
+        perrinfo->AddRef();
+    IErrorInfo* old = current.info;
+    current.info = perrinfo;
+    if (old != nullptr)
+        old->Release();
+    return S_OK;
+}
+
+OLEAUT32_API HRESULT WINAPI GetErrorInfo(ULONG, IErrorInfo** pperrinfo) {
+    if (pperrinfo == nullptr)
+        return E_INVALIDARG;
+    *pperrinfo = current.info; // ownership passes to the caller; the thread's record is cleared
+    current.info = nullptr;
+    return *pperrinfo == nullptr ? S_FALSE : S_OK;
+}

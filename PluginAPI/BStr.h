@@ -1,0 +1,44 @@
+// An owned COM string, and the rules for strings crossing the boundary.
+#pragma once
+
+#include "Platform/OleAuto.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+class BStr {
+public:
+    BStr() = default;
+    explicit BStr(std::u16string_view text);
+    static BStr Attach(BSTR owned) {
+        BStr result;
+        result.s_ = owned;
+        return result;
+    }
+    BStr(const BStr&) = delete;
+    BStr& operator=(const BStr&) = delete;
+    BStr(BStr&& other) noexcept : s_(std::exchange(other.s_, nullptr)) {}
+    BStr& operator=(BStr&& other) noexcept {
+        std::swap(s_, other.s_);
+        return *this;
+    }
+    ~BStr() { SysFreeString(s_); }
+
+    BSTR get() const { return s_; }
+    // Frees what was held and sets it to nil before a call yields a new string into it.
+    BSTR* put() {
+        SysFreeString(std::exchange(s_, nullptr));
+        return &s_;
+    }
+    std::u16string str() const { return ToString(s_); }
+
+    static std::u16string ToString(BSTR s) { return s == nullptr ? std::u16string() : std::u16string(s, SysStringLen(s)); }
+
+private:
+    BSTR s_ = nullptr;
+};
+
+// Yields a string to the caller: its variable is set to nil without being freed, then receives a
+// newly allocated copy.
+void ReturnString(BSTR* out, std::u16string_view text);
