@@ -1,0 +1,501 @@
+#include "Includes/IniFiles.h"
+
+#include "Platform/CodePage.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <random>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace IniFileDetail {
+
+// Ansi is the system code page, without a byte-order mark.
+enum class TEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
+
+// Lines keep their original bytes so that every line this store does not change is written back
+// exactly as it was read, whatever its encoding flaws.
+struct TLine {
+    std::string Raw;             // the line's bytes, line end included
+    std::size_t ContentSize = 0; // bytes before the line end
+    UnicodeString Text;          // the decoded content
+};
+
+struct TContent {
+    TEncoding Encoding = TEncoding::Ansi;
+    std::string Bom;
+    std::string LineEnd; // encoded; the file's own, used for the lines this store adds
+    std::vector<TLine> Lines;
+};
+
+} // namespace IniFileDetail
+
+namespace {
+
+using IniFileDetail::TContent;
+using IniFileDetail::TEncoding;
+using IniFileDetail::TLine;
+
+// --- Errors
+
+UnicodeString ErrorText(int error) {
+    return AnsiToUnicode(std::strerror(error));
+}
+
+[[noreturn]] void RaiseOpenError(const UnicodeString& fileName, int error) {
+    throw EFOpenError(Format(u"Cannot open file \"%s\". %s", fileName, ErrorText(error)));
+}
+
+[[noreturn]] void RaiseCreateError(const UnicodeString& fileName, int error) {
+    throw EFCreateError(Format(u"Cannot create file \"%s\". %s", fileName, ErrorText(error)));
+}
+
+// --- Files
+
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd) : FFd(fd) {}
+    ~TFileHandle() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+
+    int Get() const { return FFd; }
+    // Closes now, so that a late write error reported by close is not lost.
+    int Close() {
+        const int result = ::close(FFd);
+        FFd = -1;
+        return result;
+    }
+
+private:
+    int FFd;
+};
+
+// Removes the temporary file unless it has become the settings file.
+class TTempFileGuard {
+public:
+    explicit TTempFileGuard(std::string path) : FPath(std::move(path)) {}
+    ~TTempFileGuard() {
+        if (!FKept)
+            ::unlink(FPath.c_str());
+    }
+    TTempFileGuard(const TTempFileGuard&) = delete;
+    TTempFileGuard& operator=(const TTempFileGuard&) = delete;
+
+    void Keep() { FKept = true; }
+
+private:
+    std::string FPath;
+    bool FKept = false;
+};
+
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A new, exclusively created file beside target; its name is returned in tempPath.
+int CreateTempBeside(const std::string& target, std::string& tempPath) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, ".~%08x", static_cast<unsigned>(random()));
+        tempPath = target + suffix;
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// --- Text
+
+bool IsBlank(char16_t c) {
+    return c <= u' ';
+}
+
+std::u16string_view Trim(std::u16string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool Contains(std::u16string_view text, std::u16string_view characters) {
+    return text.find_first_of(characters) != std::u16string_view::npos;
+}
+
+// In the blocks [first, last] capitals and small letters alternate, the capital first.
+char16_t PairedUpper(char16_t c, char16_t first, char16_t last) {
+    return c >= first && c <= last && (c - first) % 2 == 1 ? c - 1 : c;
+}
+
+// Windows matches section and key names without regard to case. This covers the scripts a settings
+// file is likely to hold names in: Latin (with Latin-1 and Extended-A), Greek and Cyrillic.
+char16_t FoldCase(char16_t c) {
+    if (c < 0x80)
+        return c >= u'a' && c <= u'z' ? c - 0x20 : c;
+    if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
+        (c >= 0x430 && c <= 0x44F))
+        return c - 0x20;
+    if (c == 0xFF)
+        return 0x178;
+    if (c == 0x3C2)
+        return 0x3A3; // final sigma
+    if (c >= 0x450 && c <= 0x45F)
+        return c - 0x50;
+    c = PairedUpper(c, 0x100, 0x12F);
+    c = PairedUpper(c, 0x132, 0x137);
+    c = PairedUpper(c, 0x139, 0x148);
+    c = PairedUpper(c, 0x14A, 0x177);
+    c = PairedUpper(c, 0x179, 0x17E);
+    c = PairedUpper(c, 0x460, 0x481);
+    c = PairedUpper(c, 0x48A, 0x4BF);
+    c = PairedUpper(c, 0x4C1, 0x4CE);
+    return PairedUpper(c, 0x4D0, 0x52F);
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (FoldCase(a[i]) != FoldCase(b[i]))
+            return false;
+    return true;
+}
+
+// --- Lines
+
+enum class TLineKind { Blank, Comment, Section, Key, Other };
+
+struct TParsedLine {
+    TLineKind Kind = TLineKind::Other;
+    std::u16string_view Name;   // of a section or key, trimmed
+    std::size_t ValueStart = 0; // index in the text just after the key's '='
+};
+
+TParsedLine Parse(std::u16string_view text) {
+    const auto trimmed = Trim(text);
+    if (trimmed.empty())
+        return {TLineKind::Blank, {}, 0};
+    if (trimmed.front() == u';' || trimmed.front() == u'#')
+        return {TLineKind::Comment, {}, 0};
+    if (trimmed.front() == u'[') {
+        const auto inner = trimmed.substr(1);
+        return {TLineKind::Section, Trim(inner.substr(0, inner.find(u']'))), 0};
+    }
+    const auto equals = text.find(u'=');
+    if (equals == std::u16string_view::npos || Trim(text.substr(0, equals)).empty())
+        return {TLineKind::Other, {}, 0};
+    return {TLineKind::Key, Trim(text.substr(0, equals)), equals + 1};
+}
+
+struct TLocation {
+    std::ptrdiff_t Section = -1; // the section's header line
+    std::ptrdiff_t Key = -1;
+    std::ptrdiff_t LastEntry = -1; // the section's last line that is neither blank nor a comment
+    std::size_t ValueStart = 0;
+};
+
+// Like Windows, only the first section of a name counts, and the first key of a name in it.
+TLocation Locate(const std::vector<TLine>& lines, std::u16string_view section, std::u16string_view key) {
+    TLocation found;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const TParsedLine line = Parse(lines[i].Text);
+        const auto index = static_cast<std::ptrdiff_t>(i);
+        if (line.Kind == TLineKind::Section) {
+            if (found.Section >= 0)
+                break;
+            if (SameName(line.Name, section))
+                found.Section = found.LastEntry = index;
+            continue;
+        }
+        if (found.Section < 0 || line.Kind == TLineKind::Blank || line.Kind == TLineKind::Comment)
+            continue;
+        found.LastEntry = index;
+        if (line.Kind == TLineKind::Key && found.Key < 0 && SameName(line.Name, key)) {
+            found.Key = index;
+            found.ValueStart = line.ValueStart;
+        }
+    }
+    return found;
+}
+
+// --- Encodings
+
+std::size_t UnitSize(TEncoding encoding) {
+    return encoding == TEncoding::Utf16LE || encoding == TEncoding::Utf16BE ? 2 : 1;
+}
+
+// The code unit (a byte for the 8-bit encodings) that starts at byte offset.
+char16_t UnitAt(std::string_view bytes, std::size_t offset, TEncoding encoding) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    switch (encoding) {
+    case TEncoding::Utf16LE:
+        return static_cast<char16_t>(byte(offset) | byte(offset + 1) << 8);
+    case TEncoding::Utf16BE:
+        return static_cast<char16_t>(byte(offset) << 8 | byte(offset + 1));
+    default:
+        return byte(offset);
+    }
+}
+
+UnicodeString Decode(std::string_view bytes, TEncoding encoding) {
+    if (UnitSize(encoding) == 1)
+        return AnsiToUnicode(bytes);
+    UnicodeString text;
+    text.reserve(bytes.size() / 2 + 1);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(UnitAt(bytes, i, encoding));
+    if (bytes.size() % 2 != 0)
+        text.push_back(u'\uFFFD'); // half a code unit at the end of the file
+    return text;
+}
+
+std::string Encode(std::u16string_view text, TEncoding encoding) {
+    if (UnitSize(encoding) == 1)
+        return UnicodeToAnsi(text);
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (const char16_t c : text) {
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        if (encoding == TEncoding::Utf16LE)
+            bytes += {low, high};
+        else
+            bytes += {high, low};
+    }
+    return bytes;
+}
+
+TContent ParseFile(const std::string& bytes) {
+    TContent content;
+    std::string_view body = bytes;
+    if (body.starts_with("\xEF\xBB\xBF"))
+        content.Encoding = TEncoding::Utf8, content.Bom = body.substr(0, 3);
+    else if (body.starts_with("\xFF\xFE"))
+        content.Encoding = TEncoding::Utf16LE, content.Bom = body.substr(0, 2);
+    else if (body.starts_with("\xFE\xFF"))
+        content.Encoding = TEncoding::Utf16BE, content.Bom = body.substr(0, 2);
+    body.remove_prefix(content.Bom.size());
+
+    // Lines end at LF, optionally preceded by CR.
+    const std::size_t unit = UnitSize(content.Encoding);
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + unit <= body.size(); i += unit) {
+        if (UnitAt(body, i, content.Encoding) != u'\n')
+            continue;
+        std::size_t contentEnd = i;
+        if (contentEnd - start >= unit && UnitAt(body, contentEnd - unit, content.Encoding) == u'\r')
+            contentEnd -= unit;
+        const auto raw = body.substr(start, i + unit - start);
+        content.Lines.push_back({std::string(raw), contentEnd - start,
+                                 Decode(raw.substr(0, contentEnd - start), content.Encoding)});
+        if (content.LineEnd.empty())
+            content.LineEnd = raw.substr(contentEnd - start);
+        start = i + unit;
+    }
+    if (start < body.size()) {
+        const auto raw = body.substr(start);
+        content.Lines.push_back({std::string(raw), raw.size(), Decode(raw, content.Encoding)});
+    }
+    if (content.LineEnd.empty())
+        content.LineEnd = Encode(u"\r\n", content.Encoding);
+    return content;
+}
+
+// Adds a line before index; the line before it gets a line end if it lacked one (the file's last).
+void InsertLine(TContent& content, std::size_t index, const UnicodeString& text) {
+    if (index > 0) {
+        TLine& previous = content.Lines[index - 1];
+        if (previous.Raw.size() == previous.ContentSize)
+            previous.Raw += content.LineEnd;
+    }
+    std::string raw = Encode(text, content.Encoding);
+    const std::size_t size = raw.size();
+    content.Lines.insert(content.Lines.begin() + static_cast<std::ptrdiff_t>(index),
+                         TLine{raw + content.LineEnd, size, text});
+}
+
+// Replaces the value of a key line. The key and the blanks around its '=' stay as they were; the old
+// value, trailing blanks included, gives way to the new one.
+void ReplaceValue(TLine& line, std::u16string_view value, TEncoding encoding) {
+    // '=' and the blanks are single code units in every encoding here, so the first '=' unit is
+    // the one the text was parsed at.
+    const std::size_t unit = UnitSize(encoding);
+    std::size_t offset = 0;
+    while (UnitAt(line.Raw, offset, encoding) != u'=')
+        offset += unit;
+    offset += unit;
+    while (offset + unit <= line.ContentSize && IsBlank(UnitAt(line.Raw, offset, encoding)))
+        offset += unit;
+    const std::string lineEnd = line.Raw.substr(line.ContentSize);
+    line.Raw = line.Raw.substr(0, offset) + Encode(value, encoding);
+    line.ContentSize = line.Raw.size();
+    line.Text = Decode(line.Raw, encoding);
+    line.Raw += lineEnd;
+}
+
+// Names and values that would read back differently, or break the lines around them.
+void CheckEntry(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
+    const auto trimmedKey = Trim(key);
+    const bool badKey = trimmedKey.empty() || Contains(key, u"\r\n=") || trimmedKey.front() == u';' ||
+                        trimmedKey.front() == u'#' || trimmedKey.front() == u'[';
+    if (Contains(section, u"\r\n]") || badKey || Contains(value, u"\r\n"))
+        throw EArgumentException(Format(u"Invalid settings entry \"%s\" in section \"%s\"",
+                                        UnicodeString(key), UnicodeString(section)));
+}
+
+} // namespace
+
+TIniFile::TIniFile(std::u16string path) : FFileName(std::move(path)), FNativePath(UnicodeToAnsi(FFileName)) {}
+
+TIniFile::~TIniFile() = default;
+
+UnicodeString TIniFile::ReadString(const UnicodeString& section, const UnicodeString& key,
+                                   const UnicodeString& defaultValue) {
+    const auto& lines = Content().Lines;
+    const TLocation found = Locate(lines, section, key);
+    if (found.Key < 0)
+        return defaultValue;
+    return UnicodeString(Trim(std::u16string_view(lines[found.Key].Text).substr(found.ValueStart)));
+}
+
+void TIniFile::WriteString(const UnicodeString& section, const UnicodeString& key,
+                           const UnicodeString& value) {
+    CheckEntry(section, key, value);
+    // Changed on a copy, so that a failed write leaves this store as it was, like the file.
+    TContent changed = Content();
+    const TLocation found = Locate(changed.Lines, section, key);
+    if (found.Key >= 0) {
+        ReplaceValue(changed.Lines[found.Key], value, changed.Encoding);
+    } else if (found.Section >= 0) {
+        // After the section's last entry: blank lines and comments that follow it usually belong to
+        // the next section.
+        InsertLine(changed, static_cast<std::size_t>(found.LastEntry) + 1, key + u"=" + value);
+    } else {
+        InsertLine(changed, changed.Lines.size(), u"[" + section + u"]");
+        InsertLine(changed, changed.Lines.size(), key + u"=" + value);
+    }
+    Save(changed);
+    *FContent = std::move(changed);
+}
+
+void TIniFile::BeforeReplace(const std::string&) {}
+
+TContent& TIniFile::Content() {
+    if (FContent)
+        return *FContent;
+    const int fd = ::open(FNativePath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        // A missing file reads as empty; the first write creates it.
+        FContent = std::make_unique<TContent>(ParseFile(std::string()));
+        return *FContent;
+    }
+    if (fd < 0)
+        RaiseOpenError(FFileName, errno);
+    TFileHandle file(fd);
+    struct stat status {};
+    if (::fstat(file.Get(), &status) != 0)
+        RaiseOpenError(FFileName, errno);
+    if (S_ISDIR(status.st_mode))
+        RaiseOpenError(FFileName, EISDIR);
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            RaiseOpenError(FFileName, errno);
+        if (count == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(count));
+    }
+    FContent = std::make_unique<TContent>(ParseFile(bytes));
+    return *FContent;
+}
+
+// The host's own file must never be left half written: the new content goes to a temporary file in
+// the same folder, is synced, and then renamed over the old file in one step.
+void TIniFile::Save(const TContent& content) {
+    std::string bytes = content.Bom;
+    for (const TLine& line : content.Lines)
+        bytes += line.Raw;
+
+    if (FNativePath.empty())
+        RaiseCreateError(FFileName, ENOENT);
+    // Through a symbolic link the file it points to is replaced, and the link stays.
+    std::string target = FNativePath;
+    struct stat status {};
+    if (::lstat(target.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
+        if (char* resolved = ::realpath(target.c_str(), nullptr)) {
+            target = resolved;
+            std::free(resolved);
+        }
+    }
+    const bool existed = ::stat(target.c_str(), &status) == 0;
+
+    std::string tempPath;
+    const int fd = CreateTempBeside(target, tempPath);
+    if (fd < 0)
+        RaiseCreateError(FFileName, errno);
+    TFileHandle file(fd);
+    TTempFileGuard guard(tempPath);
+    if (existed) {
+        if (::fchmod(file.Get(), status.st_mode & 07777) != 0)
+            RaiseCreateError(FFileName, errno);
+        // Only a privileged writer can hand the file back to its owner; anyone else owns both anyway.
+        [[maybe_unused]] const int owned = ::fchown(file.Get(), status.st_uid, status.st_gid);
+    }
+    for (std::size_t written = 0; written < bytes.size();) {
+        const ssize_t count = ::write(file.Get(), bytes.data() + written, bytes.size() - written);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            RaiseCreateError(FFileName, errno);
+        written += static_cast<std::size_t>(count);
+    }
+    if (::fsync(file.Get()) != 0 || file.Close() != 0)
+        RaiseCreateError(FFileName, errno);
+
+    BeforeReplace(tempPath);
+
+    if (::rename(tempPath.c_str(), target.c_str()) != 0)
+        RaiseCreateError(FFileName, errno);
+    guard.Keep();
+    // Make the rename itself durable; the new content is complete either way.
+    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        TFileHandle folderHandle(folder);
+        ::fsync(folderHandle.Get());
+    }
+}
+
+UnicodeString ResolveIniPath(const UnicodeString& iniPath, const UnicodeString& executablePath) {
+    // The extension starts at the last '.' of the file name; a name without one gets it appended.
+    const auto withIniExtension = [](UnicodeString path) {
+        const auto dot = path.find_last_of(u"./");
+        if (dot != UnicodeString::npos && path[dot] == u'.')
+            path.resize(dot);
+        return path + u".ini";
+    };
+    if (iniPath.empty())
+        return withIniExtension(executablePath);
+    if (iniPath.find(u'/') != UnicodeString::npos)
+        return iniPath;
+    const auto slash = executablePath.rfind(u'/');
+    const UnicodeString folder =
+        slash == UnicodeString::npos ? UnicodeString() : executablePath.substr(0, slash + 1);
+    return folder + withIniExtension(iniPath);
+}

@@ -1,0 +1,225 @@
+#include "Includes/UnRAR.h"
+
+#include "Platform/CodePage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <dlfcn.h>
+#include <utility>
+
+// The library's header last: it defines HANDLE, LONG, UINT, LPARAM, CALLBACK and PASCAL as macros.
+#include <unrar/dll.hpp>
+#undef HANDLE
+#undef LONG
+#undef UINT
+#undef LPARAM
+#undef CALLBACK
+#undef PASCAL
+
+static_assert(RarResult::Success == ERAR_SUCCESS && RarResult::EndOfArchive == ERAR_END_ARCHIVE &&
+              RarResult::BadData == ERAR_BAD_DATA && RarResult::BadArchive == ERAR_BAD_ARCHIVE &&
+              RarResult::UnknownFormat == ERAR_UNKNOWN_FORMAT && RarResult::OpenError == ERAR_EOPEN &&
+              RarResult::CreateError == ERAR_ECREATE && RarResult::Unknown == ERAR_UNKNOWN);
+
+// Paths go to the library as bytes through its char fields; names come back through its wide fields.
+// On this platform the library turns a wide path into bytes with the process locale, which fails for
+// non-ASCII paths in the "C" locale, while it carries a byte path through losslessly in every locale.
+// Entry names are the other way round: the wide name is exact, the char one is cut short in the "C"
+// locale. So nothing here depends on the locale, and nothing here calls setlocale.
+struct TUnRARLibrary::TFunctions {
+    decltype(&::RAROpenArchiveEx) OpenArchiveEx;
+    decltype(&::RARReadHeaderEx) ReadHeaderEx;
+    decltype(&::RARProcessFile) ProcessFile;
+    decltype(&::RARCloseArchive) CloseArchive;
+};
+
+struct TRarArchive::THeaderRecord : RARHeaderDataEx {};
+
+namespace {
+
+// wchar_t is UTF-32 here; values that are no Unicode scalar become U+FFFD.
+void AppendUtf16(UnicodeString& out, std::uint32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = 0xFFFD;
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+// A name stored without its Unicode form (RAR 4) is bytes in the OEM code page, which the library
+// decodes with the process locale. Bytes the locale cannot decode it keeps as U+E000 + byte and marks
+// the name with U+FFFE. Such names are rebuilt into their bytes and decoded as the OEM code page, so
+// that the name comes out the same in every locale.
+constexpr std::uint32_t MappedNameMark = 0xFFFE;
+constexpr std::uint32_t MappedByteBase = 0xE000;
+
+UnicodeString EntryName(const wchar_t* text, std::size_t capacity) {
+    const std::size_t length = std::find(text, text + capacity, L'\0') - text;
+    const bool mapped = std::find(text, text + length, static_cast<wchar_t>(MappedNameMark)) != text + length;
+    UnicodeString name;
+    if (!mapped) {
+        for (std::size_t i = 0; i < length; ++i)
+            AppendUtf16(name, static_cast<std::uint32_t>(text[i]));
+        return name;
+    }
+    std::string bytes;
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto cp = static_cast<std::uint32_t>(text[i]);
+        if (cp == MappedNameMark)
+            continue;
+        if (cp >= MappedByteBase + 0x80 && cp <= MappedByteBase + 0xFF) {
+            bytes.push_back(static_cast<char>(cp - MappedByteBase));
+        } else {
+            UnicodeString one;
+            AppendUtf16(one, cp);
+            bytes += UnicodeToAnsi(one);
+        }
+    }
+    return AnsiToUnicode(bytes);
+}
+
+template <class Fn> Fn Resolve(void* module, const char* name, const std::string& path) {
+    dlerror();
+    void* address = dlsym(module, name);
+    if (address == nullptr) {
+        throw EOSError(Format(u"The RAR library \"%s\" lacks the function \"%s\"", Utf8ToString(path),
+                              Utf8ToString(name)));
+    }
+    return reinterpret_cast<Fn>(address);
+}
+
+} // namespace
+
+std::string TUnRARLibrary::PathIn(const std::string& folder) {
+    // An empty folder means the current one; a bare file name would make dlopen search the system.
+    if (folder.empty())
+        return std::string("./") + FileName;
+    if (folder.back() == '/')
+        return folder + FileName;
+    return folder + '/' + FileName;
+}
+
+TUnRARLibrary::TUnRARLibrary(const std::string& folder) : path_(PathIn(folder)) {
+    module_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module_ == nullptr) {
+        const char* reason = dlerror();
+        throw EOSError(Format(u"Cannot load the RAR library \"%s\": %s", Utf8ToString(path_),
+                              Utf8ToString(reason != nullptr ? reason : "unknown error")));
+    }
+    try {
+        functions_ = std::make_unique<TFunctions>(TFunctions{
+            Resolve<decltype(TFunctions::OpenArchiveEx)>(module_, "RAROpenArchiveEx", path_),
+            Resolve<decltype(TFunctions::ReadHeaderEx)>(module_, "RARReadHeaderEx", path_),
+            Resolve<decltype(TFunctions::ProcessFile)>(module_, "RARProcessFile", path_),
+            Resolve<decltype(TFunctions::CloseArchive)>(module_, "RARCloseArchive", path_),
+        });
+    } catch (...) {
+        dlclose(module_);
+        throw;
+    }
+}
+
+TUnRARLibrary::~TUnRARLibrary() {
+    dlclose(module_);
+}
+
+TRarArchive TUnRARLibrary::OpenArchive(const std::string& archivePath) const {
+    return TRarArchive(*this, archivePath);
+}
+
+TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
+    : library_(&library), header_(std::make_unique<THeaderRecord>()) {
+    std::memset(static_cast<RARHeaderDataEx*>(header_.get()), 0, sizeof(RARHeaderDataEx));
+    RAROpenArchiveDataEx data;
+    std::memset(&data, 0, sizeof data);
+    std::string name = path; // the library takes a mutable pointer
+    data.ArcName = name.data();
+    data.OpenMode = RAR_OM_EXTRACT;
+    handle_ = library_->functions_->OpenArchiveEx(&data);
+    openResult_ = static_cast<int>(data.OpenResult);
+    if (handle_ == nullptr && openResult_ == ERAR_SUCCESS)
+        openResult_ = ERAR_UNKNOWN;
+    if (handle_ != nullptr && openResult_ != ERAR_SUCCESS) {
+        // Not seen in practice, but a handle with a failed open must not be read through.
+        library_->functions_->CloseArchive(handle_);
+        handle_ = nullptr;
+    }
+}
+
+TRarArchive::TRarArchive(TRarArchive&& other) noexcept
+    : library_(other.library_), handle_(std::exchange(other.handle_, nullptr)),
+      openResult_(other.openResult_), entryPending_(std::exchange(other.entryPending_, false)),
+      header_(std::move(other.header_)), entry_(std::move(other.entry_)) {}
+
+TRarArchive& TRarArchive::operator=(TRarArchive&& other) noexcept {
+    if (this != &other) {
+        Close();
+        library_ = other.library_;
+        handle_ = std::exchange(other.handle_, nullptr);
+        openResult_ = other.openResult_;
+        entryPending_ = std::exchange(other.entryPending_, false);
+        header_ = std::move(other.header_);
+        entry_ = std::move(other.entry_);
+    }
+    return *this;
+}
+
+TRarArchive::~TRarArchive() {
+    Close();
+}
+
+void TRarArchive::Close() {
+    if (handle_ != nullptr)
+        library_->functions_->CloseArchive(std::exchange(handle_, nullptr));
+    entryPending_ = false;
+}
+
+int TRarArchive::ReadHeader() {
+    if (handle_ == nullptr)
+        return ERAR_END_ARCHIVE;
+    // The library reads the next header where the last entry's data began: pass over unread data first.
+    if (entryPending_) {
+        const int skipped = Skip();
+        if (skipped != ERAR_SUCCESS)
+            return skipped;
+    }
+    const int result = library_->functions_->ReadHeaderEx(handle_, header_.get());
+    if (result != ERAR_SUCCESS)
+        return result;
+    entryPending_ = true;
+    const RARHeaderDataEx& h = *header_;
+    entry_.Name = EntryName(h.FileNameW, std::size(h.FileNameW));
+    entry_.UnpackedSize = (std::uint64_t(h.UnpSizeHigh) << 32) | h.UnpSize;
+    entry_.IsDirectory = (h.Flags & RHDF_DIRECTORY) != 0;
+    entry_.IsLink = h.RedirType != 0;
+    return result;
+}
+
+int TRarArchive::Process(int operation, const std::string* destPath) {
+    if (handle_ == nullptr)
+        return openResult_;
+    // Without a current entry the library would act on whatever its last header left behind.
+    if (!entryPending_)
+        return ERAR_UNKNOWN;
+    entryPending_ = false;
+    std::string dest = destPath != nullptr ? *destPath : std::string();
+    return library_->functions_->ProcessFile(handle_, operation, nullptr,
+                                             destPath != nullptr ? dest.data() : nullptr);
+}
+
+int TRarArchive::Extract(const std::string& destPath) {
+    return Process(RAR_EXTRACT, &destPath);
+}
+
+int TRarArchive::Skip() {
+    return Process(RAR_SKIP, nullptr);
+}
+
+std::string OemToAnsiName(const std::string& name) {
+    // Windows converts with OemToCharA; here OEM and ANSI are both UTF-8, so only the cut remains.
+    return name.substr(0, name.find('\0'));
+}

@@ -1,0 +1,54 @@
+// The base of the plug-in's dialogs: built from the host's core, owned by the host's window, its
+// modal run bracketed by the host's BeginModal/EndModal, and wearing the host's icons.
+#pragma once
+
+#include "PluginAPI/ComPtr.h"
+#include "PluginAPI/Helpers.h"
+#include "PluginAPI/PluginAPI.h"
+
+#include <QDialog>
+
+#include <exception>
+
+// Makes sure the process has a Qt application; the plug-in creates one only when there is none, and
+// never deletes one it did not create.
+void EnsureApplication();
+
+// The host's side of a form, set before the toolkit form is built so that the dialog may use it from
+// its first handler on.
+struct TFormHost {
+    explicit TFormHost(ICore* core);
+    ComPtr<ICore> FCore;
+    ComPtr<IApplicationWindows> FApplicationWindows;
+};
+
+class TForm : protected TFormHost, public QDialog {
+public:
+    explicit TForm(ICore* core);
+    ~TForm() override;
+
+    // Runs the dialog modally between the host's BeginModal and EndModal. A failure inside the run
+    // (which cannot cross Qt's event loop) ends the run and is raised here, after EndModal.
+    int ShowModal();
+
+    // The window's icon of a kind (ICON_SMALL, ICON_BIG): the WM_SETICON stand-in, which yields the
+    // icon it replaced.
+    HICON SetIcon(std::uint32_t kind, HICON icon);
+    HICON Icon(std::uint32_t kind) const { return icons_[kind == ICON_BIG_KIND ? 1 : 0]; }
+
+protected:
+    // Ends the modal run with a failure to be raised by ShowModal.
+    void FailModalRun(std::exception_ptr failure);
+    void showEvent(QShowEvent* event) override;
+    // Runs each time the window is shown, after the host's icons were applied.
+    virtual void FormShow() {}
+
+private:
+    static constexpr std::uint32_t ICON_BIG_KIND = 1;
+    int RunModalLoop();
+    void ApplyHostIcons();
+    void UpdateWindowIcon();
+
+    HICON icons_[2] = {0, 0};
+    std::exception_ptr modalFailure_;
+};

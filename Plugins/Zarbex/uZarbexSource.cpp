@@ -1,0 +1,72 @@
+// Source acquisition: the archive from a local path, or one GET of the address saved in a new
+// temporary file in the host's DOWNLOAD folder.
+#include "Plugins/Zarbex/uZarbex.h"
+
+#include "Platform/CodePage.h"
+#include "Platform/HttpClient.h"
+#include "Platform/TempFile.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+bool TfrmZarbex::LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
+    switch (location) {
+    case SourceLocation::Internet:
+        return LoadFromInternet(source, path);
+    case SourceLocation::Local:
+        return LoadFromLocal(source, path);
+    case SourceLocation::None:
+        break;
+    }
+    return false;
+}
+
+bool TfrmZarbex::LoadFromLocal(const UnicodeString& source, UnicodeString& path) {
+    path = source;
+    return FileExists(path);
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+void WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wbx"));
+    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    written = file != nullptr && std::fclose(file.release()) == 0 && written;
+    if (!written)
+        throw EFCreateError(Format(u"Cannot create file \"%s\"", AnsiToUnicode(path)));
+}
+
+} // namespace
+
+bool TfrmZarbex::LoadFromInternet(const UnicodeString& source, UnicodeString& path) {
+    auto client = std::make_unique<THTTPSend>();
+    client->SetConnectTimeout(std::chrono::seconds(ConnectTimeoutSeconds));
+    client->SetStallTimeout(std::chrono::seconds(StallTimeoutSeconds));
+    // The status is cleared however the download ends.
+    struct StatusReset {
+        TfrmZarbex* form;
+        ~StatusReset() {
+            form->MsgInfo(u"");
+            QCoreApplication::processEvents();
+        }
+    } statusReset{this};
+    MsgInfo(u"Trying to load file...");
+    QCoreApplication::processEvents();
+    if (!client->HTTPMethod("GET", UnicodeToAnsi(source)))
+        return false;
+    const std::string buffer = client->Document();
+    client.reset();
+    const UnicodeString folder = HostValue(u"DOWNLOAD");
+    path = MakeTempFileName(folder, u"~ar");
+    const std::string nativePath = UnicodeToAnsi(path);
+    std::remove(nativePath.c_str());
+    WriteWholeFile(nativePath, buffer);
+    return FileExists(path);
+}

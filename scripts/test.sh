@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: a normal build, then one with AddressSanitizer and
+# UndefinedBehaviorSanitizer. Set-up included: run as root on a fresh Debian 12 machine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+export QT_QPA_PLATFORM=offscreen
+jobs=${JOBS:-2}
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 600)
+}
+
+echo "== normal build"
+run_suite build
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+run_suite build-asan -DZARBEX_SANITIZE=ON
+if [ -x fuzz/run.sh ]; then
+  echo "== fuzzing the word splitter for a bounded time"
+  bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
+fi

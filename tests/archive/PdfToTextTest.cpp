@@ -1,0 +1,270 @@
+// The PDF-to-text converter on PDFs drawn by the fixture writer, with the real pdftotext and with fake
+// converters that stand in for a missing, failing or hanging one.
+#include "Platform/PdfToText.h"
+
+#include "Includes/TextFile.h"
+#include "PluginAPI/SysUtils.h"
+#include "tests/archive/TestFiles.h"
+#include "tools/fixturegen/PdfFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
+constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
+
+// Every white-space separated word of the text, page breaks included.
+std::vector<std::string> Words(const std::vector<std::u16string>& lines) {
+    std::vector<std::string> words;
+    for (const std::u16string& line : lines) {
+        std::string word;
+        for (const char c : StringToUtf8(line) + " ") {
+            if (c == ' ' || c == '\f' || c == '\t') {
+                if (!word.empty())
+                    words.push_back(word);
+                word.clear();
+            } else {
+                word += c;
+            }
+        }
+    }
+    return words;
+}
+
+std::vector<std::string> Words(const std::vector<std::string>& lines) {
+    std::vector<std::u16string> texts;
+    for (const std::string& line : lines)
+        texts.push_back(Utf8ToString(line));
+    return Words(texts);
+}
+
+// Sets or clears an environment variable for the life of the object.
+class TScopedVariable {
+public:
+    TScopedVariable(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    TScopedVariable(const TScopedVariable&) = delete;
+    TScopedVariable& operator=(const TScopedVariable&) = delete;
+    ~TScopedVariable() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+class TPdfToTextTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { application_ = std::make_unique<TPdfFixtureApplication>(); }
+    static void TearDownTestSuite() { application_.reset(); }
+
+    // A shell script standing in for the converter; it gets the PDF as $1 and the text file as $2.
+    std::string FakeConverter(const std::string& body) {
+        const std::string path = dir_ / "fake-converter";
+        WriteFile(path, "#!/bin/sh\n" + body + "\n");
+        chmod(path.c_str(), 0755);
+        return path;
+    }
+
+    static inline std::unique_ptr<TPdfFixtureApplication> application_;
+    TTempDir dir_;
+};
+
+TEST_F(TPdfToTextTest, ConvertsDrawnListsAndTablesToTheirWords) {
+    const std::vector<std::string> lines{
+        "Список користувачів QSL-бюро", "1 UR5ABC Іван Петренко Київ", "QSL VIA UR5ABC/P",
+        "Ґанок, Їжак, Євген, Щука",     "UT1AA John Smith Lviv",
+    };
+    const std::vector<TTableRow> rows{
+        {"1", "UR5ABC", "Іван Петренко", "Київ"},
+        {"2", "UT1AA", "John Smith", "Львів"},
+        {"3", "US0KW", "Олег", "Харків"},
+    };
+    std::vector<std::string> rowTexts;
+    for (const TTableRow& row : rows)
+        rowTexts.push_back(row.Number + " " + row.Callsign + " " + row.Name + " " + row.City);
+
+    const struct {
+        const char* name;
+        void (*write)(const std::string&, const std::vector<std::string>&, const std::vector<TTableRow>&,
+                      int);
+        int perPage;
+        std::vector<std::string> words;
+        std::size_t pages;
+    } cases[] = {
+        {"lines on one page", [](auto& p, auto& l, auto&, int n) { WritePdfLines(p, l, n); }, 40,
+         Words(lines), 1},
+        {"lines on three pages", [](auto& p, auto& l, auto&, int n) { WritePdfLines(p, l, n); }, 2,
+         Words(lines), 3},
+        {"table", [](auto& p, auto&, auto& r, int n) { WritePdfTable(p, r, n); }, 40, Words(rowTexts), 1},
+        {"table on two pages", [](auto& p, auto&, auto& r, int n) { WritePdfTable(p, r, n); }, 2,
+         Words(rowTexts), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string pdf = dir_ / "File0001.pdf";
+        const std::string txt = dir_ / "File0001.txt";
+        c.write(pdf, lines, rows, c.perPage);
+        ASSERT_EQ(ConvertPdfToText(pdf, txt, 30s), TPdfConversion::Converted);
+        const std::vector<std::u16string> text = ReadTextLines(txt);
+        EXPECT_EQ(Words(text), c.words);
+        // pdftotext ends every page with a form feed.
+        std::size_t pages = 0;
+        for (const std::u16string& line : text)
+            pages += std::count(line.begin(), line.end(), u'\f');
+        EXPECT_EQ(pages, c.pages);
+    }
+}
+
+TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
+    WriteFile(dir_ / "lines.txt", "UR5ABC Київ\r\nUT1AA Lviv\n");
+    WriteFile(dir_ / "rows.tsv", "1\tUR5ABC\tІван Петренко\tКиїв\n2\tUT1AA\n");
+    const struct {
+        const char* mode;
+        const char* input;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"--lines", "lines.txt", {"UR5ABC", "Київ", "UT1AA", "Lviv"}},
+        {"--table", "rows.tsv", {"1", "UR5ABC", "Іван", "Петренко", "Київ", "2", "UT1AA"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const std::string pdf = dir_ / "out.pdf";
+        ASSERT_EQ(RunProgram({FIXTUREGEN, "pdf", pdf, c.mode, dir_ / c.input}), 0);
+        ASSERT_EQ(ConvertPdfToText(pdf, dir_ / "out.txt", 30s), TPdfConversion::Converted);
+        // Empty cells can make pdftotext read a table column by column: compare the words only.
+        std::vector<std::string> words = Words(ReadTextLines(dir_ / "out.txt"));
+        std::vector<std::string> expected = c.words;
+        std::ranges::sort(words);
+        std::ranges::sort(expected);
+        EXPECT_EQ(words, expected);
+    }
+    EXPECT_EQ(RunProgram({FIXTUREGEN, "pdf", dir_ / "out.pdf"}), 2);
+    EXPECT_EQ(RunProgram({FIXTUREGEN, "pdf", dir_ / "out.pdf", "--lines", dir_ / "missing.txt"}), 1);
+}
+
+TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndRaisesNothing) {
+    WriteFile(dir_ / "File0001.pdf", "%PDF-1.4 nothing after the header");
+    WriteFile(dir_ / "File0003.pdf", "");
+    for (const char* name : {"File0001", "File0002", "File0003"}) {
+        SCOPED_TRACE(name);
+        const std::string txt = dir_ / (std::string(name) + ".txt");
+        EXPECT_EQ(ConvertPdfToText(dir_ / (std::string(name) + ".pdf"), txt, 30s), TPdfConversion::Failed);
+        EXPECT_FALSE(FileExists(txt));
+        EXPECT_THROW(ReadTextLines(txt), EFOpenError);
+    }
+}
+
+TEST_F(TPdfToTextTest, ConverterThatCannotStartRaisesEOleSysErrorNamingIt) {
+    const std::string notExecutable = dir_ / "not-executable";
+    WriteFile(notExecutable, "#!/bin/sh\n");
+    const std::string emptyFolder = dir_ / "empty";
+    std::filesystem::create_directory(emptyFolder);
+
+    const struct {
+        const char* name;
+        std::string program;  // given to the call; empty: the 3-argument call
+        std::string variable; // ZARBEX_PDFTOTEXT; empty: unset
+        std::string path;     // PATH
+        std::string message;
+        HRESULT code;
+    } cases[] = {
+        {"default program not in PATH", "", "", emptyFolder,
+         "Cannot start the PDF converter \"pdftotext\": program not found (install poppler-utils)",
+         CO_E_CLASSSTRING},
+        {"program from the variable", "", "zarbex-no-such-converter", std::getenv("PATH"),
+         "Cannot start the PDF converter \"zarbex-no-such-converter\": program not found", CO_E_CLASSSTRING},
+        {"program by path", dir_ / "nowhere/pdftotext", "", std::getenv("PATH"),
+         "Cannot start the PDF converter \"" + (dir_ / "nowhere/pdftotext") + "\": program not found",
+         CO_E_CLASSSTRING},
+        {"program not executable", notExecutable, "", std::getenv("PATH"),
+         "Cannot start the PDF converter \"" + notExecutable + "\": Permission denied",
+         CO_E_SERVER_EXEC_FAILURE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TScopedVariable path("PATH", c.path);
+        std::optional<TScopedVariable> variable;
+        if (!c.variable.empty())
+            variable.emplace(PdfToTextVariable, c.variable);
+        else
+            unsetenv(PdfToTextVariable);
+        try {
+            if (c.program.empty())
+                ConvertPdfToText(dir_ / "a.pdf", dir_ / "a.txt", 30s);
+            else
+                ConvertPdfToText(dir_ / "a.pdf", dir_ / "a.txt", 30s, c.program);
+            ADD_FAILURE() << "no exception";
+        } catch (const EOleSysError& e) {
+            EXPECT_EQ(e.what(), c.message);
+            EXPECT_EQ(e.ErrorCode, c.code);
+        }
+    }
+}
+
+TEST_F(TPdfToTextTest, HungConverterIsKilledWithEverythingItStartedAtTheTimeLimit) {
+    // The converter writes part of its text, starts a helper and hangs.
+    const std::string converter = FakeConverter("printf 'UR5ABC' > \"$2\"\n"
+                                                "sleep 600 &\n"
+                                                "echo $! > \"$2.helper\"\n"
+                                                "wait");
+    const std::string txt = dir_ / "File0001.txt";
+    EXPECT_EQ(ConvertPdfToText(dir_ / "File0001.pdf", txt, 300ms, converter), TPdfConversion::TimedOut);
+    EXPECT_FALSE(FileExists(txt)); // no cut text is left for the reader
+
+    // The helper is gone too: no process, or one that has ended and waits for its parent to collect it.
+    const std::string helper =
+        "/proc/" + ReadFile(txt + ".helper").substr(0, ReadFile(txt + ".helper").find('\n'));
+    bool ended = false;
+    for (int i = 0; i < 500 && !ended; ++i) {
+        std::string stat;
+        try {
+            stat = ReadFile(helper + "/stat");
+        } catch (const std::exception&) {
+        }
+        ended = stat.empty() || stat.find(") Z") != std::string::npos;
+        if (!ended)
+            std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(ended) << helper;
+}
+
+TEST_F(TPdfToTextTest, ConverterGetsNoStdinNoOtherDescriptorsAndSafeArguments) {
+    // This process's stdin becomes a pipe that never ends, and it holds a descriptor without
+    // close-on-exec: a converter that inherited either would hang on the first or report the second.
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const int savedStdin = ::dup(STDIN_FILENO);
+    ASSERT_EQ(::dup2(pipeEnds[0], STDIN_FILENO), STDIN_FILENO);
+    ASSERT_EQ(::dup2(pipeEnds[1], 100), 100);
+    const std::string converter = FakeConverter("{ printf '%s|%s\\n' \"$1\" \"$2\"\n"
+                                                "  [ -e /proc/$$/fd/100 ] && echo inherited\n"
+                                                "  cat; } > \"$2\"\n"
+                                                "exit 3");
+    const std::string txt = dir_ / "-File0001.txt";
+    // A relative path that starts with '-' must not reach the converter as an option.
+    const TPdfConversion result = ConvertPdfToText("-File0001.pdf", txt, 5s, converter);
+    ::dup2(savedStdin, STDIN_FILENO);
+    for (const int fd : {savedStdin, pipeEnds[0], pipeEnds[1], 100})
+        ::close(fd);
+    EXPECT_EQ(result, TPdfConversion::Failed);
+    EXPECT_EQ(ReadFile(txt), "./-File0001.pdf|" + txt + "\n");
+}
+
+} // namespace

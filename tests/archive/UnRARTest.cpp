@@ -1,0 +1,371 @@
+// The UnRAR binding against the real library: RAR 5 archives made here by the rar tool, and RAR 4
+// archives from the shared fixtures. This program never sets a locale, so it runs in the "C" locale, in
+// which the library's own conversions of non-ASCII paths and names fail.
+#include "Includes/UnRAR.h"
+
+#include "tests/archive/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TListed {
+    std::string Name;
+    std::uint64_t Size;
+    char Kind; // 'f' file, 'd' folder, 'l' link
+    bool operator==(const TListed&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TListed& e) {
+    return out << '{' << e.Name << ", " << e.Size << ", " << e.Kind << '}';
+}
+
+char KindOf(const TRarEntry& entry) {
+    return entry.IsDirectory ? 'd' : entry.IsLink ? 'l' : 'f';
+}
+
+// Every header of the archive, and the result that ended the reading.
+std::vector<TListed> List(TRarArchive& archive, int& end) {
+    std::vector<TListed> entries;
+    while ((end = archive.ReadHeader()) == RarResult::Success) {
+        const TRarEntry& e = archive.Entry();
+        entries.push_back({StringToUtf8(e.Name), e.UnpackedSize, KindOf(e)});
+    }
+    return entries;
+}
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(generator());
+    return bytes;
+}
+
+std::string NumberedLines(int count) {
+    std::string text;
+    for (int i = 1; i <= count; ++i)
+        text += "UR" + std::to_string(i) + "ABC Петренко\n";
+    return text;
+}
+
+class TUnRARTest : public testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir_ / "app");
+        fs::create_directories(Source());
+        fs::create_directories(Download());
+        fs::create_symlink(UNRAR_SYSTEM_LIBRARY, TUnRARLibrary::PathIn(dir_ / "app"));
+        library_ = std::make_unique<TUnRARLibrary>(dir_ / "app");
+    }
+
+    std::string Source() const { return dir_ / "src"; }
+    // A non-ASCII folder: the library would fail to write there if it took the path as wide text.
+    std::string Download() const { return dir_ / "Завантаження"; }
+    std::string Pdf(int n) const { return Download() + "/File000" + std::to_string(n) + ".pdf"; }
+
+    void Put(const std::string& name, const std::string& bytes) {
+        fs::create_directories(fs::path(Source() + "/" + name).parent_path());
+        WriteFile(Source() + "/" + name, bytes);
+    }
+
+    // Runs "rar a" in the source folder (links stored as links); returns the archive's path.
+    std::string Rar(const std::string& archive, const std::vector<std::string>& switches,
+                    const std::vector<std::string>& names) {
+        std::vector<std::string> args{"rar", "a", "-idq", "-ol"};
+        args.insert(args.end(), switches.begin(), switches.end());
+        args.push_back(dir_ / archive);
+        args.insert(args.end(), names.begin(), names.end());
+        EXPECT_EQ(RunProgram(args, Source()), 0);
+        return dir_ / archive;
+    }
+
+    TTempDir dir_;
+    std::unique_ptr<TUnRARLibrary> library_;
+};
+
+TEST(TUnRARLibraryTest, PathInPutsTheFileNameIntoTheFolder) {
+    EXPECT_EQ(TUnRARLibrary::PathIn("/opt/host"), "/opt/host/UnRAR.dll");
+    EXPECT_EQ(TUnRARLibrary::PathIn("/opt/host/"), "/opt/host/UnRAR.dll");
+    EXPECT_EQ(TUnRARLibrary::PathIn(""), "./UnRAR.dll"); // never a bare name that dlopen would search for
+}
+
+TEST(TUnRARLibraryTest, LoadFailuresRaiseEOSErrorNamingTheFile) {
+    const struct {
+        const char* name;
+        const char* target; // what UnRAR.dll is: nothing, a text file or a library without the calls
+        const char* reason;
+    } cases[] = {
+        {"missing", nullptr, "No such file"},
+        {"not a library", "", "invalid ELF header"},
+        {"other library", "/lib/x86_64-linux-gnu/libm.so.6", "lacks the function \"RAROpenArchiveEx\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTempDir dir;
+        const std::string path = TUnRARLibrary::PathIn(dir.Path());
+        if (c.target != nullptr && *c.target == '\0')
+            WriteFile(path, std::string(4096, 'x')); // long enough to be judged as ELF
+        else if (c.target != nullptr)
+            fs::create_symlink(c.target, path);
+        try {
+            TUnRARLibrary library(dir.Path());
+            ADD_FAILURE() << "loaded";
+        } catch (const EOSError& e) {
+            EXPECT_NE(std::string(e.what()).find("\"" + path + "\""), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST_F(TUnRARTest, ListsEntriesInArchiveOrderWithKinds) {
+    Put("a.pdf", RandomBytes(5000, 1));
+    Put("Папка/Список УР.pdf", NumberedLines(300));
+    fs::create_symlink("Папка/Список УР.pdf", Source() + "/посилання.pdf");
+    const std::string archive = Rar("folder.rar", {"-r"}, {"a.pdf", "посилання.pdf", "Папка"});
+
+    TRarArchive rar = library_->OpenArchive(archive);
+    EXPECT_TRUE(rar.IsOpen());
+    EXPECT_EQ(rar.OpenResult(), RarResult::Success);
+    int end = 0;
+    const std::vector<TListed> expected{
+        {"a.pdf", 5000, 'f'},
+        {"посилання.pdf", std::string("Папка/Список УР.pdf").size(), 'l'},
+        {"Папка/Список УР.pdf", NumberedLines(300).size(), 'f'},
+        {"Папка", 0, 'd'},
+    };
+    EXPECT_EQ(List(rar, end), expected);
+    EXPECT_EQ(end, RarResult::EndOfArchive);
+    EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+}
+
+TEST_F(TUnRARTest, ExtractsFilesByteExactToTheGivenPath) {
+    const std::string first = RandomBytes(70'000, 2);
+    const std::string second = NumberedLines(5000);
+    Put("a.pdf", first);
+    Put("deep/Список УР.pdf", second); // stored as "Список УР.pdf" by -ep1
+    const struct {
+        const char* name;
+        std::vector<std::string> switches;
+    } archives[] = {{"звичайний", {"-ep1"}}, {"суцільний", {"-ep1", "-s"}}}; // plain, solid
+    for (const auto& a : archives) {
+        const std::string archive =
+            Rar(std::string(a.name) + ".rar", a.switches, {"a.pdf", "deep/Список УР.pdf"});
+        // Everything, and then only the second entry, which in a solid archive depends on the first.
+        for (const bool all : {true, false}) {
+            SCOPED_TRACE(std::string(a.name) + (all ? ", all entries" : ", second entry only"));
+            fs::remove_all(Download());
+            TRarArchive rar = library_->OpenArchive(archive);
+            ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+            EXPECT_EQ(rar.Entry().Name, u"a.pdf");
+            EXPECT_EQ(all ? rar.Extract(Pdf(1)) : rar.Skip(), RarResult::Success);
+            ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+            EXPECT_EQ(rar.Entry().Name, u"Список УР.pdf");
+            EXPECT_EQ(rar.Extract(Pdf(2)), RarResult::Success); // creates the missing folder
+            EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+
+            EXPECT_EQ(FileExists(Pdf(1)), all);
+            if (all) {
+                EXPECT_EQ(ReadFile(Pdf(1)), first);
+            }
+            EXPECT_EQ(ReadFile(Pdf(2)), second);
+            EXPECT_EQ(std::distance(fs::directory_iterator(Download()), fs::directory_iterator()),
+                      all ? 2 : 1);
+        }
+    }
+}
+
+TEST_F(TUnRARTest, ArchiveThatCannotBeOpenedHasNoEntries) {
+    const struct {
+        const char* name;
+        const char* content; // nullptr: no file at all
+        int openResult;
+    } cases[] = {
+        {"missing file", nullptr, RarResult::OpenError},
+        {"empty file", "", RarResult::BadArchive},
+        {"not an archive", "%PDF-1.4 this is no archive", RarResult::BadArchive},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir_ / "case.rar";
+        fs::remove(path);
+        if (c.content != nullptr)
+            WriteFile(path, c.content);
+        TRarArchive rar = library_->OpenArchive(path);
+        EXPECT_FALSE(rar.IsOpen());
+        EXPECT_EQ(rar.OpenResult(), c.openResult);
+        EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+        EXPECT_EQ(rar.Extract(Pdf(1)), c.openResult);
+        EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+        EXPECT_FALSE(FileExists(Pdf(1)));
+    }
+}
+
+TEST_F(TUnRARTest, ArchivesWithoutFileEntries) {
+    fs::create_directories(Source() + "/Порожня");
+    WriteFile(dir_ / "sig.rar", std::string("Rar!\x1A\x07\x01\x00", 8));
+    const struct {
+        const char* name;
+        std::string archive;
+        std::vector<TListed> entries;
+    } cases[] = {
+        {"signature only", dir_ / "sig.rar", {}},
+        {"one folder", Rar("folder.rar", {}, {"Порожня"}), {{"Порожня", 0, 'd'}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TRarArchive rar = library_->OpenArchive(c.archive);
+        EXPECT_TRUE(rar.IsOpen());
+        int end = 0;
+        EXPECT_EQ(List(rar, end), c.entries);
+        EXPECT_EQ(end, RarResult::EndOfArchive);
+    }
+}
+
+TEST_F(TUnRARTest, TruncatedArchiveFailsAtTheCutEntry) {
+    const std::string first = RandomBytes(5000, 3);
+    Put("a.pdf", first);
+    Put("b.pdf", RandomBytes(20'000, 4));
+    const std::string whole = ReadFile(Rar("whole.rar", {"-s"}, {"a.pdf", "b.pdf"}));
+    const std::string cut = dir_ / "cut.rar";
+    WriteFile(cut, whole.substr(0, whole.size() - 5000)); // inside b.pdf's data
+
+    TRarArchive rar = library_->OpenArchive(cut);
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Extract(Pdf(1)), RarResult::Success);
+    EXPECT_EQ(ReadFile(Pdf(1)), first);
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Entry().Name, u"b.pdf");
+    EXPECT_EQ(rar.Entry().UnpackedSize, 20'000u);
+    EXPECT_NE(rar.Extract(Pdf(2)), RarResult::Success);
+    EXPECT_NE(rar.ReadHeader(), RarResult::Success);
+}
+
+TEST_F(TUnRARTest, ExtractNeedsACurrentEntry) {
+    Put("a.pdf", "first");
+    Put("b.pdf", "second");
+    TRarArchive rar = library_->OpenArchive(Rar("two.rar", {}, {"a.pdf", "b.pdf"}));
+    EXPECT_EQ(rar.Extract(Pdf(1)), RarResult::Unknown); // before the first header
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Extract(Pdf(1)), RarResult::Success);
+    EXPECT_EQ(rar.Extract(Pdf(2)), RarResult::Unknown); // the same entry again
+    EXPECT_EQ(rar.Skip(), RarResult::Unknown);
+    EXPECT_FALSE(FileExists(Pdf(2)));
+    // A header read after an entry left alone passes over that entry's data.
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Entry().Name, u"b.pdf");
+    EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+}
+
+TEST_F(TUnRARTest, MovedArchiveKeepsReadingAndClosesOnce) {
+    Put("a.pdf", "first");
+    Put("b.pdf", "second");
+    TRarArchive source = library_->OpenArchive(Rar("two.rar", {}, {"a.pdf", "b.pdf"}));
+    ASSERT_EQ(source.ReadHeader(), RarResult::Success);
+    TRarArchive moved(std::move(source));
+    EXPECT_FALSE(source.IsOpen());
+    EXPECT_EQ(source.ReadHeader(), RarResult::EndOfArchive);
+    ASSERT_EQ(moved.ReadHeader(), RarResult::Success); // passes over a.pdf
+    EXPECT_EQ(moved.Extract(Pdf(2)), RarResult::Success);
+    EXPECT_EQ(ReadFile(Pdf(2)), "second");
+    moved = library_->OpenArchive(dir_ / "two.rar"); // closes the first handle
+    ASSERT_EQ(moved.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(moved.Entry().Name, u"a.pdf");
+}
+
+// The RAR 4 archives: names, sizes and kinds, then every file entry extracted and compared with what the
+// unrar tool extracts.
+TEST_F(TUnRARTest, Rar4Archives) {
+    const struct {
+        const char* file;
+        std::vector<TListed> entries;
+        bool extracts; // whether every file entry extracts without error
+    } cases[] = {
+        {"rar.rar",
+         {{"test.txt", 20, 'f'},
+          {"testlink", 8, 'l'},
+          {"testdir/test.txt", 20, 'f'},
+          {"testdir", 0, 'd'},
+          {"testemptydir", 0, 'd'}},
+         true},
+        {"rar_compress_best.rar",
+         {{"LibarchiveAddingTest.html", 20111, 'f'},
+          {"testlink", 25, 'l'},
+          {"testdir/test.txt", 20, 'f'},
+          {"testdir/LibarchiveAddingTest.html", 20111, 'f'},
+          {"testdir", 0, 'd'},
+          {"testemptydir", 0, 'd'}},
+         true},
+        // The last name is stored as bytes only, which the "C" locale cannot decode.
+        {"rar_unicode.rar",
+         {{"表だよ/新しいフォルダ/新規テキスト ドキュメント.txt", 0, 'f'},
+          {"表だよ/漢字長いファイル名long-filename-in-漢字.txt", 5, 'f'},
+          {"表だよ/新しいフォルダ", 0, 'd'},
+          {"表だよ", 0, 'd'},
+          {"表だよ/ファイル", 54, 'l'},
+          {"abcdefghijklmnopqrsテスト.txt", 16, 'f'}},
+         true},
+        {"rar_windows.rar",
+         {{"testdir/test.txt", 16, 'f'},
+          {"test.txt", 16, 'f'},
+          {"testshortcut.lnk", 441, 'f'},
+          {"testdir", 0, 'd'},
+          {"testemptydir", 0, 'd'}},
+         true},
+        {"rar_filter.rar", {{"bsdcat.exe", 204288, 'f'}}, true},
+        {"rar_multi_lzss_blocks.rar", {{"multi_lzss_blocks_test.txt", 20131111, 'f'}}, true},
+        {"rar_noeof.rar", {{"test.txt", 20, 'f'}}, true},
+        {"rar_invalid1.rar", {{"test", 3, 'f'}}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string archive = std::string(RAR4_FIXTURES) + "/" + c.file;
+        {
+            TRarArchive rar = library_->OpenArchive(archive);
+            int end = 0;
+            EXPECT_EQ(List(rar, end), c.entries);
+            EXPECT_EQ(end, RarResult::EndOfArchive);
+        }
+        const std::string expected = dir_ / (std::string(c.file) + ".unrar");
+        fs::create_directories(expected);
+        RunProgram({"unrar", "x", "-inul", "-y", archive, expected + "/"});
+        fs::remove_all(Download());
+        TRarArchive rar = library_->OpenArchive(archive);
+        int files = 0;
+        while (rar.ReadHeader() == RarResult::Success) {
+            if (!rar.Entry().IsFile())
+                continue;
+            const std::string pdf = Pdf(++files);
+            const int result = rar.Extract(pdf);
+            if (c.extracts) {
+                EXPECT_EQ(result, RarResult::Success) << StringToUtf8(rar.Entry().Name);
+                EXPECT_EQ(ReadFile(pdf), ReadFile(expected + "/" + StringToUtf8(rar.Entry().Name)));
+            } else {
+                EXPECT_EQ(result, RarResult::BadData);
+            }
+        }
+    }
+}
+
+TEST(TUnRARLibraryTest, HugeEntryIsListedWithItsFullSizeAndPassedOver) {
+    TTempDir dir;
+    fs::create_symlink(UNRAR_SYSTEM_LIBRARY, TUnRARLibrary::PathIn(dir.Path()));
+    TUnRARLibrary library(dir.Path());
+    TRarArchive rar = library.OpenArchive(std::string(RAR4_FIXTURES) + "/rar_ppmd_lzss_conversion.rar");
+    int end = 0;
+    EXPECT_EQ(List(rar, end), (std::vector<TListed>{{"ppmd_lzss_conversion_test.txt", 241647978, 'f'}}));
+    EXPECT_EQ(end, RarResult::EndOfArchive);
+}
+
+TEST(OemToAnsiNameTest, CopiesUpToTheFirstZeroByte) {
+    EXPECT_EQ(OemToAnsiName("File0001.pdf"), "File0001.pdf");
+    EXPECT_EQ(OemToAnsiName("Список УР.pdf"), "Список УР.pdf");
+    EXPECT_EQ(OemToAnsiName(std::string("ab\0cd", 5)), "ab");
+    EXPECT_EQ(OemToAnsiName(""), "");
+}
+
+} // namespace

@@ -1,0 +1,288 @@
+// The real update dialog under the offscreen platform, against the host's side of the boundary.
+#include "Host/HostServices.h"
+#include "Platform/WinUser.h"
+#include "Plugins/Zarbex/uZarbex.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+
+struct DialogTest : ::testing::Test {
+    fs::path dir = fs::temp_directory_path() / ("zarbex-dialog-" + std::to_string(::getpid()) + "-" +
+                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    ComPtr<HostServices> host = HostServices::Create();
+    std::unique_ptr<TfrmZarbex> form;
+    std::vector<std::pair<std::u16string, std::u16string>> messages;
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "download");
+        HostServices::Backend backend;
+        backend.showMessage = [this](const std::u16string& t, const std::u16string& c) { messages.emplace_back(c, t); };
+        host = HostServices::Create(backend);
+        host->SetVariable(u"APPINI", (dir / "host.ini").u16string());
+        host->SetVariable(u"DOWNLOAD", (dir / "download").u16string());
+        host->SetVariable(u"APPPATH", dir.u16string());
+        host->SetVariable(u"APPNAME", u"LogHost");
+    }
+    void TearDown() override {
+        form.reset();
+        fs::remove_all(dir);
+    }
+
+    // The opening steps of the command, up to the show.
+    TfrmZarbex& Open(bool show = true) {
+        form = std::make_unique<TfrmZarbex>(host.get());
+        form->setWindowTitle("Get Bureau users info (Ukraine)");
+        form->FKernel = ComPtr<IHostKernel>(host.get());
+        form->FServer = ComPtr<IHostServer>(host.get());
+        form->FIniPath = (dir / "host.ini").u16string();
+        form->FSection = u"Bureau-UR";
+        form->FInternetSource = DefaultInternetSource;
+        form->FLocalSource = (dir / "download" / "members_upd2604.rar").u16string();
+        form->FLocation = SourceLocation::Internet;
+        form->cbMarkDates->hide();
+        if (show)
+            form->show();
+        return *form;
+    }
+    bool GetDataEnabled() const { return form->dbtUpdateOk->isEnabled(); }
+    void Select(int index) { form->rgLocationItems->button(index)->click(); }
+};
+
+} // namespace
+
+TEST_F(DialogTest, OpensWithTheDefaultsAndTheWidgetsByName) {
+    auto& f = Open();
+    EXPECT_EQ(f.size(), QSize(394, 266));
+    for (const char* name : {"edSource", "rgLocation", "cbMarkDates", "mProgress", "psInfo", "psProgress",
+                             "dbtUpdate", "imgLogo"})
+        EXPECT_NE(f.findChild<QWidget*>(name), nullptr) << name;
+    EXPECT_EQ(f.dbtUpdateOk->text(), "Get data");
+    EXPECT_EQ(f.dbtUpdateCancel->text(), "Close");
+    EXPECT_EQ(f.imgLogo->pixmap().size(), QSize(54, 106));
+    EXPECT_TRUE(f.imgLogo->pixmap().hasAlphaChannel());
+    EXPECT_EQ(f.edSource->text().toStdU16String(), DefaultInternetSource);
+    EXPECT_TRUE(f.rgLocationItems->button(0)->isChecked());
+    EXPECT_TRUE(GetDataEnabled());
+    EXPECT_FALSE(f.psProgress->isTextVisible());
+    QDir().mkpath(ARTIFACTS_DIR);
+    f.MsgProgress(0, u"* Use: " + std::u16string(DefaultInternetSource), true);
+    f.MsgProgress(1, u"Parsing members.pdf (123456 bytes)", true);
+    f.MsgProgress(2, u"Found 812, updated 640 callsigns", true);
+    f.ShowProgress(0.45);
+    EXPECT_TRUE(f.grab().save(ARTIFACTS_DIR "/update-dialog.png"));
+}
+
+TEST_F(DialogTest, GetDataFollowsTheSourceAndLocation) {
+    auto& f = Open();
+    const fs::path archive = dir / "members.rar";
+    WriteFile(archive, "Rar!");
+    const QString file = QString::fromStdString(archive.string());
+    const QString folder = QString::fromStdString(dir.string());
+    struct Case {
+        int location;
+        QString text;
+        bool enabled;
+    } cases[] = {
+        {0, "", false},       {0, "   ", false},  {0, "\t \r", false}, {0, "http://x/a.rar", true},
+        {1, file, true},      {1, folder, false}, {1, file + "x", false}, {0, folder, true},
+    };
+    for (const auto& c : cases) {
+        Select(c.location);
+        f.edSource->setText(c.text);
+        EXPECT_EQ(GetDataEnabled(), c.enabled) << c.location << " '" << c.text.toStdString() << "'";
+    }
+    // After a successful run the button waits for a change.
+    Select(0);
+    f.edSource->setText("http://x/a.rar");
+    UpdateDone = true;
+    f.CheckActions();
+    EXPECT_FALSE(GetDataEnabled());
+    f.edSource->setText("http://x/a.rar2");
+    EXPECT_TRUE(GetDataEnabled());
+}
+
+TEST_F(DialogTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
+    auto& f = Open();
+    f.edSource->setText("http://x/ok.rar");
+    f.close();
+    EXPECT_FALSE(fs::exists(dir / "host.ini")) << "closing without a run writes nothing";
+
+    auto& g = Open();
+    g.edSource->setText("  http://x/ok.rar ");
+    UpdateDone = true; // as after a run that returned true
+    g.close();
+    EXPECT_EQ(ReadFile(dir / "host.ini"), "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
+
+    auto& h = Open();
+    EXPECT_EQ(h.edSource->text(), "http://x/ok.rar") << "values come back trimmed";
+    UpdateDone = true;
+    h.edSource->setText("http://x/changed.rar"); // a change after the run clears the flag
+    h.close();
+    EXPECT_EQ(ReadFile(dir / "host.ini"), "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
+}
+
+TEST_F(DialogTest, StoredValuesAreReadBack) {
+    struct Case {
+        std::string ini;
+        int checked;
+        std::u16string source;
+    } cases[] = {
+        {"[Bureau-UR]\nLocation=internet\nResource=http://y/\n", 0, u"http://y/"},
+        {"[Bureau-UR]\nLocation=Local\nResource=\n", 1, (dir / "download" / "members_upd2604.rar").u16string()},
+        {"[Bureau-UR]\nLocation=Local\nResource=  /tmp/lists.rar  \n", 1, u"/tmp/lists.rar"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(dir / "host.ini", c.ini);
+        auto& f = Open();
+        EXPECT_TRUE(f.rgLocationItems->button(c.checked)->isChecked()) << c.ini;
+        EXPECT_EQ(f.edSource->text().toStdU16String(), c.source) << c.ini;
+    }
+}
+
+TEST_F(DialogTest, CheckBoxCaptionsFollowItsStates) {
+    auto& f = Open(false);
+    f.cbMarkDates->show();
+    f.show();
+    EXPECT_EQ(f.cbMarkDates->text(), "Mark activity dates");
+    const char* captions[] = {"mark activity dates (for undefined only)",
+                              "mark activity dates (full, traffic && time expensive)", "mark activity dates"};
+    for (const char* caption : captions) {
+        f.cbMarkDates->click();
+        EXPECT_EQ(f.cbMarkDates->text(), caption);
+    }
+    UpdateDone = true;
+    f.cbMarkDates->click();
+    EXPECT_TRUE(GetDataEnabled()) << "a click makes the source usable again";
+    Select(1); // Local: unchecked and read-only
+    EXPECT_EQ(f.cbMarkDates->checkState(), Qt::Unchecked);
+}
+
+TEST_F(DialogTest, BrowseButtonPrefillsTheOpenDialog) {
+    auto& f = Open();
+    fs::create_directories(dir / "x");
+    WriteFile(dir / "x" / "members.rar", "Rar!");
+    WriteFile(dir / "x" / "a.rar.rar", "Rar!");
+    std::vector<TOpenDialog> seen;
+    f.dlgSource.Execute = [&](TOpenDialog& d) {
+        seen.push_back(d);
+        return false;
+    };
+    Select(1);
+    const QString x = QString::fromStdString((dir / "x").string());
+    struct Case {
+        QString text;
+        QString folder, name, ext;
+    } cases[] = {
+        {x + "/members.rar", x, "members", ".rar"},
+        {x + "/a.rar.rar", x, "a", ".rar"},
+        {x + "/missing.rar", x + "/missing.rar", "a", ".rar"}, // name left as it was
+    };
+    for (const auto& c : cases) {
+        f.edSource->setText(c.text);
+        f.edSourceButton->trigger();
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back().InitialDir, c.folder);
+        EXPECT_EQ(seen.back().FileName, c.name);
+        EXPECT_EQ(seen.back().DefaultExt, c.ext);
+        EXPECT_EQ(seen.back().Title, "Select updates...");
+    }
+    f.dlgSource.Execute = [&](TOpenDialog& d) {
+        d.FileName = x + "/members.rar";
+        return true;
+    };
+    f.edSourceButton->trigger();
+    EXPECT_EQ(f.edSource->text(), x + "/members.rar");
+}
+
+TEST_F(DialogTest, ProgressOperations) {
+    auto& f = Open();
+    for (auto [fraction, percent] : {std::pair{0.999L, 99}, {0.5L, 50}, {0.0L, 0}, {1.0L, 100}}) {
+        f.ShowProgress(fraction);
+        EXPECT_EQ(f.psProgress->value(), percent);
+    }
+    f.MsgProgress(0, u"A", false);
+    f.MsgProgress(1, u"B", true);
+    f.MsgProgress(2, u"C\r\nD", true);
+    f.MsgProgress(0, u"E", false);
+    EXPECT_EQ(f.mProgress->toPlainText(), "A   B\n      C\nD\nE");
+    f.MsgInfo(u"Trying to load file...");
+    EXPECT_EQ(f.psInfo->text(), "Trying to load file...");
+}
+
+TEST_F(DialogTest, ModalRunIsBracketedAlsoWhenItRaises) {
+    auto& f = Open(false);
+    QTimer::singleShot(0, &f, [&] { f.dbtUpdateCancel->click(); });
+    f.ShowModal();
+    EXPECT_EQ(host->ModalBegins(), 1);
+    EXPECT_EQ(host->ModalDepth(), 0);
+
+    host->Faults().failing["IApplicationIcons.GetLargeIcon"] = {E_FAIL, u"no icon"};
+    auto& g = Open(false);
+    EXPECT_THROW(g.ShowModal(), EOleException);
+    EXPECT_EQ(host->ModalBegins(), 2);
+    EXPECT_EQ(host->ModalDepth(), 0);
+
+    host->Faults().failing["IApplicationWindows.BeginModal"] = {E_FAIL, u"busy"};
+    auto& h = Open(false);
+    EXPECT_THROW(h.ShowModal(), EOleException);
+    EXPECT_EQ(host->CallCount("IApplicationWindows.EndModal"), 2) << "no EndModal without BeginModal";
+}
+
+TEST_F(DialogTest, HostIconsAreAppliedAndReplacedOnesDestroyed) {
+    const uint32_t before = LiveIconCount();
+    {
+        auto& f = Open();
+        f.hide();
+        f.show();
+        EXPECT_EQ(LiveIconCount(), before + 2) << "only the icons attached now stay alive";
+        EXPECT_FALSE(f.windowIcon().isNull());
+        form.reset();
+    }
+    EXPECT_EQ(LiveIconCount(), before);
+}
+
+TEST_F(DialogTest, AFailingHandlerShowsItsMessageInsteadOfCrossingTheEventLoop) {
+    WriteFile(dir / "host.ini", "");
+    fs::permissions(dir / "host.ini", fs::perms::none);
+    if (::geteuid() == 0) {
+        // root reads anything: make the settings path a folder instead
+        fs::remove(dir / "host.ini");
+        fs::create_directories(dir / "host.ini");
+    }
+    Open();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().first, u"Error");
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

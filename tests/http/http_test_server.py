@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""A small HTTP(S) server on 127.0.0.1 for the download client's tests.
+
+Prints its port on the first line of stdout, then serves until stdin reaches its end, so it stops
+with the test process that started it, also when that process dies.
+
+Routes:
+  /files/NAME     the bytes of NAME in the --root folder (200), or 404 with a page
+  /redirect       302 to /target with a short body
+  /target         a page; the server remembers every path asked for
+  /requests       the paths asked for so far, one per line
+  /short          announces 1000 bytes, sends 100 and closes
+  /broken-chunks  a chunked body that ends without its last chunk
+  /stall          announces 1000 bytes, sends 100, pauses for 20 s, then sends the rest
+"""
+
+import argparse
+import http.server
+import os
+import ssl
+import sys
+import threading
+
+stop = threading.Event()
+requested = []
+requested_lock = threading.Lock()
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, format, *args):
+        pass
+
+    def send_body(self, status, body, content_type="text/html", extra=()):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        for name, value in extra:
+            self.send_header(name, value)
+        self.end_headers()
+        self.wfile.write(body)
+
+    def send_cut(self, announced, sent):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(announced))
+        self.end_headers()
+        self.wfile.write(b"x" * sent)
+        self.wfile.flush()
+
+    def do_GET(self):
+        with requested_lock:
+            requested.append(self.path)
+        if self.path.startswith("/files/"):
+            name = os.path.basename(self.path[len("/files/"):])
+            try:
+                with open(os.path.join(self.server.root, name), "rb") as f:
+                    body = f.read()
+            except OSError:
+                self.send_body(404, b"<html><body>404 Not Found</body></html>")
+                return
+            self.send_body(200, body, "application/octet-stream")
+        elif self.path == "/redirect":
+            self.send_body(302, b"moved to /target", extra=[("Location", "/target")])
+        elif self.path == "/target":
+            self.send_body(200, b"the redirect target")
+        elif self.path == "/requests":
+            with requested_lock:
+                body = "\n".join(requested).encode()
+            self.send_body(200, body, "text/plain")
+        elif self.path == "/short":
+            self.send_cut(1000, 100)
+            self.close_connection = True
+        elif self.path == "/broken-chunks":
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            self.wfile.write(b"5\r\nhello\r\n")
+            self.wfile.flush()
+            self.close_connection = True
+        elif self.path == "/stall":
+            self.send_cut(1000, 100)
+            # A client without a stall limit of its own gets the whole body after the pause.
+            stop.wait(20)
+            try:
+                self.wfile.write(b"x" * 900)
+            except OSError:
+                pass
+            self.close_connection = True
+        else:
+            self.send_body(404, b"<html><body>404 Not Found</body></html>")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", default=".")
+    parser.add_argument("--cert")
+    parser.add_argument("--key")
+    args = parser.parse_args()
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server.daemon_threads = True
+    server.root = args.root
+    if args.cert:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(args.cert, args.key)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
+
+    print(server.server_address[1], flush=True)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    sys.stdin.read()
+    stop.set()
+    server.shutdown()
+
+
+if __name__ == "__main__":
+    main()
