@@ -1,0 +1,454 @@
+// Obtaining the archive and the "Get data" run, through the real dialog against the host's side of the
+// boundary: real RAR archives, real PDFs, a real SQLite callbook and a real HTTP server on 127.0.0.1.
+#include "Host/Callbook.h"
+#include "Host/HostServices.h"
+#include "Plugins/Zarbex/uZarbex.h"
+#include "TestServer.h"
+#include "tools/fixturegen/PdfFixture.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <regex>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kCaption[] = "Get Bureau users info (Ukraine)";
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> FileNames(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Sets an environment variable for the life of the object and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value, 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+struct UpdateTest : ::testing::Test {
+    fs::path dir =
+        fs::temp_directory_path() / ("zarbex-update-" + std::to_string(::getpid()) + "-" +
+                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path download = dir / "download";
+    fs::path app = dir / "app";
+    ComPtr<HostServices> host;
+    std::unique_ptr<Callbook> callbook;
+    std::unique_ptr<TfrmZarbex> form;
+    std::vector<std::pair<std::u16string, std::u16string>> messages; // caption, text
+    std::vector<std::pair<std::u16string, std::u16string>> commands; // name, value
+
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(download);
+        fs::create_directories(app);
+        fs::create_symlink(UNRAR_LIBRARY, app / "UnRAR.dll");
+        HostServices::Backend backend;
+        backend.showMessage = [this](const std::u16string& t, const std::u16string& c) {
+            messages.emplace_back(c, t);
+        };
+        backend.command = [this](const std::u16string& n, const std::u16string& v) {
+            commands.emplace_back(n, v);
+        };
+        host = HostServices::Create(backend);
+        host->SetVariable(u"APPINI", (dir / "host.ini").u16string());
+        host->SetVariable(u"DOWNLOAD", download.u16string());
+        host->SetVariable(u"APPPATH", app.u16string());
+        host->SetVariable(u"APPNAME", u"LogHost");
+        callbook = std::make_unique<Callbook>(dir / "callbook.db");
+        host->SetCallbook(callbook.get());
+        UpdateDone = false;
+        Open();
+    }
+    void TearDown() override {
+        form.reset();
+        UpdateDone = false;
+        fs::remove_all(dir);
+    }
+
+    void Open() {
+        form = std::make_unique<TfrmZarbex>(host.get());
+        form->setWindowTitle(kCaption);
+        form->FKernel = ComPtr<IHostKernel>(host.get());
+        form->FServer = ComPtr<IHostServer>(host.get());
+        form->FIniPath = (dir / "host.ini").u16string();
+        form->FSection = u"Bureau-UR";
+        form->FInternetSource = DefaultInternetSource;
+        form->FLocalSource = (download / DefaultArchiveName).u16string();
+        form->FLocation = SourceLocation::Internet;
+        form->ConnectTimeoutSeconds = 10;
+        form->StallTimeoutSeconds = 10;
+        form->show();
+    }
+
+    void AddStation(const std::string& call, const std::string& prefix) {
+        callbook->ExecSQL("INSERT INTO CALLBOOK (OMCALL, DXCCPFX) VALUES ('" + call + "', '" + prefix + "')");
+    }
+    bool Bureau(const std::string& call) const {
+        const auto rows = callbook->Rows(call, std::nullopt, -1);
+        return !rows.empty() && rows.front().Bureau;
+    }
+
+    // A RAR 5 archive of the given files and folders, stored without their folder paths.
+    static void Rar(const fs::path& archive, const std::vector<fs::path>& members) {
+        QStringList args{"a", "-ep1", "-idq", QString::fromStdString(archive.string())};
+        for (const auto& m : members)
+            args << QString::fromStdString(m.string());
+        ASSERT_EQ(QProcess::execute(RAR_PROGRAM, args), 0);
+    }
+
+    // Runs "Get data" as the user does: location and source in the dialog, then the button.
+    void Run(int location, const std::string& source) {
+        form->rgLocationItems->button(location)->click();
+        form->edSource->setText(QString::fromStdString(source));
+        ASSERT_TRUE(form->dbtUpdateOk->isEnabled());
+        form->dbtUpdateOk->click();
+    }
+    std::string Memo() const { return form->mProgress->toPlainText().toStdString(); }
+    // Checks that the memo is start followed by the summary line with no line break after it; returns
+    // the elapsed time shown there.
+    std::string ExpectMemo(const std::string& start, const std::string& counts) const {
+        const std::string memo = Memo();
+        EXPECT_EQ(memo.substr(0, start.size()), start) << memo;
+        std::smatch done;
+        const std::string tail = memo.substr(std::min(start.size(), memo.size()));
+        EXPECT_TRUE(
+            std::regex_match(tail, done, std::regex(R"(\* Done\. )" + counts + R"( \((00:00:0\d)\))")))
+            << memo;
+        return done.empty() ? std::string() : done[1].str();
+    }
+    std::vector<std::string> Log() const {
+        std::vector<std::string> lines;
+        for (const auto& l : host->LogLines())
+            lines.push_back(QString::fromStdU16String(l).toStdString());
+        return lines;
+    }
+};
+
+// ---- Obtaining the archive ----
+
+TEST_F(UpdateTest, LocalAndNoneTouchNothingButTheGivenPath) {
+    WriteFile(dir / " list.rar ", "Rar!");
+    WriteFile(dir / "list.rar", "Rar!");
+    const int valuesBefore = host->CallCount("IHostKernel.GetValue");
+    struct Case {
+        SourceLocation location;
+        std::u16string source;
+        bool result;
+        std::u16string path; // what path holds afterwards
+    } cases[] = {
+        {SourceLocation::None, (dir / "list.rar").u16string(), false, u"unchanged"},
+        {SourceLocation::Local, (dir / " list.rar ").u16string(), true, (dir / " list.rar ").u16string()},
+        {SourceLocation::Local, u"  " + (dir / "list.rar").u16string() + u" ", false,
+         u"  " + (dir / "list.rar").u16string() + u" "},
+        {SourceLocation::Local, dir.u16string(), false, dir.u16string()}, // a folder is no archive
+    };
+    for (const auto& c : cases) {
+        std::u16string path = u"unchanged";
+        EXPECT_EQ(form->LoadSource(c.location, c.source, path), c.result)
+            << QString::fromStdU16String(c.source).toStdString();
+        EXPECT_EQ(path, c.path);
+    }
+    EXPECT_EQ(host->CallCount("IHostKernel.GetValue"), valuesBefore);
+    EXPECT_TRUE(FileNames(download).empty());
+}
+
+TEST_F(UpdateTest, DownloadSavesWhateverBodyACompleteResponseBrings) {
+    fs::create_directories(dir / "www");
+    std::string big(3 * 1024 * 1024 + 17, '\0');
+    std::mt19937 random(7);
+    for (char& c : big)
+        c = static_cast<char>(random());
+    WriteFile(dir / "www" / "lists.rar", big);
+    TestServer server(dir / "www");
+    struct Case {
+        std::string path, body;
+    } cases[] = {
+        {"/files/lists.rar", big},
+        {"/files/missing.rar", "<html><body>404 Not Found</body></html>"},
+        {"/redirect", "moved to /target"},
+    };
+    const std::regex tempName(R"(~ar[0-9A-F]+\.tmp)");
+    for (const auto& c : cases) {
+        std::u16string path;
+        ASSERT_TRUE(form->LoadSource(SourceLocation::Internet, Utf8ToString(server.Url(c.path)), path))
+            << c.path;
+        const fs::path saved(path);
+        EXPECT_EQ(saved.parent_path(), download);
+        EXPECT_TRUE(std::regex_match(saved.filename().string(), tempName)) << saved;
+        EXPECT_TRUE(ReadFile(saved) == c.body) << c.path;
+        EXPECT_TRUE(form->psInfo->text().isEmpty());
+        fs::remove(saved);
+    }
+    std::u16string requests;
+    ASSERT_TRUE(form->LoadSource(SourceLocation::Internet, Utf8ToString(server.Url("/requests")), requests));
+    EXPECT_EQ(ReadFile(requests).find("/target"), std::string::npos) << "a redirection is not followed";
+}
+
+TEST_F(UpdateTest, FailedDownloadLeavesNoFile) {
+    fs::create_directories(dir / "www");
+    TestServer server(dir / "www");
+    ClosedPort closed;
+    for (const std::string& url :
+         {closed.Url("/lists.rar"), server.Url("/short"), server.Url("/broken-chunks")}) {
+        std::u16string path = u"given";
+        form->MsgInfo(u"old status");
+        EXPECT_FALSE(form->LoadSource(SourceLocation::Internet, Utf8ToString(url), path)) << url;
+        EXPECT_EQ(path, u"given") << url;
+        EXPECT_TRUE(form->psInfo->text().isEmpty()) << url;
+        EXPECT_TRUE(FileNames(download).empty()) << url;
+    }
+}
+
+TEST_F(UpdateTest, MissingDownloadFolderRaisesNamingIt) {
+    fs::create_directories(dir / "www");
+    WriteFile(dir / "www" / "lists.rar", "Rar!");
+    TestServer server(dir / "www");
+    const fs::path missing = dir / "no-such-folder";
+    host->SetVariable(u"DOWNLOAD", missing.u16string());
+    std::u16string path;
+    try {
+        form->LoadSource(SourceLocation::Internet, Utf8ToString(server.Url("/files/lists.rar")), path);
+        ADD_FAILURE() << "no error raised";
+    } catch (const EFCreateError& e) {
+        EXPECT_NE(std::string(e.what()).find(missing.string()), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_TRUE(form->psInfo->text().isEmpty());
+}
+
+// ---- The update run ----
+
+struct UpdateRunTest : UpdateTest {
+    fs::path pdfA = dir / "a.pdf";
+    fs::path pdfB = dir / "b.pdf";
+
+    void SetUp() override {
+        UpdateTest::SetUp();
+        AddStation("UR5ABC", "UR");
+        AddStation("UT2XY", "UR");
+        AddStation("UR7QQ", "UR");
+        AddStation("US1ZZ", "UR");  // in the callbook, in no list
+        AddStation("DL1ABC", "DL"); // in a list, but not Ukrainian
+        AddStation("RA3AA", "UA");
+        // UR5ABC appears in both lists; UR3NEW is in no callbook.
+        WritePdfTable(pdfA.string(), {{"1", "UR5ABC", "Ivan", "Kyiv"},
+                                      {"2", "UT2XY", "Petro", "Lviv"},
+                                      {"3", "DL1ABC", "Hans", "Berlin"},
+                                      {"4", "UR3NEW", "Oleg", "Odesa"}});
+        WritePdfTable(pdfB.string(), {{"1", "UR5ABC", "Ivan", "Kyiv"},
+                                      {"2", "UR7QQ", "Taras", "Poltava"},
+                                      {"3", "RA3AA", "Anna", "Moscow"}});
+    }
+    std::string Parsing(const std::string& name, const fs::path& pdf) const {
+        return "   Parsing " + name + " (" + std::to_string(fs::file_size(pdf)) + " bytes)\n";
+    }
+};
+
+TEST_F(UpdateRunTest, LocalArchiveOfTwoListsSetsTheFlagsOfTheUkrainiansFound) {
+    const fs::path archive = dir / "lists.rar";
+    Rar(archive, {pdfA, pdfB});
+    const std::string archiveBytes = ReadFile(archive);
+    const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
+
+    Run(1, archive.string());
+
+    EXPECT_TRUE(messages.empty());
+    const std::string elapsed =
+        ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) +
+                       "      Found 4, updated 2 callsigns\n" + Parsing("b.pdf", pdfB) +
+                       "      Found 3, updated 2 callsigns\n",
+                   "Files:2, Tot:7, Upd:4");
+    EXPECT_EQ(Log(), std::vector<std::string>{"Exec: " + std::string(kCaption) + ", Files:2, Tot:7, Upd:4 (" +
+                                              elapsed + ")"});
+    EXPECT_EQ(commands, (std::vector<std::pair<std::u16string, std::u16string>>{{u"REFRESH", u"0"}}));
+    EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 4) << "UR5ABC is updated once per list";
+    for (const char* call : {"UR5ABC", "UT2XY", "UR7QQ"})
+        EXPECT_TRUE(Bureau(call)) << call;
+    for (const char* call : {"US1ZZ", "DL1ABC", "RA3AA"})
+        EXPECT_FALSE(Bureau(call)) << call;
+    EXPECT_EQ(callbook->Count({}, true), 3);
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_TRUE(FileNames(download).empty());
+    EXPECT_TRUE(ReadFile(archive) == archiveBytes) << "a local archive is never touched";
+    EXPECT_EQ(form->psInfo->text(), ">>");
+    EXPECT_TRUE(UpdateDone);
+    EXPECT_FALSE(form->dbtUpdateOk->isEnabled()) << "a successful run waits for a change";
+}
+
+TEST_F(UpdateRunTest, DownloadedArchiveIsDeletedAndFoldersAreSkipped) {
+    fs::create_directories(dir / "www");
+    fs::create_directories(dir / "emptydir");
+    const fs::path cyrillic = dir / "Список.pdf";
+    fs::copy_file(pdfA, cyrillic);
+    Rar(dir / "www" / "lists.rar", {dir / "emptydir", cyrillic});
+    TestServer server(dir / "www");
+    const std::string url = server.Url("/files/lists.rar");
+
+    Run(0, url);
+
+    EXPECT_TRUE(messages.empty());
+    ExpectMemo("* Use: " + url + "\n" + Parsing("Список.pdf", cyrillic) +
+                   "      Found 4, updated 2 callsigns\n",
+               "Files:1, Tot:4, Upd:2");
+    EXPECT_EQ(form->psInfo->text(), ">");
+    EXPECT_TRUE(FileNames(download).empty()) << "the downloaded archive is deleted";
+    EXPECT_EQ(commands.size(), 1u);
+}
+
+TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummary) {
+    fs::create_directories(dir / "www");
+    const fs::path junk = dir / "www" / "junk.rar";
+    WriteFile(junk, "this is not a RAR archive\n");
+    TestServer server(dir / "www");
+    struct Case {
+        int location;
+        std::string source;
+    } cases[] = {
+        {1, junk.string()},
+        {0, server.Url("/files/missing.rar")}, // the 404 page is saved and given to the run
+    };
+    for (const auto& c : cases) {
+        UpdateDone = false;
+        host->Faults() = {};
+        const std::size_t logBefore = Log().size();
+        Run(c.location, c.source);
+        ExpectMemo("* Use: " + c.source + "\n", "Files:0, Tot:0, Upd:0");
+        ASSERT_EQ(Log().size(), logBefore + 1);
+        EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
+        EXPECT_FALSE(UpdateDone);
+        EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+        EXPECT_TRUE(FileNames(download).empty()) << c.source;
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(commands.empty()) << "no REFRESH after a run that updated nothing";
+}
+
+TEST_F(UpdateRunTest, MissingComponentsAreReportedBeforeAnythingElse) {
+    fs::remove(app / "UnRAR.dll");
+    const std::string appPath = app.string();
+    struct Case {
+        int location;
+        std::string source;
+        std::string caption, text;
+    } cases[] = {
+        {1, pdfA.string(), "UnRAR component needed",
+         "Not found library for RAR archive unpacking:\r\nplease put UnRAR.dll in application folder\r\n\"" +
+             appPath + "\"\r\nand restart LogHost application."},
+        {0, "HtTpS://127.0.0.1/lists.rar", "OpenSSL components needed",
+         "Not found libraries for secure web connection:\r\nplease put libeay32.dll and ssleay32.dll in "
+         "application folder\r\n\"" +
+             appPath + "\"\r\nand restart LogHost application."},
+    };
+    for (const auto& c : cases) {
+        messages.clear();
+        form->mProgress->setPlainText("earlier run");
+        Run(c.location, c.source);
+        ASSERT_EQ(messages.size(), 1u) << "UnRAR is not checked after missing OpenSSL";
+        EXPECT_EQ(QString::fromStdU16String(messages[0].first).toStdString(), c.caption);
+        EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(), c.text);
+        EXPECT_EQ(Memo(), "earlier run");
+        EXPECT_FALSE(UpdateDone);
+        EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+    }
+    EXPECT_EQ(host->CallCount("IHostServer.CreateQuery"), 0);
+    EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
+    const fs::path archive = dir / "lists.rar";
+    Rar(archive, {pdfA, pdfB});
+    {
+        // The converter cannot be started: the case of an Acrobat that is not installed.
+        ScopedEnv converter("ZARBEX_PDFTOTEXT", (dir / "no-such-pdftotext").c_str());
+        Run(1, archive.string());
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, u"Error");
+    EXPECT_EQ(Memo(), "* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA));
+    EXPECT_EQ(FileNames(download), std::vector<std::string>{"File0001.pdf"});
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(form->dbtUpdateOk->isEnabled()) << "\"Get data\" is usable again";
+
+    // A host call failing in the middle: the updates done before it stay.
+    messages.clear();
+    host->Faults().failing["IHostServer.ExecSQL"] = {E_FAIL, u"callbook locked", 2};
+    const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
+    Run(1, archive.string());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, u"Error");
+    EXPECT_NE(messages[0].second.find(u"callbook locked"), std::u16string::npos);
+    EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 3);
+    EXPECT_EQ(callbook->Count({}, true), 2);
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 2);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+    EXPECT_TRUE(fs::exists(archive));
+    EXPECT_EQ(FileNames(download), (std::vector<std::string>{"File0002.pdf", "File0002.txt"}))
+        << "the failing entry's working files stay";
+
+    // A downloaded archive goes also when the run fails; the entry's working files stay.
+    fs::create_directories(dir / "www");
+    fs::copy_file(archive, dir / "www" / "lists.rar");
+    TestServer server(dir / "www");
+    messages.clear();
+    Run(0, server.Url("/files/lists.rar"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(FileNames(download),
+              (std::vector<std::string>{"File0001.pdf", "File0001.txt", "File0002.pdf", "File0002.txt"}));
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 3);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
