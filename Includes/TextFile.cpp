@@ -1,4 +1,5 @@
 #include "Includes/TextFile.h"
+#include "Platform/FileHandle.h"
 
 #include "Platform/CodePage.h"
 #include "PluginAPI/SysUtils.h"
@@ -11,21 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TFileHandle {
-public:
-    explicit TFileHandle(int fd) : fd_(fd) {}
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    ~TFileHandle() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 UnicodeString ErrorText(int error) {
     return Utf8ToString(std::strerror(error));

@@ -37,19 +37,6 @@ struct TRarArchive::THeaderRecord : RARHeaderDataEx {};
 
 namespace {
 
-// wchar_t is UTF-32 here; values that are no Unicode scalar become U+FFFD.
-void AppendUtf16(UnicodeString& out, std::uint32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = 0xFFFD;
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
-
 // A name stored without its Unicode form (RAR 4) is bytes in the OEM code page, which the library
 // decodes with the process locale. Bytes the locale cannot decode it keeps as U+E000 + byte and marks
 // the name with U+FFFE. Such names are rebuilt into their bytes and decoded as the OEM code page, so

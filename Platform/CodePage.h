@@ -7,3 +7,6 @@
 
 std::u16string AnsiToUnicode(std::string_view text);
 std::string UnicodeToAnsi(std::u16string_view text);
+
+// Appends one code point as UTF-16; values that are no Unicode scalar become U+FFFD.
+void AppendUtf16(std::u16string& out, char32_t cp);

@@ -1,4 +1,5 @@
 #include "Platform/PdfToText.h"
+#include "Platform/FileHandle.h"
 
 #include "PluginAPI/SysUtils.h"
 
@@ -50,21 +51,6 @@ public:
 
 private:
     posix_spawnattr_t attributes_;
-};
-
-class TFileHandle {
-public:
-    explicit TFileHandle(int fd) : fd_(fd) {}
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    ~TFileHandle() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int Get() const { return fd_; }
-
-private:
-    int fd_;
 };
 
 // pdftotext would read a path that starts with '-' as an option.

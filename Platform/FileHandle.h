@@ -1,0 +1,19 @@
+// An owned POSIX file descriptor, closed when it goes.
+#pragma once
+
+#include <unistd.h>
+
+class TFileHandle {
+public:
+    explicit TFileHandle(int fd) : fd_(fd) {}
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+    ~TFileHandle() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
