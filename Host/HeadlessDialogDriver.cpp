@@ -1,0 +1,126 @@
+#include "Host/HeadlessDialogDriver.h"
+
+#include "Host/HeadlessOutput.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+
+namespace {
+
+constexpr int kPollMs = 50;
+// Entering the source again when the dialog replaced it; after that the dialog's text stands.
+constexpr int kSourceRetries = 3;
+
+template <class T> T* Child(QDialog& dialog, const char* name) {
+    return dialog.findChild<T*>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+HeadlessDialogDriver::HeadlessDialogDriver(Answers answers, std::ostream& out)
+    : answers_(std::move(answers)), out_(out) {
+    timer_.setInterval(kPollMs);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+}
+
+QDialog* HeadlessDialogDriver::FindUpdateDialog() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* dialog = qobject_cast<QDialog*>(widget);
+        if (dialog != nullptr && dialog->isVisible() && dialog->findChild<QLineEdit*>("edSource") != nullptr)
+            return dialog;
+    }
+    return nullptr;
+}
+
+void HeadlessDialogDriver::CloseStrayDialogs() {
+    // A modal dialog nobody answers would hold the run forever: name it and close it.
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* dialog = qobject_cast<QDialog*>(modal);
+    if (dialog == nullptr || dialog == dialog_ || dialog->findChild<QLineEdit*>("edSource") != nullptr)
+        return;
+    PrintBlock(out_, "dialog: ", dialog->windowTitle() + " (closed)");
+    dialog->reject();
+}
+
+void HeadlessDialogDriver::Tick() {
+    CloseStrayDialogs();
+    if (busy_)
+        return;
+    if (!dialog_ || !dialog_->isVisible()) {
+        // The first dialog is gone (or none came yet): wait for the next one.
+        dialog_ = FindUpdateDialog();
+        step_ = Step::Waiting;
+        sourceRetries_ = 0;
+        if (!dialog_)
+            return;
+        // The dialog fills its fields while it is being shown, and that may pump events: answer it
+        // from the next tick on.
+        step_ = Step::Seen;
+        return;
+    }
+    switch (step_) {
+    case Step::Waiting:
+    case Step::Seen:
+        Configure(*dialog_);
+        step_ = Step::Configured;
+        break;
+    case Step::Configured:
+        GetDataAndClose(*dialog_);
+        break;
+    case Step::Closing:
+        // A close asked for during a run waits for the run; ask again.
+        if (auto* close = Child<QAbstractButton>(*dialog_, "dbtUpdateCancel"))
+            close->click();
+        break;
+    }
+}
+
+void HeadlessDialogDriver::Configure(QDialog& dialog) {
+    if (!answers_.location.isEmpty()) {
+        const char* name = answers_.location == "local" ? "rgLocationLocal" : "rgLocationInternet";
+        if (auto* button = Child<QRadioButton>(dialog, name))
+            button->click();
+        else
+            PrintBlock(out_, "dialog: ", QString("no location button %1").arg(name));
+    }
+    if (answers_.source) {
+        if (auto* source = Child<QLineEdit>(dialog, "edSource"))
+            source->setText(*answers_.source); // also when read-only: a local path comes from browsing
+    }
+}
+
+void HeadlessDialogDriver::GetDataAndClose(QDialog& dialog) {
+    auto* source = Child<QLineEdit>(dialog, "edSource");
+    if (answers_.source && source != nullptr && source->text() != *answers_.source &&
+        sourceRetries_++ < kSourceRetries) {
+        source->setText(*answers_.source);
+        return;
+    }
+    QPointer<QDialog> alive(&dialog);
+    auto* getData = Child<QAbstractButton>(dialog, "dbtUpdateOk");
+    if (getData != nullptr && getData->isEnabled()) {
+        // The run happens inside the click: click() returns when it is over.
+        busy_ = true;
+        getData->click();
+        busy_ = false;
+        if (!alive)
+            return;
+        PrintMemo(dialog);
+    } else {
+        out_ << "get data: disabled" << std::endl;
+    }
+    step_ = Step::Closing;
+    if (auto* close = Child<QAbstractButton>(dialog, "dbtUpdateCancel"))
+        close->click();
+    else
+        dialog.reject();
+}
+
+void HeadlessDialogDriver::PrintMemo(QDialog& dialog) {
+    out_ << "memo:" << std::endl;
+    if (auto* memo = Child<QPlainTextEdit>(dialog, "mProgress"))
+        PrintIndented(out_, memo->toPlainText());
+}

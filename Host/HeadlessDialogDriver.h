@@ -1,0 +1,43 @@
+// Answers a plug-in's dialog the way a user would, for the headless mode: from inside the dialog's
+// modal loop a timer finds the dialog by its widgets' object names, chooses the source location,
+// enters the source, presses "Get data", prints the progress memo and presses "Close".
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <optional>
+#include <ostream>
+
+class HeadlessDialogDriver {
+public:
+    struct Answers {
+        QString location;              // "internet", "local" or empty: leave the dialog's choice
+        std::optional<QString> source; // nullopt: leave the dialog's source
+    };
+
+    HeadlessDialogDriver(Answers answers, std::ostream& out);
+    // Starts looking for the dialog; runs until Stop.
+    void Start() { timer_.start(); }
+    void Stop() { timer_.stop(); }
+
+private:
+    enum class Step { Waiting, Seen, Configured, Closing };
+
+    void Tick();
+    void Configure(QDialog& dialog);
+    void GetDataAndClose(QDialog& dialog);
+    void PrintMemo(QDialog& dialog);
+    static QDialog* FindUpdateDialog();
+    void CloseStrayDialogs();
+
+    Answers answers_;
+    std::ostream& out_;
+    QTimer timer_;
+    QPointer<QDialog> dialog_;
+    Step step_ = Step::Waiting;
+    int sourceRetries_ = 0;
+    bool busy_ = false; // the run pumps events, so the timer fires again while "Get data" runs
+};

@@ -1,0 +1,29 @@
+// The callbook as the main window's table shows it: a filtered, bounded list of rows.
+#pragma once
+
+#include "Host/Callbook.h"
+
+#include <QAbstractTableModel>
+
+#include <optional>
+#include <vector>
+
+class LogHostCallbookModel final : public QAbstractTableModel {
+public:
+    // The window lists no more rows than this; the status bar tells how many match.
+    static constexpr int kRowLimit = 5000;
+    enum Column { Call, Prefix, Name, Qth, Grid, Bureau, ColumnCount };
+
+    explicit LogHostCallbookModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+
+    // Reads the rows again; a null callbook shows none.
+    void Reload(const Callbook* callbook, const QString& prefix, std::optional<bool> bureau);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    std::vector<CallbookRow> rows_;
+};

@@ -1,0 +1,133 @@
+// The loghost program as scripts use it: run as a child process with its own configuration folder.
+#include "Host/Callbook.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kCaption[] = "Get Bureau users info (Ukraine)";
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string Read(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class LoghostProcess : public testing::Test {
+protected:
+    void SetUp() override {
+        home_ = fs::temp_directory_path() / ("loghost_process_" + std::to_string(getpid()));
+        fs::remove_all(home_);
+        fs::create_directories(home_);
+    }
+    void TearDown() override { fs::remove_all(home_); }
+
+    // Runs loghost with HOME and XDG_CONFIG_HOME inside the test's folder, so that its default files
+    // land there. Arguments are paths and words without quotes of their own.
+    Outcome Loghost(const std::string& arguments) {
+        const fs::path out = home_ / "stdout.txt", err = home_ / "stderr.txt";
+        const std::string command = "env -u QT_QPA_PLATFORM HOME='" + home_.string() + "' XDG_CONFIG_HOME='" +
+                                    (home_ / "config").string() + "' '" LOGHOST_EXE "' " + arguments + " >'" +
+                                    out.string() + "' 2>'" + err.string() + "'";
+        const int raw = std::system(command.c_str());
+        Outcome run;
+        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        run.out = Read(out);
+        run.err = Read(err);
+        return run;
+    }
+    fs::path ConfigFolder() const { return home_ / "config" / "LogHost"; }
+
+    fs::path home_;
+};
+
+TEST_F(LoghostProcess, ListShowsThePluginBesideTheProgramWithItsMenuItem) {
+    // No --plugins and no display: the plug-ins folder beside the program, the offscreen platform.
+    const Outcome run = Loghost("--list");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    for (const char* expected :
+         {"plugin: Zarbex.ext\n", "  id: {6A1F3C52-D8E4-4B07-9E21-73C5B8A0F4D9}\n",
+          "  name: Get Bureau users info (Ukraine)\n", "  version: 1.04.019 (1706)\n", "  category: 2\n",
+          "  menu item: Get Bureau users info (Ukraine)\n",
+          "    hint: Update information about Bureau users (Ukraine)\n", "    enabled: yes\n"})
+        EXPECT_NE(run.out.find(expected), std::string::npos) << expected << "\n" << run.out;
+    EXPECT_EQ(run.out.find("skipped"), std::string::npos) << run.out;
+
+    // The files nobody named live in the user's configuration folder; the callbook is made new.
+    EXPECT_NE(Read(ConfigFolder() / "loghost.log").find("Plug-in Zarbex.ext loaded"), std::string::npos);
+    ASSERT_TRUE(fs::exists(ConfigFolder() / "callbook.db"));
+    EXPECT_EQ(Callbook(ConfigFolder() / "callbook.db").Count(), 0);
+}
+
+TEST_F(LoghostProcess, FilesThatAreNoPluginsAreNamedAndSkipped) {
+    const fs::path plugins = home_ / "plugins";
+    fs::create_directories(plugins);
+    std::ofstream(plugins / "bad.ext") << "not a library\n";
+    fs::copy_file(OLEAUT32_LIBRARY, plugins / "other.ext"); // a real library without the entry export
+    fs::copy_file(fs::path(LOGHOST_EXE).parent_path() / "plugins" / "Zarbex.ext", plugins / "Zarbex.ext");
+    const fs::path log = home_ / "host.log";
+
+    const Outcome run = Loghost("--list --plugins '" + plugins.string() + "' --log '" + log.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("skipped: bad.ext: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("skipped: other.ext: "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("not a plug-in (no entry export)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("plugin: Zarbex.ext\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  menu item: Get Bureau users info (Ukraine)\n"), std::string::npos) << run.out;
+    const std::string logged = Read(log);
+    EXPECT_NE(logged.find("Plug-in bad.ext skipped"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("Plug-in other.ext skipped"), std::string::npos) << logged;
+}
+
+TEST_F(LoghostProcess, WrongCommandsExitWithStatusTwo) {
+    const struct {
+        std::string arguments;
+        std::string told; // on standard error
+    } cases[] = {
+        {"--headless --invoke 'No such command'",
+         "no menu item \"No such command\"; the menu holds: \"" + std::string(kCaption) + "\""},
+        {"--headless --invoke x --location disk", "--location must be internet or local"},
+        {"--invoke x", "add --headless"},
+        {"--list --unknown", "Unknown option 'unknown'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const Outcome run = Loghost(c.arguments + " --callbook '" + (home_ / "cb.db").string() + "'");
+        EXPECT_EQ(run.status, 2) << run.out << run.err;
+        EXPECT_NE(run.err.find(c.told), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(LoghostProcess, InvokeAnswersTheDialogAndClosesItWhenGetDataIsDisabled) {
+    // A local source that does not exist leaves "Get data" disabled: the host says so and closes.
+    const fs::path ini = home_ / "host.ini";
+    const Outcome run =
+        Loghost(std::string("--headless --invoke '") + kCaption + "' --location local --source '" +
+                (home_ / "missing.rar").string() + "' --callbook '" + (home_ / "cb.db").string() +
+                "' --ini '" + ini.string() + "' --download '" + (home_ / "dl").string() + "'");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("get data: disabled\n"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("memo:"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("bureau flags: 0 of 0 callsigns\n"), std::string::npos) << run.out;
+    EXPECT_TRUE(fs::is_directory(home_ / "dl")); // the download folder is made for the plug-in
+    EXPECT_FALSE(fs::exists(ini));               // nothing ran, so the dialog stored nothing
+}
+
+} // namespace
