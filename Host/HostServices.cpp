@@ -73,7 +73,8 @@ HRESULT HostServices::Fail(HRESULT code, const std::u16string& description) {
 }
 
 HRESULT HostServices::Enter(const char* method) {
-    calls_.emplace_back(method);
+    if (recordCalls_)
+        calls_.emplace_back(method);
     const int count = ++callCounts_[method];
     auto it = faults_.failing.find(method);
     if (it != faults_.failing.end() && count > it->second.afterCalls)

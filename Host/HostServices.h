@@ -41,6 +41,8 @@ public:
     void SetCallbook(Callbook* callbook) { callbook_ = callbook; }
     void SetCoreVersion(int32_t version) { version_ = version; }
     HostFaults& Faults() { return faults_; }
+    // Whether Calls() keeps every call by name; a long-running host turns it off (counts stay).
+    void SetRecordCalls(bool record) { recordCalls_ = record; }
 
     // Observations for tests and the application.
     ULONG RefCount() const { return refs_.load(); }
@@ -121,6 +123,7 @@ private:
     std::map<std::u16string, std::u16string> variables_;
     Callbook* callbook_ = nullptr;
     std::vector<std::string> calls_;
+    bool recordCalls_ = true;
     std::map<std::string, int> callCounts_;
     std::vector<std::u16string> log_;
     int modalDepth_ = 0;

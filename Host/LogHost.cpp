@@ -63,6 +63,7 @@ LogHost::LogHost(LogHostOptions options, Frontend frontend)
             frontend_.menuChanged();
     };
     services_ = HostServices::Create(std::move(backend));
+    services_->SetRecordCalls(false); // an update run makes tens of thousands of calls
 
     MakeParent(options_.logFile);
     logFile_.setFileName(options_.logFile);

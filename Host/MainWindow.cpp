@@ -76,6 +76,7 @@ MainWindow::MainWindow() {
     splitter->addWidget(log_);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({500, 120});
     layout->addWidget(splitter);
     setCentralWidget(central);
 
