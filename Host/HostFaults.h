@@ -15,8 +15,8 @@ struct HostFailure {
 };
 
 struct HostFaults {
-    std::vector<GUID> withheld;          // QueryInterface answers E_NOINTERFACE
-    std::vector<GUID> answeredSFalse;    // QueryInterface answers S_FALSE and no interface
+    std::vector<GUID> withheld;                 // QueryInterface answers E_NOINTERFACE
+    std::vector<GUID> answeredSFalse;           // QueryInterface answers S_FALSE and no interface
     std::map<std::string, HostFailure> failing; // by method name, e.g. "IMenuItem.SetCaption"
-    bool clearItemOnDelete = true;       // DeleteItem clears the caller's variable
+    bool clearItemOnDelete = true;              // DeleteItem clears the caller's variable
 };

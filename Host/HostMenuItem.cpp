@@ -5,7 +5,9 @@
 #include "PluginAPI/ComPtr.h"
 
 namespace {
-HRESULT Enter(HostServices* host, const char* method) { return host == nullptr ? S_OK : host->Enter(method); }
+HRESULT Enter(HostServices* host, const char* method) {
+    return host == nullptr ? S_OK : host->Enter(method);
+}
 } // namespace
 
 HRESULT HostMenuItem::Click() {

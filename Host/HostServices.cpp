@@ -2,9 +2,9 @@
 
 #include "Host/Callbook.h"
 #include "Host/HostMenuItem.h"
-#include "PluginAPI/BStr.h"
 #include "Platform/CodePage.h"
 #include "Platform/WinUser.h"
+#include "PluginAPI/BStr.h"
 
 #include <algorithm>
 #include <exception>
@@ -15,7 +15,9 @@ bool Contains(const std::vector<GUID>& list, REFIID iid) {
     return std::find(list.begin(), list.end(), iid) != list.end();
 }
 
-std::string Utf8(BSTR s) { return UnicodeToAnsi(BStr::ToString(s)); }
+std::string Utf8(BSTR s) {
+    return UnicodeToAnsi(BStr::ToString(s));
+}
 
 } // namespace
 

@@ -83,7 +83,9 @@ public:
 
     // The positions no plug-in of this host calls.
 #define HOST_NOT_IMPLEMENTED(name)                                                                           \
-    HRESULT STDMETHODCALLTYPE name() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE name() override {                                                              \
+        return E_NOTIMPL;                                                                                    \
+    }
     HOST_NOT_IMPLEMENTED(Reserved3)
     HOST_NOT_IMPLEMENTED(Reserved4)
     HOST_NOT_IMPLEMENTED(Reserved5)

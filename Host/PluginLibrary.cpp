@@ -32,7 +32,9 @@ PluginLibrary::PluginLibrary(const std::string& path, ICore* core)
     }
 }
 
-PluginLibrary::~PluginLibrary() { Unload(); }
+PluginLibrary::~PluginLibrary() {
+    Unload();
+}
 
 PluginInfo PluginLibrary::Info() const {
     PluginInfo info;

@@ -6,5 +6,9 @@ namespace {
 std::atomic<HWND> applicationHandle{0};
 }
 
-void SetApplicationHandle(HWND handle) { applicationHandle = handle; }
-HWND ApplicationHandle() { return applicationHandle; }
+void SetApplicationHandle(HWND handle) {
+    applicationHandle = handle;
+}
+HWND ApplicationHandle() {
+    return applicationHandle;
+}

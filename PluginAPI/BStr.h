@@ -33,7 +33,9 @@ public:
     }
     std::u16string str() const { return ToString(s_); }
 
-    static std::u16string ToString(BSTR s) { return s == nullptr ? std::u16string() : std::u16string(s, SysStringLen(s)); }
+    static std::u16string ToString(BSTR s) {
+        return s == nullptr ? std::u16string() : std::u16string(s, SysStringLen(s));
+    }
 
 private:
     BSTR s_ = nullptr;

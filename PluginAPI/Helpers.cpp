@@ -13,7 +13,8 @@
 namespace {
 
 // The GUID published with every error whose code is a class-name code.
-constexpr GUID kClassNameErrorGuid{0x43B2F1E1, 0xE897, 0x4584, {0xA9, 0x2A, 0x06, 0xAE, 0x75, 0xDF, 0x83, 0x4D}};
+constexpr GUID kClassNameErrorGuid{
+    0x43B2F1E1, 0xE897, 0x4584, {0xA9, 0x2A, 0x06, 0xAE, 0x75, 0xDF, 0x83, 0x4D}};
 
 struct ErrorText {
     UnicodeString source, description, helpFile;
@@ -41,21 +42,56 @@ template <class T> IncomingClass Framework(const char* name) {
 // The classes a code received from the host may name; each row's code is its class-name code.
 const std::vector<IncomingClass>& IncomingClasses() {
     static const std::vector<IncomingClass> table{
-        FRAMEWORK(ECheckedInterfacedObjectError), FRAMEWORK(ECheckedInterfacedObjectDeleteError),
-        FRAMEWORK(ECheckedInterfacedObjectDoubleFreeError), FRAMEWORK(ECheckedInterfacedObjectUseDeletedError),
-        FRAMEWORK(EInvalidCoreVersion), GENERAL(EAbort), GENERAL(EAbstractError), GENERAL(EArgumentException),
-        GENERAL(EArgumentOutOfRangeException), GENERAL(EAssertionFailed), GENERAL(EBitsError),
-        GENERAL(EClassNotFound), GENERAL(EComponentError), GENERAL(EConvertError),
-        GENERAL(EDirectoryNotFoundException), GENERAL(EFCreateError), GENERAL(EFileNotFoundException),
-        GENERAL(EFileStreamError), GENERAL(EFilerError), GENERAL(EFOpenError), GENERAL(EHeapException),
-        GENERAL(EInOutError), GENERAL(EIntfCastError), GENERAL(EInvalidCast), GENERAL(EInvalidContainer),
-        GENERAL(EInvalidImage), GENERAL(EInvalidInsert), GENERAL(EInvalidOperation), GENERAL(EInvalidPointer),
-        GENERAL(EListError), GENERAL(EMethodNotFound), GENERAL(EMonitor), GENERAL(EMonitorLockException),
-        GENERAL(ENoConstructException), GENERAL(ENoMonitorSupportException), GENERAL(ENotSupportedException),
-        GENERAL(EOutOfMemory), GENERAL(EOutOfResources), GENERAL(EPackageError), GENERAL(EParserError),
-        GENERAL(EPathTooLongException), GENERAL(EProgrammerNotFound), GENERAL(EPropReadOnly),
-        GENERAL(EPropWriteOnly), GENERAL(EReadError), GENERAL(EResNotFound), GENERAL(EStreamError),
-        GENERAL(EStringListError), GENERAL(EVariantError), GENERAL(EWriteError),
+        FRAMEWORK(ECheckedInterfacedObjectError),
+        FRAMEWORK(ECheckedInterfacedObjectDeleteError),
+        FRAMEWORK(ECheckedInterfacedObjectDoubleFreeError),
+        FRAMEWORK(ECheckedInterfacedObjectUseDeletedError),
+        FRAMEWORK(EInvalidCoreVersion),
+        GENERAL(EAbort),
+        GENERAL(EAbstractError),
+        GENERAL(EArgumentException),
+        GENERAL(EArgumentOutOfRangeException),
+        GENERAL(EAssertionFailed),
+        GENERAL(EBitsError),
+        GENERAL(EClassNotFound),
+        GENERAL(EComponentError),
+        GENERAL(EConvertError),
+        GENERAL(EDirectoryNotFoundException),
+        GENERAL(EFCreateError),
+        GENERAL(EFileNotFoundException),
+        GENERAL(EFileStreamError),
+        GENERAL(EFilerError),
+        GENERAL(EFOpenError),
+        GENERAL(EHeapException),
+        GENERAL(EInOutError),
+        GENERAL(EIntfCastError),
+        GENERAL(EInvalidCast),
+        GENERAL(EInvalidContainer),
+        GENERAL(EInvalidImage),
+        GENERAL(EInvalidInsert),
+        GENERAL(EInvalidOperation),
+        GENERAL(EInvalidPointer),
+        GENERAL(EListError),
+        GENERAL(EMethodNotFound),
+        GENERAL(EMonitor),
+        GENERAL(EMonitorLockException),
+        GENERAL(ENoConstructException),
+        GENERAL(ENoMonitorSupportException),
+        GENERAL(ENotSupportedException),
+        GENERAL(EOutOfMemory),
+        GENERAL(EOutOfResources),
+        GENERAL(EPackageError),
+        GENERAL(EParserError),
+        GENERAL(EPathTooLongException),
+        GENERAL(EProgrammerNotFound),
+        GENERAL(EPropReadOnly),
+        GENERAL(EPropWriteOnly),
+        GENERAL(EReadError),
+        GENERAL(EResNotFound),
+        GENERAL(EStreamError),
+        GENERAL(EStringListError),
+        GENERAL(EVariantError),
+        GENERAL(EWriteError),
     };
     return table;
 }
@@ -145,12 +181,15 @@ std::unique_ptr<Exception> CreateExceptionFromError(HRESULT code) {
     for (const IncomingClass& row : IncomingClasses())
         if (ClassNameErrorCode(row.name) == code)
             return row.make(code, text);
-    return std::make_unique<EOleException>(text.description, code, text.source, text.helpFile, text.helpContext);
+    return std::make_unique<EOleException>(text.description, code, text.source, text.helpFile,
+                                           text.helpContext);
 }
 
 namespace {
 // Throws the exception object with its dynamic type intact.
-template <class T> [[noreturn]] void ThrowAs(const Exception& e) { throw static_cast<const T&>(e); }
+template <class T> [[noreturn]] void ThrowAs(const Exception& e) {
+    throw static_cast<const T&>(e);
+}
 } // namespace
 
 void RaiseSafeCallError(HRESULT code, void* /*address: C++ raises where the check is*/) {
@@ -161,23 +200,31 @@ void RaiseSafeCallError(HRESULT code, void* /*address: C++ raises where the chec
 #define THROWER(Name) list.emplace_back(#Name, &ThrowAs<Name>);
         THROWER(EOSError)
         THROWER(EOleException)
-        THROWER(ECheckedInterfacedObjectError) THROWER(ECheckedInterfacedObjectDeleteError)
-        THROWER(ECheckedInterfacedObjectDoubleFreeError) THROWER(ECheckedInterfacedObjectUseDeletedError)
-        THROWER(EInvalidCoreVersion) THROWER(EAbort) THROWER(EAbstractError) THROWER(EArgumentException)
-        THROWER(EArgumentOutOfRangeException) THROWER(EAssertionFailed) THROWER(EBitsError)
-        THROWER(EClassNotFound) THROWER(EComponentError) THROWER(EConvertError)
-        THROWER(EDirectoryNotFoundException) THROWER(EFCreateError) THROWER(EFileNotFoundException)
-        THROWER(EFileStreamError) THROWER(EFilerError) THROWER(EFOpenError) THROWER(EHeapException)
-        THROWER(EInOutError) THROWER(EIntfCastError) THROWER(EInvalidCast) THROWER(EInvalidContainer)
-        THROWER(EInvalidImage) THROWER(EInvalidInsert) THROWER(EInvalidOperation) THROWER(EInvalidPointer)
-        THROWER(EListError) THROWER(EMethodNotFound) THROWER(EMonitor) THROWER(EMonitorLockException)
-        THROWER(ENoConstructException) THROWER(ENoMonitorSupportException) THROWER(ENotSupportedException)
-        THROWER(EOutOfMemory) THROWER(EOutOfResources) THROWER(EPackageError) THROWER(EParserError)
-        THROWER(EPathTooLongException) THROWER(EProgrammerNotFound) THROWER(EPropReadOnly)
-        THROWER(EPropWriteOnly) THROWER(EReadError) THROWER(EResNotFound) THROWER(EStreamError)
-        THROWER(EStringListError) THROWER(EVariantError) THROWER(EWriteError)
+        THROWER(ECheckedInterfacedObjectError)
+        THROWER(ECheckedInterfacedObjectDeleteError) THROWER(ECheckedInterfacedObjectDoubleFreeError) THROWER(
+            ECheckedInterfacedObjectUseDeletedError) THROWER(EInvalidCoreVersion) THROWER(EAbort)
+            THROWER(EAbstractError) THROWER(EArgumentException) THROWER(EArgumentOutOfRangeException)
+                THROWER(EAssertionFailed) THROWER(EBitsError) THROWER(EClassNotFound) THROWER(EComponentError)
+                    THROWER(EConvertError) THROWER(EDirectoryNotFoundException) THROWER(EFCreateError)
+                        THROWER(EFileNotFoundException) THROWER(EFileStreamError) THROWER(EFilerError)
+                            THROWER(EFOpenError) THROWER(EHeapException) THROWER(EInOutError)
+                                THROWER(EIntfCastError) THROWER(EInvalidCast) THROWER(EInvalidContainer)
+                                    THROWER(EInvalidImage) THROWER(EInvalidInsert) THROWER(EInvalidOperation)
+                                        THROWER(EInvalidPointer) THROWER(EListError) THROWER(EMethodNotFound)
+                                            THROWER(EMonitor) THROWER(EMonitorLockException) THROWER(
+                                                ENoConstructException) THROWER(ENoMonitorSupportException)
+                                                THROWER(ENotSupportedException) THROWER(EOutOfMemory)
+                                                    THROWER(EOutOfResources) THROWER(EPackageError)
+                                                        THROWER(EParserError) THROWER(EPathTooLongException)
+                                                            THROWER(EProgrammerNotFound)
+                                                                THROWER(EPropReadOnly) THROWER(EPropWriteOnly)
+                                                                    THROWER(EReadError) THROWER(EResNotFound)
+                                                                        THROWER(EStreamError)
+                                                                            THROWER(EStringListError)
+                                                                                THROWER(EVariantError)
+                                                                                    THROWER(EWriteError)
 #undef THROWER
-        return list;
+                                                                                        return list;
     }();
     const std::string_view name = e->ClassName();
     for (const auto& [className, thrower] : throwers)
@@ -186,7 +233,9 @@ void RaiseSafeCallError(HRESULT code, void* /*address: C++ raises where the chec
     throw *e;
 }
 
-SafeCallErrorProcType SafeCallErrorProc() { return installedHook.load(); }
+SafeCallErrorProcType SafeCallErrorProc() {
+    return installedHook.load();
+}
 
 void detail::RaiseHostFailure(HRESULT code, void* address) {
     if (SafeCallErrorProcType hook = installedHook.load())
@@ -222,8 +271,8 @@ std::int32_t TCheckedInterfacedObject::DoRelease() {
 void TCheckedInterfacedObject::BeforeDestruction() {
     const std::int32_t count = FRefCount.load();
     if (count < 0)
-        throw ECheckedInterfacedObjectDoubleFreeError(
-            EBaseException::Fmt(u"Object deletion attempt with just deleted one %s", Utf8ToString(FDebugName)));
+        throw ECheckedInterfacedObjectDoubleFreeError(EBaseException::Fmt(
+            u"Object deletion attempt with just deleted one %s", Utf8ToString(FDebugName)));
     if (count != 0)
         throw ECheckedInterfacedObjectDeleteError(
             EBaseException::Fmt(u"Object deletion attempt %s with active interface link; counter: %d",

@@ -18,7 +18,8 @@ struct IHostServer : IUnknown {
     PLUGINAPI_RESERVED(Reserved13);                                           // 13
     PLUGINAPI_RESERVED(Reserved14);                                           // 14
     // Non-zero when some row of the opened query holds value in the column, whatever was asked before.
-    virtual HRESULT STDMETHODCALLTYPE Locate(int32_t query, BSTR fieldName, BSTR value, int32_t* found) = 0; // 15
+    virtual HRESULT STDMETHODCALLTYPE Locate(int32_t query, BSTR fieldName, BSTR value,
+                                             int32_t* found) = 0;             // 15
     PLUGINAPI_RESERVED(Reserved16);                                           // 16
     PLUGINAPI_RESERVED(Reserved17);                                           // 17
     PLUGINAPI_RESERVED(Reserved18);                                           // 18

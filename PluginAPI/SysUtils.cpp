@@ -4,8 +4,12 @@
 
 #include <cstdio>
 
-UnicodeString Utf8ToString(std::string_view text) { return AnsiToUnicode(text); }
-std::string StringToUtf8(std::u16string_view text) { return UnicodeToAnsi(text); }
+UnicodeString Utf8ToString(std::string_view text) {
+    return AnsiToUnicode(text);
+}
+std::string StringToUtf8(std::u16string_view text) {
+    return UnicodeToAnsi(text);
+}
 
 UnicodeString FormatV(std::u16string_view pattern, const std::vector<FormatArg>& args) {
     UnicodeString out;
@@ -32,17 +36,20 @@ UnicodeString FormatV(std::u16string_view pattern, const std::vector<FormatArg>&
             continue;
         }
         if (next >= args.size())
-            throw EConvertError(u"Format '" + UnicodeString(pattern) + u"' invalid or incompatible with argument");
+            throw EConvertError(u"Format '" + UnicodeString(pattern) +
+                                u"' invalid or incompatible with argument");
         const FormatArg& arg = args[next++];
         if (kind == u's') {
             if (auto* s = std::get_if<UnicodeString>(&arg))
                 out += *s;
             else
-                throw EConvertError(u"Format '" + UnicodeString(pattern) + u"' invalid or incompatible with argument");
+                throw EConvertError(u"Format '" + UnicodeString(pattern) +
+                                    u"' invalid or incompatible with argument");
         } else if (kind == u'd' || kind == u'x') {
             auto* n = std::get_if<std::int64_t>(&arg);
             if (n == nullptr)
-                throw EConvertError(u"Format '" + UnicodeString(pattern) + u"' invalid or incompatible with argument");
+                throw EConvertError(u"Format '" + UnicodeString(pattern) +
+                                    u"' invalid or incompatible with argument");
             char buffer[32];
             if (kind == u'd')
                 std::snprintf(buffer, sizeof buffer, "%.*lld", precision, static_cast<long long>(*n));
@@ -51,14 +58,17 @@ UnicodeString FormatV(std::u16string_view pattern, const std::vector<FormatArg>&
                               static_cast<unsigned long long>(static_cast<std::uint32_t>(*n)));
             out += Utf8ToString(buffer);
         } else {
-            throw EConvertError(u"Format '" + UnicodeString(pattern) + u"' invalid or incompatible with argument");
+            throw EConvertError(u"Format '" + UnicodeString(pattern) +
+                                u"' invalid or incompatible with argument");
         }
         i = j;
     }
     return out;
 }
 
-HRESULT TObject::SafeCallException(const std::exception&, void*) { return E_UNEXPECTED; }
+HRESULT TObject::SafeCallException(const std::exception&, void*) {
+    return E_UNEXPECTED;
+}
 
 Exception::Exception(UnicodeString message, std::int32_t helpContext) : HelpContext(helpContext) {
     SetMessage(std::move(message));

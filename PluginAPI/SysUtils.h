@@ -34,7 +34,9 @@ public:
 };
 
 #define DECLARE_CLASS_NAME(Name)                                                                             \
-    const char* ClassName() const override { return #Name; }
+    const char* ClassName() const override {                                                                 \
+        return #Name;                                                                                        \
+    }
 
 class Exception : public TObject, public std::exception {
 public:

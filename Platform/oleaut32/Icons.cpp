@@ -35,7 +35,8 @@ OLEAUT32_API HICON WINAPI CreateIconFromPixels(int32_t width, int32_t height, co
     HICON handle = table.next++;
     if (table.next == 0)
         table.next = 0x10000;
-    table.icons[handle] = Icon{width, height, std::vector<uint32_t>(argb, argb + std::size_t(width) * height)};
+    table.icons[handle] =
+        Icon{width, height, std::vector<uint32_t>(argb, argb + std::size_t(width) * height)};
     return handle;
 }
 

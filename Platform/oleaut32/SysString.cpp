@@ -56,4 +56,6 @@ OLEAUT32_API uint32_t WINAPI SysStringByteLen(BSTR bstr) {
     return prefix;
 }
 
-OLEAUT32_API uint32_t WINAPI SysStringLen(BSTR pbstr) { return SysStringByteLen(pbstr) / sizeof(OLECHAR); }
+OLEAUT32_API uint32_t WINAPI SysStringLen(BSTR pbstr) {
+    return SysStringByteLen(pbstr) / sizeof(OLECHAR);
+}

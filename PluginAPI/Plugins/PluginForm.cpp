@@ -35,7 +35,8 @@ QPixmap IconPixmap(HICON icon) {
     std::vector<uint32_t> pixels(std::size_t(width) * height);
     if (!GetIconPixels(icon, &width, &height, pixels.data(), pixels.size()))
         return {};
-    QImage image(reinterpret_cast<const uchar*>(pixels.data()), width, height, width * 4, QImage::Format_ARGB32);
+    QImage image(reinterpret_cast<const uchar*>(pixels.data()), width, height, width * 4,
+                 QImage::Format_ARGB32);
     return QPixmap::fromImage(image.copy());
 }
 
@@ -46,6 +47,12 @@ void EnsureApplication() {
         OwnApplication& own = Own();
         own.app = std::make_unique<QApplication>(own.argc, own.argv);
     }
+}
+
+void ReleaseApplication() {
+    OwnApplication& own = Own();
+    if (own.app && QApplication::topLevelWidgets().isEmpty())
+        own.app.reset();
 }
 
 TFormHost::TFormHost(ICore* core) : FCore(core) {

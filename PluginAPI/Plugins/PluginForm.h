@@ -14,6 +14,10 @@
 // never deletes one it did not create.
 void EnsureApplication();
 
+// Deletes the application the plug-in created, once no window of it is left: the plug-in object calls
+// it as it goes, so that the toolkit is not torn down after its own libraries at the process's exit.
+void ReleaseApplication();
+
 // The host's side of a form, set before the toolkit form is built so that the dialog may use it from
 // its first handler on.
 struct TFormHost {

@@ -71,4 +71,6 @@ void TPluginMenuItem::DoClick() {
         OnClick(this);
 }
 
-HRESULT TPluginMenuItem::SafeCallException(const std::exception& e, void*) { return HandleSafeCallError(*this, e); }
+HRESULT TPluginMenuItem::SafeCallException(const std::exception& e, void*) {
+    return HandleSafeCallError(*this, e);
+}

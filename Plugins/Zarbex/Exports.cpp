@@ -3,7 +3,8 @@
 
 #define PLUGIN_EXPORT extern "C" __attribute__((visibility("default")))
 
-PLUGIN_EXPORT HRESULT STDMETHODCALLTYPE PluginEntry(ICore* core, IPlugin** plugin) __asm__("\"" PLUGIN_ENTRY_NAME "\"");
+PLUGIN_EXPORT HRESULT STDMETHODCALLTYPE PluginEntry(ICore* core,
+                                                    IPlugin** plugin) __asm__("\"" PLUGIN_ENTRY_NAME "\"");
 PLUGIN_EXPORT HRESULT STDMETHODCALLTYPE PluginDone() __asm__("\"" PLUGIN_DONE_NAME "\"");
 
 HRESULT STDMETHODCALLTYPE PluginEntry(ICore* core, IPlugin** plugin) {
@@ -21,4 +22,6 @@ HRESULT STDMETHODCALLTYPE PluginEntry(ICore* core, IPlugin** plugin) {
     });
 }
 
-HRESULT STDMETHODCALLTYPE PluginDone() { return S_OK; }
+HRESULT STDMETHODCALLTYPE PluginDone() {
+    return S_OK;
+}

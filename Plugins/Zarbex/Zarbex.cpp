@@ -1,7 +1,8 @@
 #include "Plugins/Zarbex/Zarbex.h"
 
-#include "PluginAPI/BStr.h"
 #include "Platform/Application.h"
+#include "PluginAPI/BStr.h"
+#include "PluginAPI/Plugins/PluginForm.h"
 
 TPlugin::TPlugin(ICore* core) : FCore(core) {
     try {
@@ -13,8 +14,8 @@ TPlugin::TPlugin(ICore* core) : FCore(core) {
         FKernel = FCore.query<IHostKernel>();
         FServer = FCore.query<IHostServer>();
         if (!FServer)
-            throw EUnsupportedCore(
-                u"Host does not support required functionality.\r\nUpgrade your application to latest version.");
+            throw EUnsupportedCore(u"Host does not support required functionality.\r\nUpgrade your "
+                                   u"application to latest version.");
         FApplicationWindows = FCore.query<IApplicationWindows>();
         if (!FApplicationWindows)
             throw EInvalidCoreVersion(u"This plugin needs windows support.");
@@ -35,6 +36,7 @@ TPlugin::TPlugin(ICore* core) : FCore(core) {
 TPlugin::~TPlugin() {
     // A destructor cannot raise: a host that wants to see a failure calls NotifyDestroy itself.
     NotifyDestroy();
+    ReleaseApplication();
 }
 
 void TPlugin::CreateMenuCommand() {

@@ -26,8 +26,12 @@ bool UpdateDone = false;
 
 namespace {
 
-QString Q(const UnicodeString& s) { return QString::fromStdU16String(s); }
-UnicodeString U(const QString& s) { return s.toStdU16String(); }
+QString Q(const UnicodeString& s) {
+    return QString::fromStdU16String(s);
+}
+UnicodeString U(const QString& s) {
+    return s.toStdU16String();
+}
 
 QLabel* BoldLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -140,7 +144,8 @@ void TfrmZarbex::BuildWidgets() {
     edSource = new QLineEdit(panel);
     edSource->setObjectName("edSource");
     edSource->setGeometry(15, 26, width, 21);
-    edSourceButton = edSource->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+    edSourceButton =
+        edSource->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
     edSourceButton->setObjectName("edSourceButton");
     edSourceButton->setToolTip("Browse...");
 
@@ -197,7 +202,8 @@ void TfrmZarbex::BuildWidgets() {
             [this](int id) { Guard([this, id] { rgLocationChanging(id); }); });
     connect(cbMarkDates, &QCheckBox::stateChanged, this, [this] { Guard([this] { cbMarkDatesClick(); }); });
     connect(dbtUpdateOk, &QPushButton::clicked, this, [this] { Guard([this] { dbtUpdateClickOk(); }); });
-    connect(dbtUpdateCancel, &QPushButton::clicked, this, [this] { Guard([this] { dbtUpdateClickCancel(); }); });
+    connect(dbtUpdateCancel, &QPushButton::clicked, this,
+            [this] { Guard([this] { dbtUpdateClickCancel(); }); });
 }
 
 void TfrmZarbex::Guard(const std::function<void()>& handler) {
@@ -225,12 +231,14 @@ UnicodeString TfrmZarbex::HostValue(const char16_t* name) {
 
 TIniFile& TfrmZarbex::Settings() {
     if (!iniUpdate)
-        iniUpdate = std::make_unique<TIniFile>(
-            ResolveIniPath(FIniPath, U(QCoreApplication::applicationFilePath())));
+        iniUpdate =
+            std::make_unique<TIniFile>(ResolveIniPath(FIniPath, U(QCoreApplication::applicationFilePath())));
     return *iniUpdate;
 }
 
-void TfrmZarbex::FormShow() { Guard([this] { FormActivate(); }); }
+void TfrmZarbex::FormShow() {
+    Guard([this] { FormActivate(); });
+}
 
 void TfrmZarbex::FormActivate() {
     const UnicodeString location = Settings().ReadString(FSection, u"Location", u"");
@@ -293,7 +301,8 @@ void TfrmZarbex::FormClose() {
 void TfrmZarbex::CheckActions() {
     const UnicodeString text = U(edSource->text());
     bool ready = !TrimControls(text).empty();
-    ready = ready && (FLocation == SourceLocation::Internet || (FLocation == SourceLocation::Local && FileExists(text)));
+    ready = ready && (FLocation == SourceLocation::Internet ||
+                      (FLocation == SourceLocation::Local && FileExists(text)));
     dbtUpdateOk->setEnabled(ready && !UpdateDone && !running_);
 }
 
@@ -319,7 +328,9 @@ void TfrmZarbex::CheckLocation() {
 }
 
 void TfrmZarbex::rgLocationChanging(int newIndex) {
-    FLocation = newIndex == 0 ? SourceLocation::Internet : newIndex == 1 ? SourceLocation::Local : SourceLocation::None;
+    FLocation = newIndex == 0   ? SourceLocation::Internet
+                : newIndex == 1 ? SourceLocation::Local
+                                : SourceLocation::None;
     CheckLocation();
 }
 
@@ -366,9 +377,13 @@ void TfrmZarbex::edSourceButtonClick() {
         edSource->setText(dlgSource.FileName);
 }
 
-void TfrmZarbex::dbtUpdateClickCancel() { reject(); }
+void TfrmZarbex::dbtUpdateClickCancel() {
+    reject();
+}
 
-void TfrmZarbex::MsgInfo(const UnicodeString& text) { psInfo->setText(Q(text)); }
+void TfrmZarbex::MsgInfo(const UnicodeString& text) {
+    psInfo->setText(Q(text));
+}
 
 void TfrmZarbex::ShowProgress(long double fraction) {
     psProgress->setValue(static_cast<std::int16_t>(std::trunc(fraction * 100)));

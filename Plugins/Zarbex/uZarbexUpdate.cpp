@@ -5,28 +5,33 @@
 #include "Includes/TextFile.h"
 #include "Includes/UnRAR.h"
 #include "Includes/uCommFunc.h"
-#include "PluginAPI/BStr.h"
 #include "Platform/CodePage.h"
 #include "Platform/PdfToText.h"
 #include "Platform/TickCount.h"
+#include "PluginAPI/BStr.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <cstdio>
 #include <optional>
 
 namespace {
 
-constexpr char16_t kCallbookQuery[] = u"SELECT DISTINCT OMCALL FROM CALLBOOK WHERE DXCCPFX=\"UR\" ORDER BY OMCALL";
+constexpr char16_t kCallbookQuery[] =
+    u"SELECT DISTINCT OMCALL FROM CALLBOOK WHERE DXCCPFX=\"UR\" ORDER BY OMCALL";
 constexpr char16_t kUpdateStatement[] = u"UPDATE CALLBOOK SET Use_BUREAU=TRUE WHERE OMCALL=";
 
-UnicodeString Decimal(std::uint64_t n) { return Utf8ToString(std::to_string(n)); }
-UnicodeString Decimal(std::int64_t n) { return Utf8ToString(std::to_string(n)); }
+UnicodeString Decimal(std::uint64_t n) {
+    return Utf8ToString(std::to_string(n));
+}
+UnicodeString Decimal(std::int64_t n) {
+    return Utf8ToString(std::to_string(n));
+}
 
 UnicodeString AsciiUpper(UnicodeString text) {
     for (char16_t& c : text)
@@ -61,7 +66,8 @@ UnicodeString QuotedSql(const UnicodeString& word) {
 UnicodeString ElapsedText(std::uint32_t milliseconds) {
     const std::uint32_t seconds = milliseconds / 1000;
     char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u", (seconds / 3600) % 24, (seconds / 60) % 60, seconds % 60);
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", (seconds / 3600) % 24, (seconds / 60) % 60,
+                  seconds % 60);
     return Utf8ToString(text);
 }
 
@@ -71,11 +77,14 @@ UnicodeString EntryFileName(const UnicodeString& folder, std::int32_t number, co
     return folder + u"/File" + Utf8ToString(digits) + extension;
 }
 
-void DeleteQuietly(const UnicodeString& path) { std::remove(UnicodeToAnsi(path).c_str()); }
+void DeleteQuietly(const UnicodeString& path) {
+    std::remove(UnicodeToAnsi(path).c_str());
+}
 
 UnicodeString MissingComponentMessage(const UnicodeString& first, const UnicodeString& second,
                                       const UnicodeString& appPath, const UnicodeString& appName) {
-    return first + u"\r\n" + second + u"\r\n\"" + appPath + u"\"\r\nand restart " + appName + u" application.";
+    return first + u"\r\n" + second + u"\r\n\"" + appPath + u"\"\r\nand restart " + appName +
+           u" application.";
 }
 
 } // namespace
@@ -84,25 +93,26 @@ void TfrmZarbex::dbtUpdateClickOk() {
     const UnicodeString appPath = HostValue(u"APPPATH");
     const UnicodeString appName = HostValue(u"APPNAME");
     const UnicodeString source = edSource->text().toStdU16String();
-    if (FLocation == SourceLocation::Internet && AsciiUpper(source).find(u"HTTPS://") != UnicodeString::npos) {
+    if (FLocation == SourceLocation::Internet &&
+        AsciiUpper(source).find(u"HTTPS://") != UnicodeString::npos) {
         bool present = FileExists(appPath + u"/libeay32.dll");
         present = present && FileExists(appPath + u"/ssleay32.dll");
         if (!present) {
             HostCall(FKernel->ShowMessage(
-                BStr(MissingComponentMessage(u"Not found libraries for secure web connection:",
-                                             u"please put libeay32.dll and ssleay32.dll in application folder",
-                                             appPath, appName))
+                BStr(MissingComponentMessage(
+                         u"Not found libraries for secure web connection:",
+                         u"please put libeay32.dll and ssleay32.dll in application folder", appPath, appName))
                     .get(),
                 BStr(u"OpenSSL components needed").get()));
             return;
         }
     }
     if (!FileExists(appPath + u"/UnRAR.dll")) {
-        HostCall(FKernel->ShowMessage(BStr(MissingComponentMessage(u"Not found library for RAR archive unpacking:",
-                                                                   u"please put UnRAR.dll in application folder",
-                                                                   appPath, appName))
-                                          .get(),
-                                      BStr(u"UnRAR component needed").get()));
+        HostCall(FKernel->ShowMessage(
+            BStr(MissingComponentMessage(u"Not found library for RAR archive unpacking:",
+                                         u"please put UnRAR.dll in application folder", appPath, appName))
+                .get(),
+            BStr(u"UnRAR component needed").get()));
         return;
     }
     FAppPath = appPath;
@@ -151,8 +161,9 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
         const std::uint32_t startTick = GetTickCount();
         if (!LoadSource(location, source, archiveFile)) {
             result = false;
-            HostCall(FKernel->ShowMessage(
-                BStr(u"Resource open error: " + edSource->text().toStdU16String()).get(), BStr(u"Error").get()));
+            HostCall(
+                FKernel->ShowMessage(BStr(u"Resource open error: " + edSource->text().toStdU16String()).get(),
+                                     BStr(u"Error").get()));
         } else {
             MsgProgress(0, u"* Use: " + source, true);
             {
@@ -174,8 +185,8 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
                         archive.Skip();
                         continue;
                     }
-                    MsgProgress(1, u"Parsing " + entry.Name + u" (" + Decimal(entry.UnpackedSize) + u" bytes)",
-                                true);
+                    MsgProgress(
+                        1, u"Parsing " + entry.Name + u" (" + Decimal(entry.UnpackedSize) + u" bytes)", true);
                     ++files;
                     psInfo->setText(psInfo->text() + QLatin1Char('>'));
                     const UnicodeString pdfPath = EntryFileName(HostValue(u"DOWNLOAD"), files, u".pdf");
@@ -198,17 +209,20 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
                                 continue;
                             ++found;
                             BOOL32 present = 0;
-                            HostCall(FServer->Locate(query, BStr(u"OMCALL").get(), BStr(word).get(), &present));
+                            HostCall(
+                                FServer->Locate(query, BStr(u"OMCALL").get(), BStr(word).get(), &present));
                             if (present != 0) {
                                 std::int32_t changed = 0;
-                                HostCall(FServer->ExecSQL(BStr(kUpdateStatement + QuotedSql(word)).get(), &changed));
+                                HostCall(FServer->ExecSQL(BStr(kUpdateStatement + QuotedSql(word)).get(),
+                                                          &changed));
                                 ++updated;
                             }
                         }
                         ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
                     }
-                    MsgProgress(2, u"Found " + Decimal(std::int64_t{found}) + u", updated " +
-                                       Decimal(std::int64_t{updated}) + u" callsigns",
+                    MsgProgress(2,
+                                u"Found " + Decimal(std::int64_t{found}) + u", updated " +
+                                    Decimal(std::int64_t{updated}) + u" callsigns",
                                 true);
                     QCoreApplication::processEvents();
                     lines.clear();
@@ -224,8 +238,9 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
                 elapsed = ElapsedText(GetTickCount() - startTick);
             }
             MsgProgress(0,
-                        u"* Done. Files:" + Decimal(std::int64_t{files}) + u", Tot:" + Decimal(std::int64_t{totalFound}) +
-                            u", Upd:" + Decimal(std::int64_t{totalUpdated}) + u" (" + elapsed + u")",
+                        u"* Done. Files:" + Decimal(std::int64_t{files}) + u", Tot:" +
+                            Decimal(std::int64_t{totalFound}) + u", Upd:" +
+                            Decimal(std::int64_t{totalUpdated}) + u" (" + elapsed + u")",
                         false);
             result = totalFound > 0 && totalUpdated > 0;
         }
@@ -242,8 +257,8 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
     ShowProgress(0);
     const UnicodeString caption = windowTitle().toStdU16String();
     if (result) {
-        HostCall(FKernel->WriteLog(BStr(u"Exec: " + caption + u", Files:" + Decimal(std::int64_t{files}) + u", Tot:" +
-                                        Decimal(std::int64_t{totalFound}) + u", Upd:" +
+        HostCall(FKernel->WriteLog(BStr(u"Exec: " + caption + u", Files:" + Decimal(std::int64_t{files}) +
+                                        u", Tot:" + Decimal(std::int64_t{totalFound}) + u", Upd:" +
                                         Decimal(std::int64_t{totalUpdated}) + u" (" + elapsed + u")")
                                        .get()));
         HostCall(FKernel->SetValue(BStr(u"REFRESH").get(), BStr(u"0").get()));

@@ -29,11 +29,14 @@ std::string ReadFile(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void WriteFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+void WriteFile(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
 
 struct DialogTest : ::testing::Test {
-    fs::path dir = fs::temp_directory_path() / ("zarbex-dialog-" + std::to_string(::getpid()) + "-" +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::path dir =
+        fs::temp_directory_path() / ("zarbex-dialog-" + std::to_string(::getpid()) + "-" +
+                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     ComPtr<HostServices> host = HostServices::Create();
     std::unique_ptr<TfrmZarbex> form;
     std::vector<std::pair<std::u16string, std::u16string>> messages;
@@ -42,7 +45,9 @@ struct DialogTest : ::testing::Test {
         fs::remove_all(dir);
         fs::create_directories(dir / "download");
         HostServices::Backend backend;
-        backend.showMessage = [this](const std::u16string& t, const std::u16string& c) { messages.emplace_back(c, t); };
+        backend.showMessage = [this](const std::u16string& t, const std::u16string& c) {
+            messages.emplace_back(c, t);
+        };
         host = HostServices::Create(backend);
         host->SetVariable(u"APPINI", (dir / "host.ini").u16string());
         host->SetVariable(u"DOWNLOAD", (dir / "download").u16string());
@@ -109,8 +114,8 @@ TEST_F(DialogTest, GetDataFollowsTheSourceAndLocation) {
         QString text;
         bool enabled;
     } cases[] = {
-        {0, "", false},       {0, "   ", false},  {0, "\t \r", false}, {0, "http://x/a.rar", true},
-        {1, file, true},      {1, folder, false}, {1, file + "x", false}, {0, folder, true},
+        {0, "", false},  {0, "   ", false},  {0, "\t \r", false},    {0, "http://x/a.rar", true},
+        {1, file, true}, {1, folder, false}, {1, file + "x", false}, {0, folder, true},
     };
     for (const auto& c : cases) {
         Select(c.location);
@@ -137,14 +142,16 @@ TEST_F(DialogTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
     g.edSource->setText("  http://x/ok.rar ");
     UpdateDone = true; // as after a run that returned true
     g.close();
-    EXPECT_EQ(ReadFile(dir / "host.ini"), "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
+    EXPECT_EQ(ReadFile(dir / "host.ini"),
+              "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
 
     auto& h = Open();
     EXPECT_EQ(h.edSource->text(), "http://x/ok.rar") << "values come back trimmed";
     UpdateDone = true;
     h.edSource->setText("http://x/changed.rar"); // a change after the run clears the flag
     h.close();
-    EXPECT_EQ(ReadFile(dir / "host.ini"), "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
+    EXPECT_EQ(ReadFile(dir / "host.ini"),
+              "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
 }
 
 TEST_F(DialogTest, StoredValuesAreReadBack) {
@@ -154,7 +161,8 @@ TEST_F(DialogTest, StoredValuesAreReadBack) {
         std::u16string source;
     } cases[] = {
         {"[Bureau-UR]\nLocation=internet\nResource=http://y/\n", 0, u"http://y/"},
-        {"[Bureau-UR]\nLocation=Local\nResource=\n", 1, (dir / "download" / "members_upd2604.rar").u16string()},
+        {"[Bureau-UR]\nLocation=Local\nResource=\n", 1,
+         (dir / "download" / "members_upd2604.rar").u16string()},
         {"[Bureau-UR]\nLocation=Local\nResource=  /tmp/lists.rar  \n", 1, u"/tmp/lists.rar"},
     };
     for (const auto& c : cases) {

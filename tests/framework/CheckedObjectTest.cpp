@@ -36,7 +36,8 @@ public:
 
 std::string Address(const void* p) {
     char text[32];
-    std::snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(p)));
+    std::snprintf(text, sizeof text, "%08lX",
+                  static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(p)));
     return text;
 }
 

@@ -46,7 +46,9 @@ void PublishRecord(const std::u16string& description, const std::u16string& sour
 class Thrower : public TObject {
 public:
     DECLARE_CLASS_NAME(TPlugin)
-    HRESULT SafeCallException(const std::exception& e, void*) override { return HandleSafeCallError(*this, e); }
+    HRESULT SafeCallException(const std::exception& e, void*) override {
+        return HandleSafeCallError(*this, e);
+    }
 };
 
 template <class E> HRESULT Escape(E e) {
@@ -83,19 +85,55 @@ TEST(ClassNameCode, FrameworkClassesCarryTheCodeOfTheirName) {
 }
 
 TEST(ClassNameCode, EveryIncomingClassComesBackAsItself) {
-    const char* names[] = {"ECheckedInterfacedObjectError", "ECheckedInterfacedObjectDeleteError",
-                           "ECheckedInterfacedObjectDoubleFreeError", "ECheckedInterfacedObjectUseDeletedError",
-                           "EInvalidCoreVersion", "EAbort", "EAbstractError", "EArgumentException",
-                           "EArgumentOutOfRangeException", "EAssertionFailed", "EBitsError", "EClassNotFound",
-                           "EComponentError", "EConvertError", "EDirectoryNotFoundException", "EFCreateError",
-                           "EFileNotFoundException", "EFileStreamError", "EFilerError", "EFOpenError",
-                           "EHeapException", "EInOutError", "EIntfCastError", "EInvalidCast", "EInvalidContainer",
-                           "EInvalidImage", "EInvalidInsert", "EInvalidOperation", "EInvalidPointer",
-                           "EListError", "EMethodNotFound", "EMonitor", "EMonitorLockException",
-                           "ENoConstructException", "ENoMonitorSupportException", "ENotSupportedException",
-                           "EOutOfMemory", "EOutOfResources", "EPackageError", "EParserError",
-                           "EPathTooLongException", "EProgrammerNotFound", "EPropReadOnly", "EPropWriteOnly",
-                           "EReadError", "EResNotFound", "EStreamError", "EStringListError", "EVariantError",
+    const char* names[] = {"ECheckedInterfacedObjectError",
+                           "ECheckedInterfacedObjectDeleteError",
+                           "ECheckedInterfacedObjectDoubleFreeError",
+                           "ECheckedInterfacedObjectUseDeletedError",
+                           "EInvalidCoreVersion",
+                           "EAbort",
+                           "EAbstractError",
+                           "EArgumentException",
+                           "EArgumentOutOfRangeException",
+                           "EAssertionFailed",
+                           "EBitsError",
+                           "EClassNotFound",
+                           "EComponentError",
+                           "EConvertError",
+                           "EDirectoryNotFoundException",
+                           "EFCreateError",
+                           "EFileNotFoundException",
+                           "EFileStreamError",
+                           "EFilerError",
+                           "EFOpenError",
+                           "EHeapException",
+                           "EInOutError",
+                           "EIntfCastError",
+                           "EInvalidCast",
+                           "EInvalidContainer",
+                           "EInvalidImage",
+                           "EInvalidInsert",
+                           "EInvalidOperation",
+                           "EInvalidPointer",
+                           "EListError",
+                           "EMethodNotFound",
+                           "EMonitor",
+                           "EMonitorLockException",
+                           "ENoConstructException",
+                           "ENoMonitorSupportException",
+                           "ENotSupportedException",
+                           "EOutOfMemory",
+                           "EOutOfResources",
+                           "EPackageError",
+                           "EParserError",
+                           "EPathTooLongException",
+                           "EProgrammerNotFound",
+                           "EPropReadOnly",
+                           "EPropWriteOnly",
+                           "EReadError",
+                           "EResNotFound",
+                           "EStreamError",
+                           "EStringListError",
+                           "EVariantError",
                            "EWriteError"};
     EXPECT_EQ(std::size(names), 50u);
     for (const char* name : names) {
@@ -147,8 +185,9 @@ TEST(Outgoing, ResultsByExceptionKind) {
         {"EBaseException", Escape(EBaseException(u"base")), true, true},
         {"not an Exception", Escape(std::runtime_error("other")), false, false},
     };
-    const HRESULT expected[] = {E_UNEXPECTED, S_OK, static_cast<HRESULT>(0x80072345u), 1,
-                                static_cast<HRESULT>(0x80047031u), E_UNEXPECTED};
+    const HRESULT expected[] = {
+        E_UNEXPECTED, S_OK, static_cast<HRESULT>(0x80072345u), 1, static_cast<HRESULT>(0x80047031u),
+        E_UNEXPECTED};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].result, expected[i]) << cases[i].what;
     }

@@ -92,9 +92,9 @@ TEST_F(MenuItemTest, WithoutMenuManagerConstructionAssertsAndCallsNothing) {
 }
 
 TEST_F(MenuItemTest, AHostFailureDuringConstructionRemovesTheEntry) {
-    for (const char* method : {"IMenuManager.CreateItem", "IMenuItem.SetCaption", "IMenuItem.SetHint",
-                               "IMenuItem.SetCategory", "IMenuItem.SetEnabled", "IMenuItem.SetState",
-                               "IMenuItem.SetOnClick"}) {
+    for (const char* method :
+         {"IMenuManager.CreateItem", "IMenuItem.SetCaption", "IMenuItem.SetHint", "IMenuItem.SetCategory",
+          "IMenuItem.SetEnabled", "IMenuItem.SetState", "IMenuItem.SetOnClick"}) {
         auto failing = HostServices::Create();
         failing->Faults().failing[method] = {E_FAIL, u"refused"};
         EXPECT_THROW(TPluginMenuItem(failing.get(), 2), EOleException) << method;

@@ -15,7 +15,8 @@ namespace {
 constexpr GUID kPluginId{0x6A1F3C52, 0xD8E4, 0x4B07, {0x9E, 0x21, 0x73, 0xC5, 0xB8, 0xA0, 0xF4, 0xD9}};
 
 struct Library {
-    std::unique_ptr<void, int (*)(void*)> handle{dlopen(ZARBEX_EXT, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE), &dlclose};
+    std::unique_ptr<void, int (*)(void*)> handle{dlopen(ZARBEX_EXT, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE),
+                                                 &dlclose};
     PluginEntryProc entry = reinterpret_cast<PluginEntryProc>(dlsym(handle.get(), PLUGIN_ENTRY_NAME));
     PluginDoneProc done = reinterpret_cast<PluginDoneProc>(dlsym(handle.get(), PLUGIN_DONE_NAME));
 };
@@ -146,18 +147,22 @@ TEST_P(EntryRefusal, ReturnsUnexpectedLeavesNothingBehind) {
     EXPECT_EQ(host->RefCount(), 1u);
 }
 
-void Fail(HostServices& h, const char* method) { h.Faults().failing[method] = {E_FAIL, u"refused"}; }
+void Fail(HostServices& h, const char* method) {
+    h.Faults().failing[method] = {E_FAIL, u"refused"};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, EntryRefusal,
     ::testing::Values(
         RefusalCase{"version 104018", [](HostServices& h) { h.SetCoreVersion(104018); }},
-        RefusalCase{"no IHostServer", [](HostServices& h) { h.Faults().withheld.push_back(IHostServer::iid); }},
+        RefusalCase{"no IHostServer",
+                    [](HostServices& h) { h.Faults().withheld.push_back(IHostServer::iid); }},
         RefusalCase{"no IApplicationWindows",
                     [](HostServices& h) { h.Faults().withheld.push_back(IApplicationWindows::iid); }},
         RefusalCase{"S_FALSE for IHostServer",
                     [](HostServices& h) { h.Faults().answeredSFalse.push_back(IHostServer::iid); }},
-        RefusalCase{"no IMenuManager", [](HostServices& h) { h.Faults().withheld.push_back(IMenuManager::iid); }},
+        RefusalCase{"no IMenuManager",
+                    [](HostServices& h) { h.Faults().withheld.push_back(IMenuManager::iid); }},
         RefusalCase{"GetVersion fails", [](HostServices& h) { Fail(h, "ICore.GetVersion"); }},
         RefusalCase{"GetHandle fails", [](HostServices& h) { Fail(h, "IApplicationWindows.GetHandle"); }},
         RefusalCase{"CreateItem fails", [](HostServices& h) { Fail(h, "IMenuManager.CreateItem"); }},
@@ -166,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
                     [](HostServices& h) {
                         h.Faults().failing["IMenuItem.SetCaption"] = {E_FAIL, u"refused", 1};
                     }},
-        RefusalCase{"the hint fails", [](HostServices& h) {
+        RefusalCase{"the hint fails",
+                    [](HostServices& h) {
                         h.Faults().failing["IMenuItem.SetHint"] = {E_FAIL, u"refused", 1};
                     }}),
     [](const auto& info) {
