@@ -197,34 +197,61 @@ void RaiseSafeCallError(HRESULT code, void* /*address: C++ raises where the chec
     // Rethrow by dynamic type: the catch sites select on the class.
     static const std::vector<std::pair<const char*, void (*)(const Exception&)>> throwers = [] {
         std::vector<std::pair<const char*, void (*)(const Exception&)>> list;
-#define THROWER(Name) list.emplace_back(#Name, &ThrowAs<Name>);
-        THROWER(EOSError)
-        THROWER(EOleException)
-        THROWER(ECheckedInterfacedObjectError)
-        THROWER(ECheckedInterfacedObjectDeleteError) THROWER(ECheckedInterfacedObjectDoubleFreeError) THROWER(
-            ECheckedInterfacedObjectUseDeletedError) THROWER(EInvalidCoreVersion) THROWER(EAbort)
-            THROWER(EAbstractError) THROWER(EArgumentException) THROWER(EArgumentOutOfRangeException)
-                THROWER(EAssertionFailed) THROWER(EBitsError) THROWER(EClassNotFound) THROWER(EComponentError)
-                    THROWER(EConvertError) THROWER(EDirectoryNotFoundException) THROWER(EFCreateError)
-                        THROWER(EFileNotFoundException) THROWER(EFileStreamError) THROWER(EFilerError)
-                            THROWER(EFOpenError) THROWER(EHeapException) THROWER(EInOutError)
-                                THROWER(EIntfCastError) THROWER(EInvalidCast) THROWER(EInvalidContainer)
-                                    THROWER(EInvalidImage) THROWER(EInvalidInsert) THROWER(EInvalidOperation)
-                                        THROWER(EInvalidPointer) THROWER(EListError) THROWER(EMethodNotFound)
-                                            THROWER(EMonitor) THROWER(EMonitorLockException) THROWER(
-                                                ENoConstructException) THROWER(ENoMonitorSupportException)
-                                                THROWER(ENotSupportedException) THROWER(EOutOfMemory)
-                                                    THROWER(EOutOfResources) THROWER(EPackageError)
-                                                        THROWER(EParserError) THROWER(EPathTooLongException)
-                                                            THROWER(EProgrammerNotFound)
-                                                                THROWER(EPropReadOnly) THROWER(EPropWriteOnly)
-                                                                    THROWER(EReadError) THROWER(EResNotFound)
-                                                                        THROWER(EStreamError)
-                                                                            THROWER(EStringListError)
-                                                                                THROWER(EVariantError)
-                                                                                    THROWER(EWriteError)
+#define THROWER(Name) list.emplace_back(#Name, &ThrowAs<Name>)
+        THROWER(EOSError);
+        THROWER(EOleException);
+        THROWER(ECheckedInterfacedObjectError);
+        THROWER(ECheckedInterfacedObjectDeleteError);
+        THROWER(ECheckedInterfacedObjectDoubleFreeError);
+        THROWER(ECheckedInterfacedObjectUseDeletedError);
+        THROWER(EInvalidCoreVersion);
+        THROWER(EAbort);
+        THROWER(EAbstractError);
+        THROWER(EArgumentException);
+        THROWER(EArgumentOutOfRangeException);
+        THROWER(EAssertionFailed);
+        THROWER(EBitsError);
+        THROWER(EClassNotFound);
+        THROWER(EComponentError);
+        THROWER(EConvertError);
+        THROWER(EDirectoryNotFoundException);
+        THROWER(EFCreateError);
+        THROWER(EFileNotFoundException);
+        THROWER(EFileStreamError);
+        THROWER(EFilerError);
+        THROWER(EFOpenError);
+        THROWER(EHeapException);
+        THROWER(EInOutError);
+        THROWER(EIntfCastError);
+        THROWER(EInvalidCast);
+        THROWER(EInvalidContainer);
+        THROWER(EInvalidImage);
+        THROWER(EInvalidInsert);
+        THROWER(EInvalidOperation);
+        THROWER(EInvalidPointer);
+        THROWER(EListError);
+        THROWER(EMethodNotFound);
+        THROWER(EMonitor);
+        THROWER(EMonitorLockException);
+        THROWER(ENoConstructException);
+        THROWER(ENoMonitorSupportException);
+        THROWER(ENotSupportedException);
+        THROWER(EOutOfMemory);
+        THROWER(EOutOfResources);
+        THROWER(EPackageError);
+        THROWER(EParserError);
+        THROWER(EPathTooLongException);
+        THROWER(EProgrammerNotFound);
+        THROWER(EPropReadOnly);
+        THROWER(EPropWriteOnly);
+        THROWER(EReadError);
+        THROWER(EResNotFound);
+        THROWER(EStreamError);
+        THROWER(EStringListError);
+        THROWER(EVariantError);
+        THROWER(EWriteError);
 #undef THROWER
-                                                                                        return list;
+        return list;
     }();
     const std::string_view name = e->ClassName();
     for (const auto& [className, thrower] : throwers)

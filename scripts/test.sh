@@ -15,6 +15,8 @@ run_suite() {
   (cd "$dir" && ctest --output-on-failure -j"$jobs" --timeout 600)
 }
 
+echo "== source format"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 echo "== normal build"
 run_suite build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
