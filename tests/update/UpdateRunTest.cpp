@@ -282,6 +282,13 @@ struct UpdateRunTest : UpdateTest {
                                       {"2", "UR7QQ", "Taras", "Poltava"},
                                       {"3", "RA3AA", "Anna", "Moscow"}});
     }
+    // A stand-in for the PDF converter: a shell script run as "script PDF TXT".
+    fs::path Converter(const std::string& name, const std::string& body) const {
+        const fs::path script = dir / (name + ".sh");
+        WriteFile(script, "#!/bin/sh\nset -e\n" + body + "\n");
+        fs::permissions(script, fs::perms::owner_all);
+        return script;
+    }
     std::string Parsing(const std::string& name, const fs::path& pdf) const {
         return "   Parsing " + name + " (" + std::to_string(fs::file_size(pdf)) + " bytes)\n";
     }
@@ -442,6 +449,82 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     EXPECT_EQ(FileNames(download),
               (std::vector<std::string>{"File0001.pdf", "File0001.txt", "File0002.pdf", "File0002.txt"}));
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 3);
+}
+
+// Every RAR 4 archive's file entries are converted and counted in archive order, with their real names
+// and sizes; folders and links are passed over. Their entries are plain text already, so a stand-in
+// converter copies them.
+TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
+    const fs::path copier = Converter("copy", "cp -- \"$1\" \"$2\"");
+    ScopedEnv converter("ZARBEX_PDFTOTEXT", copier.c_str());
+    const struct {
+        const char* file;
+        std::vector<std::pair<std::string, int>> files; // name, unpacked size
+    } cases[] = {
+        {"rar.rar", {{"test.txt", 20}, {"testdir/test.txt", 20}}},
+        {"rar_unicode.rar",
+         {{"表だよ/新しいフォルダ/新規テキスト ドキュメント.txt", 0},
+          {"表だよ/漢字長いファイル名long-filename-in-漢字.txt", 5},
+          {"abcdefghijklmnopqrsテスト.txt", 16}}},
+        {"rar_windows.rar", {{"testdir/test.txt", 16}, {"test.txt", 16}, {"testshortcut.lnk", 441}}},
+        {"rar_noeof.rar", {{"test.txt", 20}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string archive = std::string(RAR4_FIXTURES) + "/" + c.file;
+        std::string start = "* Use: " + archive + "\n";
+        std::string marks;
+        for (const auto& [name, size] : c.files) {
+            start += "   Parsing " + name + " (" + std::to_string(size) + " bytes)\n" +
+                     "      Found 0, updated 0 callsigns\n";
+            marks += '>';
+        }
+        Run(1, archive);
+        ExpectMemo(start, "Files:" + std::to_string(c.files.size()) + ", Tot:0, Upd:0");
+        EXPECT_EQ(form->psInfo->text().toStdString(), marks);
+        EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + archive + " failed.");
+        EXPECT_TRUE(FileNames(download).empty());
+    }
+    EXPECT_TRUE(messages.empty());
+
+    // A damaged entry: the library leaves nothing to convert, and the run ends through its error path.
+    const std::string damaged = std::string(RAR4_FIXTURES) + "/rar_invalid1.rar";
+    Run(1, damaged);
+    EXPECT_EQ(Memo(), "* Use: " + damaged + "\n   Parsing test (3 bytes)\n");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, u"Error");
+    EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+    EXPECT_TRUE(commands.empty());
+}
+
+// Whatever encoding and line ends the converter writes, the reading rule gives the same words.
+TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
+    const fs::path archive = dir / "lists.rar";
+    Rar(archive, {pdfA, pdfB});
+    const std::string expected = "* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) +
+                                 "      Found 4, updated 2 callsigns\n" + Parsing("b.pdf", pdfB) +
+                                 "      Found 3, updated 2 callsigns\n";
+    const struct {
+        const char* name;
+        const char* recode; // a filter from pdftotext's UTF-8 to the text file's bytes
+    } cases[] = {
+        {"utf16le", "{ printf '\\377\\376'; iconv -f UTF-8 -t UTF-16LE; }"},
+        {"utf16be", "{ printf '\\376\\377'; iconv -f UTF-8 -t UTF-16BE; }"},
+        {"utf8bom", "{ printf '\\357\\273\\277'; cat; }"},
+        {"crlf", "sed 's/$/\\r/'"},
+        {"cr", "tr '\\n' '\\r'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path script =
+            Converter(c.name, "pdftotext \"$1\" - | " + std::string(c.recode) + " > \"$2\"");
+        ScopedEnv converter("ZARBEX_PDFTOTEXT", script.c_str());
+        UpdateDone = false;
+        Run(1, archive.string());
+        ExpectMemo(expected, "Files:2, Tot:7, Upd:4");
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(callbook->Count({}, true), 3);
 }
 
 } // namespace
