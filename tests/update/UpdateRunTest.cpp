@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -21,7 +22,6 @@
 #include <fstream>
 #include <optional>
 #include <random>
-#include <regex>
 
 namespace fs = std::filesystem;
 
@@ -152,12 +152,14 @@ struct UpdateTest : ::testing::Test {
     std::string ExpectMemo(const std::string& start, const std::string& counts) const {
         const std::string memo = Memo();
         EXPECT_EQ(memo.substr(0, start.size()), start) << memo;
-        std::smatch done;
-        const std::string tail = memo.substr(std::min(start.size(), memo.size()));
-        EXPECT_TRUE(
-            std::regex_match(tail, done, std::regex(R"(\* Done\. )" + counts + R"( \((00:00:0\d)\))")))
-            << memo;
-        return done.empty() ? std::string() : done[1].str();
+        const QString tail = QString::fromStdString(memo.substr(std::min(start.size(), memo.size())));
+        const QRegularExpressionMatch done =
+            QRegularExpression(QRegularExpression::anchoredPattern(
+                                   QRegularExpression::escape(QString::fromStdString("* Done. " + counts)) +
+                                   R"( \((00:00:0\d)\))"))
+                .match(tail);
+        EXPECT_TRUE(done.hasMatch()) << memo;
+        return done.captured(1).toStdString();
     }
     std::vector<std::string> Log() const {
         std::vector<std::string> lines;
@@ -210,14 +212,14 @@ TEST_F(UpdateTest, DownloadSavesWhateverBodyACompleteResponseBrings) {
         {"/files/missing.rar", "<html><body>404 Not Found</body></html>"},
         {"/redirect", "moved to /target"},
     };
-    const std::regex tempName(R"(~ar[0-9A-F]+\.tmp)");
+    const QRegularExpression tempName(QRegularExpression::anchoredPattern(R"(~ar[0-9A-F]+\.tmp)"));
     for (const auto& c : cases) {
         std::u16string path;
         ASSERT_TRUE(form->LoadSource(SourceLocation::Internet, Utf8ToString(server.Url(c.path)), path))
             << c.path;
         const fs::path saved(path);
         EXPECT_EQ(saved.parent_path(), download);
-        EXPECT_TRUE(std::regex_match(saved.filename().string(), tempName)) << saved;
+        EXPECT_TRUE(tempName.match(QString::fromStdString(saved.filename().string())).hasMatch()) << saved;
         EXPECT_TRUE(ReadFile(saved) == c.body) << c.path;
         EXPECT_TRUE(form->psInfo->text().isEmpty());
         fs::remove(saved);
