@@ -14,7 +14,7 @@ std::string Hex(HRESULT code) {
 } // namespace
 
 PluginLibrary::PluginLibrary(const std::string& path, ICore* core)
-    : path_(path), handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE), &dlclose) {
+    : path_(path), handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL), &dlclose) {
     if (!handle_) {
         const char* why = dlerror();
         throw PluginLoadError(path + ": cannot load: " + (why ? why : "unknown error"), E_FAIL);

@@ -15,8 +15,7 @@ namespace {
 constexpr GUID kPluginId{0x6A1F3C52, 0xD8E4, 0x4B07, {0x9E, 0x21, 0x73, 0xC5, 0xB8, 0xA0, 0xF4, 0xD9}};
 
 struct Library {
-    std::unique_ptr<void, int (*)(void*)> handle{dlopen(ZARBEX_EXT, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE),
-                                                 &dlclose};
+    std::unique_ptr<void, int (*)(void*)> handle{dlopen(ZARBEX_EXT, RTLD_NOW | RTLD_LOCAL), &dlclose};
     PluginEntryProc entry = reinterpret_cast<PluginEntryProc>(dlsym(handle.get(), PLUGIN_ENTRY_NAME));
     PluginDoneProc done = reinterpret_cast<PluginDoneProc>(dlsym(handle.get(), PLUGIN_DONE_NAME));
 };
