@@ -499,34 +499,102 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
     EXPECT_TRUE(commands.empty());
 }
 
-// Whatever encoding and line ends the converter writes, the reading rule gives the same words.
+// Archives as rar writes them and as they reach users: solid, holding only a folder, nothing but the
+// signature, cut short.
+TEST_F(UpdateRunTest, Rar5ArchivesOfEveryShape) {
+    fs::create_directories(dir / "emptydir");
+    const fs::path solid = dir / "solid.rar", folderOnly = dir / "folder.rar",
+                   signature = dir / "signature.rar", truncated = dir / "truncated.rar";
+    ASSERT_EQ(
+        QProcess::execute(RAR_PROGRAM,
+                          {"a", "-s", "-ep1", "-idq", QString::fromStdString(solid.string()),
+                           QString::fromStdString(pdfA.string()), QString::fromStdString(pdfB.string())}),
+        0);
+    Rar(folderOnly, {dir / "emptydir"});
+    WriteFile(signature, std::string("Rar!\x1a\x07\x01\x00", 8));
+    const std::string whole = ReadFile(solid);
+    WriteFile(truncated, whole.substr(0, whole.size() - 200));
+    const std::string listA = Parsing("a.pdf", pdfA) + "      Found 4, updated 2 callsigns\n";
+    const std::string listB = Parsing("b.pdf", pdfB) + "      Found 3, updated 2 callsigns\n";
+
+    Run(1, solid.string());
+    ExpectMemo("* Use: " + solid.string() + "\n" + listA + listB, "Files:2, Tot:7, Upd:4");
+    EXPECT_EQ(commands.size(), 1u);
+
+    for (const fs::path& empty : {folderOnly, signature}) {
+        Run(1, empty.string());
+        ExpectMemo("* Use: " + empty.string() + "\n", "Files:0, Tot:0, Upd:0");
+        EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + empty.string() + " failed.");
+    }
+    EXPECT_TRUE(messages.empty());
+
+    // The entry cut short extracts to nothing: the run stops with an error, after the first list's updates.
+    const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
+    Run(1, truncated.string());
+    EXPECT_EQ(Memo(), "* Use: " + truncated.string() + "\n" + listA + Parsing("b.pdf", pdfB));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, u"Error");
+    EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 2);
+    EXPECT_TRUE(FileNames(download).empty());
+    EXPECT_EQ(commands.size(), 1u);
+    EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+}
+
+// Whatever encoding and line ends the converter writes, the reading rule gives the same words; UTF-16
+// without its mark reads as the ANSI code page, whose first zero byte ends the text.
 TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
     const fs::path archive = dir / "lists.rar";
     Rar(archive, {pdfA, pdfB});
-    const std::string expected = "* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) +
-                                 "      Found 4, updated 2 callsigns\n" + Parsing("b.pdf", pdfB) +
-                                 "      Found 3, updated 2 callsigns\n";
     const struct {
         const char* name;
         const char* recode; // a filter from pdftotext's UTF-8 to the text file's bytes
+        int foundA, foundB, updated;
     } cases[] = {
-        {"utf16le", "{ printf '\\377\\376'; iconv -f UTF-8 -t UTF-16LE; }"},
-        {"utf16be", "{ printf '\\376\\377'; iconv -f UTF-8 -t UTF-16BE; }"},
-        {"utf8bom", "{ printf '\\357\\273\\277'; cat; }"},
-        {"crlf", "sed 's/$/\\r/'"},
-        {"cr", "tr '\\n' '\\r'"},
+        {"utf16le", "{ printf '\\377\\376'; iconv -f UTF-8 -t UTF-16LE; }", 4, 3, 4},
+        {"utf16be", "{ printf '\\376\\377'; iconv -f UTF-8 -t UTF-16BE; }", 4, 3, 4},
+        {"utf8bom", "{ printf '\\357\\273\\277'; cat; }", 4, 3, 4},
+        {"crlf", "sed 's/$/\\r/'", 4, 3, 4},
+        {"cr", "tr '\\n' '\\r'", 4, 3, 4},
+        {"utf16le-nomark", "iconv -f UTF-8 -t UTF-16LE", 0, 0, 0},
+        {"utf16be-nomark", "iconv -f UTF-8 -t UTF-16BE", 0, 0, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path script =
             Converter(c.name, "pdftotext \"$1\" - | " + std::string(c.recode) + " > \"$2\"");
         ScopedEnv converter("ZARBEX_PDFTOTEXT", script.c_str());
-        UpdateDone = false;
+        const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
         Run(1, archive.string());
-        ExpectMemo(expected, "Files:2, Tot:7, Upd:4");
+        const auto entry = [](int found, int updated) {
+            return "      Found " + std::to_string(found) + ", updated " + std::to_string(updated) +
+                   " callsigns\n";
+        };
+        const int updatedA = c.updated == 0 ? 0 : 2;
+        ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) + entry(c.foundA, updatedA) +
+                       Parsing("b.pdf", pdfB) + entry(c.foundB, c.updated - updatedA),
+                   "Files:2, Tot:" + std::to_string(c.foundA + c.foundB) +
+                       ", Upd:" + std::to_string(c.updated));
+        EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, c.updated);
     }
     EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(callbook->Count({}, true), 3);
+}
+
+// Every occurrence of a callsign is counted, looked up and updated, also twice on one line; words are
+// upper-cased before the lookup, and a word with punctuation is no callsign.
+TEST_F(UpdateRunTest, EveryOccurrenceOfACallsignCounts) {
+    const fs::path pdf = dir / "lines.pdf", archive = dir / "lines.rar";
+    WritePdfLines(pdf.string(), {"UR5ABC and UR5ABC again", "ut2xy", "QSL VIA UR7QQ/P", "DL1ABC UR3NEW"});
+    Rar(archive, {pdf});
+    const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
+    const int lookupsBefore = host->CallCount("IHostServer.Locate");
+    Run(1, archive.string());
+    ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("lines.pdf", pdf) +
+                   "      Found 5, updated 3 callsigns\n",
+               "Files:1, Tot:5, Upd:3");
+    EXPECT_EQ(host->CallCount("IHostServer.Locate") - lookupsBefore, 5);
+    EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 3);
+    EXPECT_TRUE(Bureau("UT2XY"));
+    EXPECT_FALSE(Bureau("UR7QQ"));
 }
 
 } // namespace
