@@ -8,6 +8,7 @@ calls that are known to be in it:
     make_callbook.py                          # writes demo/callbook.db
     make_callbook.py --list-ur 40 calls.txt   # also writes 40 Ukrainian calls of it, one a line
     make_callbook.py --no-db --list-ur 40 -   # only the calls, on stdout
+    make_callbook.py --db big.db --scale 5    # 100,000 stations, for benchmarks
 """
 
 import argparse
@@ -185,12 +186,12 @@ def locator(latitude, longitude):
             + chr(ord("a") + int(lon % 2 * 12)) + chr(ord("a") + int(lat % 1 * 24)))
 
 
-def stations(seed):
+def stations(seed, scale=1):
     """All rows (call, dxcc, name, qth, grid) in the order a growing callbook would hold them."""
     rng = random.Random(seed)
     seen, rows = set(), []
     for country in [UKRAINE] + OTHERS:
-        for _ in range(country.rows):
+        for _ in range(country.rows * scale):
             call = country.call(rng)
             while call in seen:
                 call = country.call(rng)
@@ -238,12 +239,15 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--db", type=Path, default=DEFAULT_DB, help="callbook file to write (default: %(default)s)")
     parser.add_argument("--no-db", action="store_true", help="write no callbook")
+    parser.add_argument("--scale", type=int, default=1, help="stations times this (default: %(default)s)")
     parser.add_argument("--seed", type=int, default=DEFAULT_SEED, help=argparse.SUPPRESS)
     parser.add_argument("--list-ur", nargs=2, metavar=("N", "FILE"),
                         help="write N Ukrainian calls of the callbook to FILE ('-' for stdout)")
     args = parser.parse_args()
 
-    rows = stations(args.seed)
+    if args.scale < 1:
+        parser.error("--scale: at least 1")
+    rows = stations(args.seed, args.scale)
     if not args.no_db:
         write_database(args.db, rows)
     if args.list_ur:
