@@ -86,12 +86,17 @@ int RunInvoke(LogHost& host, std::ostream& out, std::ostream& err) {
     const ClickResult result = host.Click(*item.get());
     driver.Stop();
 
-    if (const Callbook* callbook = host.OpenCallbook())
-        out << "bureau flags: " << callbook->BureauCount() << " of " << callbook->Count() << " callsigns"
-            << std::endl;
     if (!result.Succeeded()) {
         PrintBlock(out, "error: ", result.description);
         return 1;
     }
+    const Callbook* callbook = host.OpenCallbook();
+    if (callbook == nullptr) {
+        // Nothing the command did can have reached a callbook: the job failed.
+        out << "error: no callbook is open (see the host's log)" << std::endl;
+        return 1;
+    }
+    out << "bureau flags: " << callbook->BureauCount() << " of " << callbook->Count() << " callsigns"
+        << std::endl;
     return 0;
 }

@@ -130,4 +130,19 @@ TEST_F(LoghostProcess, InvokeAnswersTheDialogAndClosesItWhenGetDataIsDisabled) {
     EXPECT_FALSE(fs::exists(ini));               // nothing ran, so the dialog stored nothing
 }
 
+TEST_F(LoghostProcess, InvokeWithoutACallbookFails) {
+    // A database of another program: the host cannot use it as its callbook and leaves it as it is.
+    const fs::path other = home_ / "other.db";
+    Callbook(other.string()).ExecSQL("DROP TABLE CALLBOOK");
+    const auto before = fs::file_size(other);
+    const Outcome run =
+        Loghost(std::string("--headless --invoke '") + kCaption + "' --location local --source '" +
+                (home_ / "missing.rar").string() + "' --callbook '" + other.string() + "' --download '" +
+                (home_ / "dl").string() + "'");
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_NE(run.err.find("holds no table CALLBOOK"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("error: no callbook is open"), std::string::npos) << run.out;
+    EXPECT_EQ(fs::file_size(other), before);
+}
+
 } // namespace
