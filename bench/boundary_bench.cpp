@@ -5,6 +5,7 @@
 #include "Host/HostServices.h"
 #include "Platform/CodePage.h"
 #include "PluginAPI/BStr.h"
+#include "bench/BenchSupport.h"
 
 #include <unistd.h>
 
@@ -22,25 +23,7 @@ constexpr int kRows = 100000;
 constexpr int kLocates = 2000000;
 constexpr int kUpdates = 20000;
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-void Report(const char* what, int count, double seconds, double target) {
-    const double rate = count / seconds;
-    std::printf("%-36s %10.0f /s  (%d in %.3f s; target >= %.0f /s: %s)\n", what, rate, count, seconds,
-                target, rate >= target ? "met" : "MISSED");
-}
-
-struct Folder {
-    std::filesystem::path path;
-    ~Folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
+using namespace bench;
 
 bool Check(HRESULT hr, const char* what) {
     if (hr >= 0)
@@ -50,8 +33,7 @@ bool Check(HRESULT hr, const char* what) {
 }
 
 int Run() {
-    Folder folder{std::filesystem::temp_directory_path() / ("boundary-bench-" + std::to_string(::getpid()))};
-    std::filesystem::create_directories(folder.path);
+    Folder folder("boundary-bench");
     Callbook book(folder.path / "callbook.db");
     auto host = HostServices::Create();
     host->SetCallbook(&book);

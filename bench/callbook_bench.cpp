@@ -1,6 +1,7 @@
 // How fast the callbook answers the plug-in's bureau run: Locate on one opened query and single
 // UPDATEs through ExecSQL, on a callbook of 100,000 stations.
 #include "Host/Callbook.h"
+#include "bench/BenchSupport.h"
 
 #include <unistd.h>
 
@@ -16,33 +17,10 @@ constexpr int kRows = 100000;
 constexpr int kLocates = 2000000;
 constexpr int kUpdates = 20000;
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point since) {
-    return std::chrono::duration<double>(Clock::now() - since).count();
-}
-
-// A target of 0 means the figure is for information only.
-void Report(const char* what, int count, double seconds, double target = 0) {
-    const double rate = count / seconds;
-    std::printf("%-34s %10.0f /s  (%d in %.3f s", what, rate, count, seconds);
-    if (target > 0)
-        std::printf("; target %.0f /s: %s", target, rate >= target ? "met" : "MISSED");
-    std::printf(")\n");
-}
-
-// Deletes the folder with everything in it, also when the benchmark fails.
-struct Folder {
-    std::filesystem::path path;
-    ~Folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
+using namespace bench;
 
 int Run() {
-    Folder folder{std::filesystem::temp_directory_path() / ("callbook-bench-" + std::to_string(::getpid()))};
-    std::filesystem::create_directories(folder.path);
+    Folder folder("callbook-bench");
     Callbook book(folder.path / "callbook.db");
 
     std::vector<std::string> calls;

@@ -4,6 +4,7 @@
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/uZarbex.h"
 #include "TestServer.h"
+#include "tests/support/ScopedEnv.h"
 #include "tools/fixturegen/PdfFixture.h"
 
 #include <QApplication>
@@ -45,28 +46,6 @@ std::vector<std::string> FileNames(const fs::path& folder) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-// Sets an environment variable for the life of the object and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 struct UpdateTest : ::testing::Test {
     fs::path dir =
