@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr int kPollMs = 50;
+// A quick hand: the driver stands for a user, but its reaction time should not weigh on measurements.
+constexpr int kPollMs = 10;
 // Entering the source again when the dialog replaced it; after that the dialog's text stands.
 constexpr int kSourceRetries = 3;
 

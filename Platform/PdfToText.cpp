@@ -152,7 +152,10 @@ TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& t
 
 TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
                                 std::chrono::milliseconds timeLimit, const std::string& program) {
-    const pid_t pid = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath)});
+    // Layout mode writes a table's row as one line, as Acrobat's plain text does, so the run's per-line
+    // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
+    // the two paths first.
+    const pid_t pid = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"});
     int status = 0;
     if (!WaitFor(pid, timeLimit, status)) {
         Kill(pid);

@@ -1,6 +1,6 @@
 // The PDF-to-text converter that stands in for Acrobat's automation server: Poppler's pdftotext, run as a
 // child process for each document, so that a crash or a hang in it cannot take the host's process down.
-// It writes UTF-8 without a byte-order mark.
+// It writes UTF-8 without a byte-order mark, in layout mode: one line for each row of a table.
 #pragma once
 
 #include <chrono>
@@ -17,7 +17,8 @@ inline constexpr const char* PdfToTextVariable = "ZARBEX_PDFTOTEXT";
 // A time limit generous for lists of any length that still ends a hung converter.
 inline constexpr std::chrono::milliseconds PdfToTextTimeLimit{60'000};
 
-// The converter program: the value of ZARBEX_PDFTOTEXT when set and not empty, else "pdftotext".
+// The converter program: the value of ZARBEX_PDFTOTEXT when set and not empty, else "pdftotext". It is
+// run as "program PDF TXT -layout".
 std::string PdfToTextProgram();
 
 // Writes the text of the PDF at pdfPath to txtPath with PdfToTextProgram(). A converter that cannot be

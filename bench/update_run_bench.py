@@ -5,8 +5,9 @@ Builds an archive of bureau lists (by default 20 PDF tables of 30 pages, 30,000 
 Ukrainian calls the callbook holds, Ukrainian calls it does not, foreign calls and numbers) and a
 callbook of 100,000 stations, then times:
 
-  floor  the same extraction and conversion done alone: `unrar x` of the archive, then `pdftotext`
-         of every list, one after the other as the run does them;
+  floor  the same extraction and conversion done alone: `unrar x` of the archive, then
+         `pdftotext LIST.pdf LIST.txt -layout` (as the plug-in runs it) of every list, one after the
+         other as the run does them;
   run    `loghost --headless` choosing "Get Bureau users info (Ukraine)" on the archive (location
          Local), from start to exit, on a fresh copy of the callbook each time;
   host   `loghost --list` alone: loading the host, its callbook and the plug-in, then exiting.
@@ -92,7 +93,7 @@ def floor(work, archive, i):
     out.mkdir()
     run(["unrar", "x", "-inul", "-y", str(archive), str(out) + "/"])
     for pdf in sorted(out.glob("*.pdf")):
-        run(["pdftotext", str(pdf), str(pdf.with_suffix(".txt"))])
+        run(["pdftotext", str(pdf), str(pdf.with_suffix(".txt")), "-layout"])
     shutil.rmtree(out)
 
 

@@ -124,6 +124,11 @@ TEST_F(TPdfToTextTest, ConvertsDrawnListsAndTablesToTheirWords) {
         ASSERT_EQ(ConvertPdfToText(pdf, txt, 30s), TPdfConversion::Converted);
         const std::vector<std::u16string> text = ReadTextLines(txt);
         EXPECT_EQ(Words(text), c.words);
+        // Every line drawn, and every row of a table, comes out as one line of text.
+        for (const std::string& drawn : c.words == Words(lines) ? lines : rowTexts)
+            EXPECT_TRUE(std::any_of(text.begin(), text.end(), [&](const std::u16string& line) {
+                return Words(std::vector<std::u16string>{line}) == Words(std::vector<std::string>{drawn});
+            })) << drawn;
         // pdftotext ends every page with a form feed.
         std::size_t pages = 0;
         for (const std::u16string& line : text)
