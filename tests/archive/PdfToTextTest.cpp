@@ -137,6 +137,21 @@ TEST_F(TPdfToTextTest, ConvertsDrawnListsAndTablesToTheirWords) {
     }
 }
 
+TEST_F(TPdfToTextTest, CrowdedPagesKeepEveryRow) {
+    std::vector<TTableRow> rows;
+    std::vector<std::string> rowTexts;
+    for (int i = 1; i <= 90; ++i) {
+        rows.push_back({std::to_string(i), "UR" + std::to_string(i % 10) + "AB", "Ivan", "Kyiv"});
+        rowTexts.push_back(rows.back().Number + " " + rows.back().Callsign + " Ivan Kyiv");
+    }
+    const std::string pdf = dir_ / "File0001.pdf";
+    const std::string txt = dir_ / "File0001.txt";
+    WritePdfTable(pdf, rows, 90);
+    ASSERT_EQ(ConvertPdfToText(pdf, txt, 30s), TPdfConversion::Converted);
+    EXPECT_EQ(Words(ReadTextLines(txt)), Words(rowTexts));
+    EXPECT_THROW(WritePdfTable(pdf, rows, 100000), std::runtime_error);
+}
+
 TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
     WriteFile(dir_ / "lines.txt", "UR5ABC Київ\r\nUT1AA Lviv\n");
     WriteFile(dir_ / "rows.tsv", "1\tUR5ABC\tІван Петренко\tКиїв\n2\tUT1AA\n");

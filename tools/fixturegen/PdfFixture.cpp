@@ -45,6 +45,7 @@ public:
 
     template <class Row, class Draw> void Rows(const std::vector<Row>& rows, int perPage, Draw draw) {
         perPage = std::max(perPage, 1);
+        FitRows(perPage);
         for (std::size_t i = 0; i < rows.size(); ++i) {
             if (i > 0 && i % static_cast<std::size_t>(perPage) == 0)
                 writer_.newPage();
@@ -61,6 +62,20 @@ public:
     }
 
 private:
+    // More rows than fit a page at the usual size get smaller type, so that none is drawn off the page.
+    void FitRows(int perPage) {
+        const int height = painter_.viewport().height();
+        if (static_cast<long long>(perPage) * rowHeight_ <= height)
+            return;
+        QFont font = painter_.font();
+        const double size = font.pointSizeF() * height / (static_cast<double>(perPage) * rowHeight_);
+        if (size < 3)
+            throw std::runtime_error(std::to_string(perPage) + " rows do not fit on a page");
+        font.setPointSizeF(size);
+        painter_.setFont(font);
+        rowHeight_ = std::min(painter_.fontMetrics().lineSpacing() * 3 / 2, height / perPage);
+    }
+
     QPdfWriter writer_;
     QPainter painter_;
     int rowHeight_ = 0;
