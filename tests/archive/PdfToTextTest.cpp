@@ -83,7 +83,7 @@ protected:
     }
 
     static inline std::unique_ptr<TPdfFixtureApplication> application_;
-    TTempDir dir_;
+    TempDir dir_;
 };
 
 TEST_F(TPdfToTextTest, ConvertsDrawnListsAndTablesToTheirWords) {

@@ -67,7 +67,7 @@ TEST(ReadTextLinesTest, DecodesAndSplitsByTheRule) {
           "b\xFFFD",
           u"\xFFFD\xFFFD"}},
     };
-    TTempDir dir;
+    TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = dir / "File0001.txt";
@@ -77,7 +77,7 @@ TEST(ReadTextLinesTest, DecodesAndSplitsByTheRule) {
 }
 
 TEST(ReadTextLinesTest, FailsWithEFOpenErrorWhenTheFileCannotBeOpened) {
-    TTempDir dir;
+    TempDir dir;
     const std::string missing = dir / "File0001.txt";
     EXPECT_THROW(
         {
@@ -105,7 +105,7 @@ TEST(ReadTextLinesTest, ReadsALargeFileWhole) {
     std::string text;
     for (int i = 0; i < 100'000; ++i)
         text += "UR" + std::to_string(i) + " Петренко\r\n";
-    TTempDir dir;
+    TempDir dir;
     WriteFile(dir / "big.txt", text);
     const Lines lines = ReadTextLines(dir / "big.txt");
     ASSERT_EQ(lines.size(), 100'000u);

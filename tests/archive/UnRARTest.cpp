@@ -84,7 +84,7 @@ protected:
         return dir_ / archive;
     }
 
-    TTempDir dir_;
+    TempDir dir_;
     std::unique_ptr<TUnRARLibrary> library_;
 };
 
@@ -106,7 +106,7 @@ TEST(TUnRARLibraryTest, LoadFailuresRaiseEOSErrorNamingTheFile) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TTempDir dir;
+        TempDir dir;
         const std::string path = TUnRARLibrary::PathIn(dir.Path());
         if (c.target != nullptr && *c.target == '\0')
             WriteFile(path, std::string(4096, 'x')); // long enough to be judged as ELF
@@ -352,7 +352,7 @@ TEST_F(TUnRARTest, Rar4Archives) {
 }
 
 TEST(TUnRARLibraryTest, HugeEntryIsListedWithItsFullSizeAndPassedOver) {
-    TTempDir dir;
+    TempDir dir;
     fs::create_symlink(UNRAR_SYSTEM_LIBRARY, TUnRARLibrary::PathIn(dir.Path()));
     TUnRARLibrary library(dir.Path());
     TRarArchive rar = library.OpenArchive(std::string(RAR4_FIXTURES) + "/rar_ppmd_lzss_conversion.rar");

@@ -1,5 +1,5 @@
 #include "Host/Callbook.h"
-#include "tests/http/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 // The demo callbook generator, run as the demo's scripts run it, against the host's Callbook.
 #include "Host/Callbook.h"
-#include "tests/http/TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,9 +1,9 @@
 #include "Platform/HttpClient.h"
 #include "Platform/TempFile.h"
 
-#include "TempDir.h"
 #include "TestServer.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Platform/TempFile.h"
 
 #include "PluginAPI/SysUtils.h"
-#include "TempDir.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 class TempDir {
 public:
     TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zarbex-http-XXXXXX").string();
+        std::string pattern = (std::filesystem::temp_directory_path() / "zarbex-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
+            throw std::runtime_error("cannot create a temporary folder");
         path_ = pattern;
     }
     ~TempDir() {
@@ -22,6 +22,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
+    // The path of a file in the folder.
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
 private:
     std::filesystem::path path_;
