@@ -1,6 +1,7 @@
 #include "Plugins/Zarbex/uZarbex.h"
 
 #include "PluginAPI/BStr.h"
+#include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/ZarbexLogo.h"
 
 #include <QAction>
@@ -20,7 +21,6 @@
 #include <QStyle>
 
 #include <cmath>
-#include <sys/stat.h>
 
 bool UpdateDone = false;
 
@@ -64,20 +64,6 @@ bool ShowOpenDialog(TOpenDialog& dialog, QWidget* owner) {
 
 } // namespace
 
-UnicodeString TrimControls(const UnicodeString& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && text[begin] <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1] <= u' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
-
-bool FileExists(const UnicodeString& path) {
-    struct stat info;
-    return !path.empty() && ::stat(StringToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 TfrmZarbex::TfrmZarbex(ICore* core) : TForm(core) {
     BuildWidgets();
     dlgSource.Title = "Select updates...";
@@ -85,6 +71,28 @@ TfrmZarbex::TfrmZarbex(ICore* core) : TForm(core) {
 }
 
 TfrmZarbex::~TfrmZarbex() = default;
+
+std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
+                                               const ComPtr<IHostServer>& server) {
+    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core));
+    dialog->setWindowTitle(QString::fromStdU16String(PluginIdentity::Name));
+    dialog->FKernel = kernel;
+    dialog->FServer = server;
+    if (!dialog->FKernel)
+        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
+    BStr value;
+    HostCall(dialog->FKernel->GetValue(BStr(u"APPINI").get(), value.put()));
+    dialog->FIniPath = value.str();
+    dialog->FSection = u"Bureau-UR";
+    dialog->FInternetSource = DefaultInternetSource;
+    HostCall(dialog->FKernel->GetValue(BStr(u"DOWNLOAD").get(), value.put()));
+    dialog->FLocalSource = value.str() + u"/" + DefaultArchiveName;
+    dialog->dlgSource.Filter = "RAR archive files|*.rar";
+    dialog->dlgSource.FilterIndex = 1;
+    dialog->FLocation = SourceLocation::Internet;
+    dialog->cbMarkDates->hide();
+    return dialog;
+}
 
 void TfrmZarbex::BuildWidgets() {
     setObjectName("frmZarbex");
@@ -219,14 +227,6 @@ void TfrmZarbex::Guard(const std::function<void()>& handler) {
         }
     } catch (...) {
     }
-}
-
-UnicodeString TfrmZarbex::HostValue(const char16_t* name) {
-    if (!FKernel)
-        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
-    BStr value;
-    HostCall(FKernel->GetValue(BStr(name).get(), value.put()));
-    return value.str();
 }
 
 TIniFile& TfrmZarbex::Settings() {
@@ -409,11 +409,59 @@ void TfrmZarbex::MsgProgress(std::int32_t level, const UnicodeString& text, bool
     QCoreApplication::processEvents();
 }
 
-void TfrmZarbex::SetRunning(bool running) {
-    running_ = running;
+void TfrmZarbex::dbtUpdateClickOk() {
+    const UnicodeString source = U(edSource->text());
+    TUpdateRun run(FKernel, FServer, *this, U(windowTitle()));
+    if (!run.CheckComponents(FLocation, source))
+        return;
+    UpdateDone = true;
+    try {
+        UpdateDone = run.Execute(FLocation, source);
+    } catch (...) {
+        // The dialog must not stay stuck: the flag and the buttons come back before the error is shown.
+        UpdateDone = false;
+        CheckActions();
+        if (closeRequested_)
+            done(QDialog::Rejected);
+        throw;
+    }
+    CheckActions();
+    if (closeRequested_)
+        done(QDialog::Rejected);
+}
+
+void TfrmZarbex::ClearMemo() {
+    mProgress->clear();
+}
+
+void TfrmZarbex::ClearEntryMarks() {
+    psInfo->setText(QString());
+}
+
+void TfrmZarbex::AddEntryMark() {
+    psInfo->setText(psInfo->text() + QLatin1Char('>'));
+}
+
+void TfrmZarbex::SetBusyCursor(bool busy) {
+    if (busy == busyCursor_)
+        return;
+    busyCursor_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void TfrmZarbex::LockControls(bool locked) {
+    running_ = locked;
     // No second run may start inside the first: the source and its options wait for the run.
-    edSource->setEnabled(!running);
-    rgLocation->setEnabled(!running);
-    cbMarkDates->setEnabled(!running);
-    edSourceButton->setEnabled(!running);
+    edSource->setEnabled(!locked);
+    rgLocation->setEnabled(!locked);
+    cbMarkDates->setEnabled(!locked);
+    edSourceButton->setEnabled(!locked);
+    CheckActions();
+}
+
+void TfrmZarbex::ProcessMessages() {
+    QCoreApplication::processEvents();
 }

@@ -1,10 +1,13 @@
-// The update dialog: the user picks where the bureau lists come from and starts the update.
+// The update dialog: the user picks where the bureau lists come from and starts the update, which runs
+// in TUpdateRun and reports here.
 #pragma once
 
 #include "Includes/IniFiles.h"
 #include "PluginAPI/ComPtr.h"
 #include "PluginAPI/PluginAPI.h"
 #include "PluginAPI/Plugins/PluginForm.h"
+#include "Plugins/Zarbex/uZarbexProgress.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
 
 #include <QString>
 
@@ -22,13 +25,6 @@ class QPushButton;
 class QAction;
 class QWidget;
 
-enum class SourceLocation : std::uint8_t { None = 0, Internet = 1, Local = 2 };
-
-// The default source: the bureau list archive on the national league's web server.
-inline constexpr char16_t DefaultInternetSource[] =
-    u"http://uarl.org.ua/files/stories2018/memb_polzov2018/members_upd2604.rar";
-inline constexpr char16_t DefaultArchiveName[] = u"members_upd2604.rar";
-
 // The open-file dialog's settings, shown by Execute.
 struct TOpenDialog {
     QString Title;
@@ -44,10 +40,54 @@ struct TOpenDialog {
 // Set while a run is in progress and after a run that returned true; "Get data" is disabled then.
 extern bool UpdateDone;
 
-class TfrmZarbex : public TForm {
+class TfrmZarbex final : public TForm, public IUpdateProgress {
 public:
-    explicit TfrmZarbex(ICore* core);
+    // The command's opening steps up to the show: a new dialog with the host's services and its
+    // starting values (settings file, section, default sources, location). The caller shows it.
+    static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
+                                              const ComPtr<IHostServer>& server);
     ~TfrmZarbex() override;
+
+    // Progress operations of the download and the run.
+    void MsgInfo(const UnicodeString& text) override;
+    void ShowProgress(long double fraction) override;
+    void MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) override;
+    void CheckActions();
+    void CheckLocation();
+
+    // The open-file dialog, so that a host's automation can answer it.
+    TOpenDialog& OpenDialog() { return dlgSource; }
+
+protected:
+    void FormShow() override;
+    void done(int result) override;
+
+private:
+    explicit TfrmZarbex(ICore* core);
+
+    // The rest of the run's progress interface.
+    void ClearMemo() override;
+    void ClearEntryMarks() override;
+    void AddEntryMark() override;
+    void SetBusyCursor(bool busy) override;
+    void LockControls(bool locked) override;
+    void ProcessMessages() override;
+
+    void BuildWidgets();
+    TIniFile& Settings();
+    void SetMarkDatesReadOnly(bool readOnly);
+    // Runs a handler so that nothing it raises crosses Qt's event loop: the message goes to the user.
+    void Guard(const std::function<void()>& handler);
+
+    // Event handlers.
+    void FormActivate();
+    void FormClose();
+    void rgLocationChanging(int newIndex);
+    void edSourceChange();
+    void edSourceButtonClick();
+    void cbMarkDatesClick();
+    void dbtUpdateClickOk();
+    void dbtUpdateClickCancel();
 
     ComPtr<IHostKernel> FKernel;
     ComPtr<IHostServer> FServer;
@@ -56,15 +96,6 @@ public:
     SourceLocation FLocation = SourceLocation::None;
     UnicodeString FInternetSource;
     UnicodeString FLocalSource;
-    // The host's application folder, where the outside libraries lie; read by "Get data".
-    UnicodeString FAppPath;
-
-    // Progress operations for the download and the run.
-    void MsgInfo(const UnicodeString& text);
-    void ShowProgress(long double fraction);
-    void MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd);
-    void CheckActions();
-    void CheckLocation();
 
     // The widgets, by the names the dialog's members carry.
     QLineEdit* edSource = nullptr;
@@ -82,44 +113,8 @@ public:
     TOpenDialog dlgSource;
     std::unique_ptr<TIniFile> iniUpdate;
 
-    // Event handlers.
-    void FormActivate();
-    void FormClose();
-    void rgLocationChanging(int newIndex);
-    void edSourceChange();
-    void edSourceButtonClick();
-    void cbMarkDatesClick();
-    void dbtUpdateClickOk();
-    void dbtUpdateClickCancel();
-
-    // Source acquisition and the update run.
-    bool LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path);
-    bool LoadFromInternet(const UnicodeString& source, UnicodeString& path);
-    bool LoadFromLocal(const UnicodeString& source, UnicodeString& path);
-    bool UpdateFromSource(SourceLocation location, const UnicodeString& source);
-
-    // How long a download may wait for a connection and for the next byte; tests shorten them.
-    int ConnectTimeoutSeconds = 30;
-    int StallTimeoutSeconds = 60;
-
-protected:
-    void FormShow() override;
-    void done(int result) override;
-
-private:
-    void BuildWidgets();
-    TIniFile& Settings();
-    void SetMarkDatesReadOnly(bool readOnly);
-    void SetRunning(bool running);
-    // Runs a handler so that nothing it raises crosses Qt's event loop: the message goes to the user.
-    void Guard(const std::function<void()>& handler);
-    UnicodeString HostValue(const char16_t* name);
-
     bool markDatesReadOnly_ = false;
     bool running_ = false;
     bool closeRequested_ = false;
+    bool busyCursor_ = false;
 };
-
-// Text helpers of the dialog's unit.
-UnicodeString TrimControls(const UnicodeString& text); // removes code units up to U+0020 at both ends
-bool FileExists(const UnicodeString& path);            // a file, not a folder

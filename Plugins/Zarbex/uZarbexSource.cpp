@@ -1,18 +1,31 @@
 // Source acquisition: the archive from a local path, or one GET of the address saved in a new
 // temporary file in the host's DOWNLOAD folder.
-#include "Plugins/Zarbex/uZarbex.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
 
 #include "Platform/CodePage.h"
 #include "Platform/HttpClient.h"
 #include "Platform/TempFile.h"
 
-#include <QCoreApplication>
-
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 
-bool TfrmZarbex::LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
+bool FileExists(const UnicodeString& path) {
+    struct stat info;
+    return !path.empty() && ::stat(StringToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+UnicodeString TrimControls(const UnicodeString& text) {
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && text[begin] <= u' ')
+        ++begin;
+    while (end > begin && text[end - 1] <= u' ')
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool TUpdateRun::LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
     switch (location) {
     case SourceLocation::Internet:
         return LoadFromInternet(source, path);
@@ -24,7 +37,7 @@ bool TfrmZarbex::LoadSource(SourceLocation location, const UnicodeString& source
     return false;
 }
 
-bool TfrmZarbex::LoadFromLocal(const UnicodeString& source, UnicodeString& path) {
+bool TUpdateRun::LoadFromLocal(const UnicodeString& source, UnicodeString& path) {
     path = source;
     return FileExists(path);
 }
@@ -45,20 +58,20 @@ void WriteWholeFile(const std::string& path, const std::string& bytes) {
 
 } // namespace
 
-bool TfrmZarbex::LoadFromInternet(const UnicodeString& source, UnicodeString& path) {
+bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& path) {
     auto client = std::make_unique<THTTPSend>();
     client->SetConnectTimeout(std::chrono::seconds(ConnectTimeoutSeconds));
     client->SetStallTimeout(std::chrono::seconds(StallTimeoutSeconds));
     // The status is cleared however the download ends.
     struct StatusReset {
-        TfrmZarbex* form;
+        IUpdateProgress& progress;
         ~StatusReset() {
-            form->MsgInfo(u"");
-            QCoreApplication::processEvents();
+            progress.MsgInfo(u"");
+            progress.ProcessMessages();
         }
-    } statusReset{this};
-    MsgInfo(u"Trying to load file...");
-    QCoreApplication::processEvents();
+    } statusReset{progress_};
+    progress_.MsgInfo(u"Trying to load file...");
+    progress_.ProcessMessages();
     if (!client->HTTPMethod("GET", UnicodeToAnsi(source)))
         return false;
     const std::string buffer = client->Document();

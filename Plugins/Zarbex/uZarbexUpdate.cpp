@@ -1,6 +1,6 @@
 // "Get data": the prerequisite checks and the update run, from the archive's entries to the bureau
 // flags in the host's callbook.
-#include "Plugins/Zarbex/uZarbex.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
 
 #include "Includes/TextFile.h"
 #include "Includes/UnRAR.h"
@@ -9,13 +9,6 @@
 #include "Platform/PdfToText.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
-
-#include <QApplication>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 
 #include <cstdio>
 #include <optional>
@@ -89,12 +82,23 @@ UnicodeString MissingComponentMessage(const UnicodeString& first, const UnicodeS
 
 } // namespace
 
-void TfrmZarbex::dbtUpdateClickOk() {
+TUpdateRun::TUpdateRun(ComPtr<IHostKernel> kernel, ComPtr<IHostServer> server, IUpdateProgress& progress,
+                       UnicodeString caption)
+    : FKernel(std::move(kernel)), FServer(std::move(server)), progress_(progress),
+      caption_(std::move(caption)) {}
+
+UnicodeString TUpdateRun::HostValue(const char16_t* name) {
+    if (!FKernel)
+        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
+    BStr value;
+    HostCall(FKernel->GetValue(BStr(name).get(), value.put()));
+    return value.str();
+}
+
+bool TUpdateRun::CheckComponents(SourceLocation location, const UnicodeString& source) {
     const UnicodeString appPath = HostValue(u"APPPATH");
     const UnicodeString appName = HostValue(u"APPNAME");
-    const UnicodeString source = edSource->text().toStdU16String();
-    if (FLocation == SourceLocation::Internet &&
-        AsciiUpper(source).find(u"HTTPS://") != UnicodeString::npos) {
+    if (location == SourceLocation::Internet && AsciiUpper(source).find(u"HTTPS://") != UnicodeString::npos) {
         bool present = FileExists(appPath + u"/libeay32.dll");
         present = present && FileExists(appPath + u"/ssleay32.dll");
         if (!present) {
@@ -104,7 +108,7 @@ void TfrmZarbex::dbtUpdateClickOk() {
                          u"please put libeay32.dll and ssleay32.dll in application folder", appPath, appName))
                     .get(),
                 BStr(u"OpenSSL components needed").get()));
-            return;
+            return false;
         }
     }
     if (!FileExists(appPath + u"/UnRAR.dll")) {
@@ -113,35 +117,28 @@ void TfrmZarbex::dbtUpdateClickOk() {
                                          u"please put UnRAR.dll in application folder", appPath, appName))
                 .get(),
             BStr(u"UnRAR component needed").get()));
-        return;
+        return false;
     }
     FAppPath = appPath;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    mProgress->clear();
-    UpdateDone = true;
-    SetRunning(true);
-    CheckActions();
-    try {
-        UpdateDone = UpdateFromSource(FLocation, source);
-    } catch (...) {
-        // The dialog must not stay stuck: the cursor, the flag and the buttons come back before the
-        // error is shown.
-        QApplication::restoreOverrideCursor();
-        UpdateDone = false;
-        SetRunning(false);
-        CheckActions();
-        if (closeRequested_)
-            done(QDialog::Rejected);
-        throw;
-    }
-    SetRunning(false);
-    CheckActions();
-    QApplication::restoreOverrideCursor();
-    if (closeRequested_)
-        done(QDialog::Rejected);
+    return true;
 }
 
-bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& source) {
+bool TUpdateRun::Execute(SourceLocation location, const UnicodeString& source) {
+    progress_.SetBusyCursor(true);
+    progress_.ClearMemo();
+    progress_.LockControls(true);
+    // However the run ends, the window is given back to the user before anything else happens.
+    struct Frame {
+        IUpdateProgress& progress;
+        ~Frame() {
+            progress.LockControls(false);
+            progress.SetBusyCursor(false);
+        }
+    } frame{progress_};
+    return UpdateFromSource(location, source);
+}
+
+bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& source) {
     std::int32_t query = 0;
     UnicodeString archiveFile;
     bool result = false;
@@ -162,10 +159,9 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
         if (!LoadSource(location, source, archiveFile)) {
             result = false;
             HostCall(
-                FKernel->ShowMessage(BStr(u"Resource open error: " + edSource->text().toStdU16String()).get(),
-                                     BStr(u"Error").get()));
+                FKernel->ShowMessage(BStr(u"Resource open error: " + source).get(), BStr(u"Error").get()));
         } else {
-            MsgProgress(0, u"* Use: " + source, true);
+            progress_.MsgProgress(0, u"* Use: " + source, true);
             {
                 if (FAppPath.empty())
                     FAppPath = HostValue(u"APPPATH");
@@ -174,7 +170,7 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
                 TRarArchive archive = library.OpenArchive(UnicodeToAnsi(archiveFile));
                 int extractionResult = 0;
                 HostValue(u"DOWNLOAD"); // the extraction folder, read once before the first entry
-                psInfo->setText(QString());
+                progress_.ClearEntryMarks();
                 while (true) {
                     const int headerResult = archive.ReadHeader();
                     if (headerResult == RarResult::EndOfArchive)
@@ -185,10 +181,10 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
                         archive.Skip();
                         continue;
                     }
-                    MsgProgress(
+                    progress_.MsgProgress(
                         1, u"Parsing " + entry.Name + u" (" + Decimal(entry.UnpackedSize) + u" bytes)", true);
                     ++files;
-                    psInfo->setText(psInfo->text() + QLatin1Char('>'));
+                    progress_.AddEntryMark();
                     const UnicodeString pdfPath = EntryFileName(HostValue(u"DOWNLOAD"), files, u".pdf");
                     DeleteQuietly(pdfPath);
                     if (headerResult == RarResult::Success)
@@ -218,30 +214,30 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
                                 ++updated;
                             }
                         }
-                        ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
+                        progress_.ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
                     }
-                    MsgProgress(2,
-                                u"Found " + Decimal(std::int64_t{found}) + u", updated " +
-                                    Decimal(std::int64_t{updated}) + u" callsigns",
-                                true);
-                    QCoreApplication::processEvents();
+                    progress_.MsgProgress(2,
+                                          u"Found " + Decimal(std::int64_t{found}) + u", updated " +
+                                              Decimal(std::int64_t{updated}) + u" callsigns",
+                                          true);
+                    progress_.ProcessMessages();
                     lines.clear();
                     DeleteQuietly(txtPath);
                     DeleteQuietly(pdfPath);
                     totalFound += found;
                     totalUpdated += updated;
-                    ShowProgress(0);
+                    progress_.ShowProgress(0);
                     if (extractionResult != 0)
                         break;
                 }
                 archive.Close();
                 elapsed = ElapsedText(GetTickCount() - startTick);
             }
-            MsgProgress(0,
-                        u"* Done. Files:" + Decimal(std::int64_t{files}) + u", Tot:" +
-                            Decimal(std::int64_t{totalFound}) + u", Upd:" +
-                            Decimal(std::int64_t{totalUpdated}) + u" (" + elapsed + u")",
-                        false);
+            progress_.MsgProgress(0,
+                                  u"* Done. Files:" + Decimal(std::int64_t{files}) + u", Tot:" +
+                                      Decimal(std::int64_t{totalFound}) + u", Upd:" +
+                                      Decimal(std::int64_t{totalUpdated}) + u" (" + elapsed + u")",
+                                  false);
             result = totalFound > 0 && totalUpdated > 0;
         }
     } catch (...) {
@@ -253,18 +249,16 @@ bool TfrmZarbex::UpdateFromSource(SourceLocation location, const UnicodeString& 
         throw;
     }
     release();
-    QCoreApplication::processEvents();
-    ShowProgress(0);
-    const UnicodeString caption = windowTitle().toStdU16String();
+    progress_.ProcessMessages();
+    progress_.ShowProgress(0);
     if (result) {
-        HostCall(FKernel->WriteLog(BStr(u"Exec: " + caption + u", Files:" + Decimal(std::int64_t{files}) +
+        HostCall(FKernel->WriteLog(BStr(u"Exec: " + caption_ + u", Files:" + Decimal(std::int64_t{files}) +
                                         u", Tot:" + Decimal(std::int64_t{totalFound}) + u", Upd:" +
                                         Decimal(std::int64_t{totalUpdated}) + u" (" + elapsed + u")")
                                        .get()));
         HostCall(FKernel->SetValue(BStr(u"REFRESH").get(), BStr(u"0").get()));
     } else {
-        HostCall(FKernel->WriteLog(
-            BStr(u"Exec: " + caption + u", " + edSource->text().toStdU16String() + u" failed.").get()));
+        HostCall(FKernel->WriteLog(BStr(u"Exec: " + caption_ + u", " + source + u" failed.").get()));
     }
     return result;
 }

@@ -2,6 +2,7 @@
 #include "Host/HostServices.h"
 #include "Platform/WinUser.h"
 #include "Plugins/Zarbex/uZarbex.h"
+#include "tests/support/DialogWidgets.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -39,6 +40,7 @@ struct DialogTest : ::testing::Test {
                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
     ComPtr<HostServices> host = HostServices::Create();
     std::unique_ptr<TfrmZarbex> form;
+    DialogWidgets w;
     std::vector<std::pair<std::u16string, std::u16string>> messages;
 
     void SetUp() override {
@@ -59,24 +61,18 @@ struct DialogTest : ::testing::Test {
         fs::remove_all(dir);
     }
 
-    // The opening steps of the command, up to the show.
+    // The command's opening steps, then the show.
     TfrmZarbex& Open(bool show = true) {
-        form = std::make_unique<TfrmZarbex>(host.get());
-        form->setWindowTitle("Get Bureau users info (Ukraine)");
-        form->FKernel = ComPtr<IHostKernel>(host.get());
-        form->FServer = ComPtr<IHostServer>(host.get());
-        form->FIniPath = (dir / "host.ini").u16string();
-        form->FSection = u"Bureau-UR";
-        form->FInternetSource = DefaultInternetSource;
-        form->FLocalSource = (dir / "download" / "members_upd2604.rar").u16string();
-        form->FLocation = SourceLocation::Internet;
-        form->cbMarkDates->hide();
+        form.reset();
+        form =
+            TfrmZarbex::Create(host.get(), ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()));
+        w = DialogWidgets(*form);
         if (show)
             form->show();
         return *form;
     }
-    bool GetDataEnabled() const { return form->dbtUpdateOk->isEnabled(); }
-    void Select(int index) { form->rgLocationItems->button(index)->click(); }
+    bool GetDataEnabled() const { return w.dbtUpdateOk->isEnabled(); }
+    void Select(int index) { w.Location(index)->click(); }
 };
 
 } // namespace
@@ -87,14 +83,14 @@ TEST_F(DialogTest, OpensWithTheDefaultsAndTheWidgetsByName) {
     for (const char* name : {"edSource", "rgLocation", "cbMarkDates", "mProgress", "psInfo", "psProgress",
                              "dbtUpdate", "imgLogo"})
         EXPECT_NE(f.findChild<QWidget*>(name), nullptr) << name;
-    EXPECT_EQ(f.dbtUpdateOk->text(), "Get data");
-    EXPECT_EQ(f.dbtUpdateCancel->text(), "Close");
-    EXPECT_EQ(f.imgLogo->pixmap().size(), QSize(54, 106));
-    EXPECT_TRUE(f.imgLogo->pixmap().hasAlphaChannel());
-    EXPECT_EQ(f.edSource->text().toStdU16String(), DefaultInternetSource);
-    EXPECT_TRUE(f.rgLocationItems->button(0)->isChecked());
+    EXPECT_EQ(w.dbtUpdateOk->text(), "Get data");
+    EXPECT_EQ(w.dbtUpdateCancel->text(), "Close");
+    EXPECT_EQ(w.imgLogo->pixmap().size(), QSize(54, 106));
+    EXPECT_TRUE(w.imgLogo->pixmap().hasAlphaChannel());
+    EXPECT_EQ(w.edSource->text().toStdU16String(), DefaultInternetSource);
+    EXPECT_TRUE(w.Location(0)->isChecked());
     EXPECT_TRUE(GetDataEnabled());
-    EXPECT_FALSE(f.psProgress->isTextVisible());
+    EXPECT_FALSE(w.psProgress->isTextVisible());
     QDir().mkpath(ARTIFACTS_DIR);
     f.MsgProgress(0, u"* Use: " + std::u16string(DefaultInternetSource), true);
     f.MsgProgress(1, u"Parsing members.pdf (123456 bytes)", true);
@@ -119,36 +115,36 @@ TEST_F(DialogTest, GetDataFollowsTheSourceAndLocation) {
     };
     for (const auto& c : cases) {
         Select(c.location);
-        f.edSource->setText(c.text);
+        w.edSource->setText(c.text);
         EXPECT_EQ(GetDataEnabled(), c.enabled) << c.location << " '" << c.text.toStdString() << "'";
     }
     // After a successful run the button waits for a change.
     Select(0);
-    f.edSource->setText("http://x/a.rar");
+    w.edSource->setText("http://x/a.rar");
     UpdateDone = true;
     f.CheckActions();
     EXPECT_FALSE(GetDataEnabled());
-    f.edSource->setText("http://x/a.rar2");
+    w.edSource->setText("http://x/a.rar2");
     EXPECT_TRUE(GetDataEnabled());
 }
 
 TEST_F(DialogTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
     auto& f = Open();
-    f.edSource->setText("http://x/ok.rar");
+    w.edSource->setText("http://x/ok.rar");
     f.close();
     EXPECT_FALSE(fs::exists(dir / "host.ini")) << "closing without a run writes nothing";
 
     auto& g = Open();
-    g.edSource->setText("  http://x/ok.rar ");
+    w.edSource->setText("  http://x/ok.rar ");
     UpdateDone = true; // as after a run that returned true
     g.close();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
 
     auto& h = Open();
-    EXPECT_EQ(h.edSource->text(), "http://x/ok.rar") << "values come back trimmed";
+    EXPECT_EQ(w.edSource->text(), "http://x/ok.rar") << "values come back trimmed";
     UpdateDone = true;
-    h.edSource->setText("http://x/changed.rar"); // a change after the run clears the flag
+    w.edSource->setText("http://x/changed.rar"); // a change after the run clears the flag
     h.close();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
@@ -167,28 +163,28 @@ TEST_F(DialogTest, StoredValuesAreReadBack) {
     };
     for (const auto& c : cases) {
         WriteFile(dir / "host.ini", c.ini);
-        auto& f = Open();
-        EXPECT_TRUE(f.rgLocationItems->button(c.checked)->isChecked()) << c.ini;
-        EXPECT_EQ(f.edSource->text().toStdU16String(), c.source) << c.ini;
+        Open();
+        EXPECT_TRUE(w.Location(c.checked)->isChecked()) << c.ini;
+        EXPECT_EQ(w.edSource->text().toStdU16String(), c.source) << c.ini;
     }
 }
 
 TEST_F(DialogTest, CheckBoxCaptionsFollowItsStates) {
     auto& f = Open(false);
-    f.cbMarkDates->show();
+    w.cbMarkDates->show();
     f.show();
-    EXPECT_EQ(f.cbMarkDates->text(), "Mark activity dates");
+    EXPECT_EQ(w.cbMarkDates->text(), "Mark activity dates");
     const char* captions[] = {"mark activity dates (for undefined only)",
                               "mark activity dates (full, traffic && time expensive)", "mark activity dates"};
     for (const char* caption : captions) {
-        f.cbMarkDates->click();
-        EXPECT_EQ(f.cbMarkDates->text(), caption);
+        w.cbMarkDates->click();
+        EXPECT_EQ(w.cbMarkDates->text(), caption);
     }
     UpdateDone = true;
-    f.cbMarkDates->click();
+    w.cbMarkDates->click();
     EXPECT_TRUE(GetDataEnabled()) << "a click makes the source usable again";
     Select(1); // Local: unchecked and read-only
-    EXPECT_EQ(f.cbMarkDates->checkState(), Qt::Unchecked);
+    EXPECT_EQ(w.cbMarkDates->checkState(), Qt::Unchecked);
 }
 
 TEST_F(DialogTest, BrowseButtonPrefillsTheOpenDialog) {
@@ -197,7 +193,7 @@ TEST_F(DialogTest, BrowseButtonPrefillsTheOpenDialog) {
     WriteFile(dir / "x" / "members.rar", "Rar!");
     WriteFile(dir / "x" / "a.rar.rar", "Rar!");
     std::vector<TOpenDialog> seen;
-    f.dlgSource.Execute = [&](TOpenDialog& d) {
+    f.OpenDialog().Execute = [&](TOpenDialog& d) {
         seen.push_back(d);
         return false;
     };
@@ -212,40 +208,40 @@ TEST_F(DialogTest, BrowseButtonPrefillsTheOpenDialog) {
         {x + "/missing.rar", x + "/missing.rar", "a", ".rar"}, // name left as it was
     };
     for (const auto& c : cases) {
-        f.edSource->setText(c.text);
-        f.edSourceButton->trigger();
+        w.edSource->setText(c.text);
+        w.edSourceButton->trigger();
         ASSERT_FALSE(seen.empty());
         EXPECT_EQ(seen.back().InitialDir, c.folder);
         EXPECT_EQ(seen.back().FileName, c.name);
         EXPECT_EQ(seen.back().DefaultExt, c.ext);
         EXPECT_EQ(seen.back().Title, "Select updates...");
     }
-    f.dlgSource.Execute = [&](TOpenDialog& d) {
+    f.OpenDialog().Execute = [&](TOpenDialog& d) {
         d.FileName = x + "/members.rar";
         return true;
     };
-    f.edSourceButton->trigger();
-    EXPECT_EQ(f.edSource->text(), x + "/members.rar");
+    w.edSourceButton->trigger();
+    EXPECT_EQ(w.edSource->text(), x + "/members.rar");
 }
 
 TEST_F(DialogTest, ProgressOperations) {
     auto& f = Open();
     for (auto [fraction, percent] : {std::pair{0.999L, 99}, {0.5L, 50}, {0.0L, 0}, {1.0L, 100}}) {
         f.ShowProgress(fraction);
-        EXPECT_EQ(f.psProgress->value(), percent);
+        EXPECT_EQ(w.psProgress->value(), percent);
     }
     f.MsgProgress(0, u"A", false);
     f.MsgProgress(1, u"B", true);
     f.MsgProgress(2, u"C\r\nD", true);
     f.MsgProgress(0, u"E", false);
-    EXPECT_EQ(f.mProgress->toPlainText(), "A   B\n      C\nD\nE");
+    EXPECT_EQ(w.mProgress->toPlainText(), "A   B\n      C\nD\nE");
     f.MsgInfo(u"Trying to load file...");
-    EXPECT_EQ(f.psInfo->text(), "Trying to load file...");
+    EXPECT_EQ(w.psInfo->text(), "Trying to load file...");
 }
 
 TEST_F(DialogTest, ModalRunIsBracketedAlsoWhenItRaises) {
     auto& f = Open(false);
-    QTimer::singleShot(0, &f, [&] { f.dbtUpdateCancel->click(); });
+    QTimer::singleShot(0, &f, [&] { w.dbtUpdateCancel->click(); });
     f.ShowModal();
     EXPECT_EQ(host->ModalBegins(), 1);
     EXPECT_EQ(host->ModalDepth(), 0);

@@ -4,6 +4,7 @@
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/uZarbex.h"
 #include "TestServer.h"
+#include "tests/support/DialogWidgets.h"
 #include "tests/support/ScopedEnv.h"
 #include "tools/fixturegen/PdfFixture.h"
 
@@ -56,6 +57,7 @@ struct UpdateTest : ::testing::Test {
     ComPtr<HostServices> host;
     std::unique_ptr<Callbook> callbook;
     std::unique_ptr<TfrmZarbex> form;
+    DialogWidgets w;
     std::vector<std::pair<std::u16string, std::u16string>> messages; // caption, text
     std::vector<std::pair<std::u16string, std::u16string>> commands; // name, value
 
@@ -87,19 +89,20 @@ struct UpdateTest : ::testing::Test {
         fs::remove_all(dir);
     }
 
+    // The command's opening steps, then the show.
     void Open() {
-        form = std::make_unique<TfrmZarbex>(host.get());
-        form->setWindowTitle(kCaption);
-        form->FKernel = ComPtr<IHostKernel>(host.get());
-        form->FServer = ComPtr<IHostServer>(host.get());
-        form->FIniPath = (dir / "host.ini").u16string();
-        form->FSection = u"Bureau-UR";
-        form->FInternetSource = DefaultInternetSource;
-        form->FLocalSource = (download / DefaultArchiveName).u16string();
-        form->FLocation = SourceLocation::Internet;
-        form->ConnectTimeoutSeconds = 10;
-        form->StallTimeoutSeconds = 10;
+        form =
+            TfrmZarbex::Create(host.get(), ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()));
+        w = DialogWidgets(*form);
         form->show();
+    }
+    // The run that "Get data" starts, reporting to the dialog, for the acquisition on its own.
+    bool LoadSource(SourceLocation location, const std::u16string& source, std::u16string& path) {
+        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), *form,
+                       Utf8ToString(kCaption));
+        run.ConnectTimeoutSeconds = 10;
+        run.StallTimeoutSeconds = 10;
+        return run.LoadSource(location, source, path);
     }
 
     void AddStation(const std::string& call, const std::string& prefix) {
@@ -120,12 +123,12 @@ struct UpdateTest : ::testing::Test {
 
     // Runs "Get data" as the user does: location and source in the dialog, then the button.
     void Run(int location, const std::string& source) {
-        form->rgLocationItems->button(location)->click();
-        form->edSource->setText(QString::fromStdString(source));
-        ASSERT_TRUE(form->dbtUpdateOk->isEnabled());
-        form->dbtUpdateOk->click();
+        w.Location(location)->click();
+        w.edSource->setText(QString::fromStdString(source));
+        ASSERT_TRUE(w.dbtUpdateOk->isEnabled());
+        w.dbtUpdateOk->click();
     }
-    std::string Memo() const { return form->mProgress->toPlainText().toStdString(); }
+    std::string Memo() const { return w.mProgress->toPlainText().toStdString(); }
     // Checks that the memo is start followed by the summary line with no line break after it; returns
     // the elapsed time shown there.
     std::string ExpectMemo(const std::string& start, const std::string& counts) const {
@@ -168,7 +171,7 @@ TEST_F(UpdateTest, LocalAndNoneTouchNothingButTheGivenPath) {
     };
     for (const auto& c : cases) {
         std::u16string path = u"unchanged";
-        EXPECT_EQ(form->LoadSource(c.location, c.source, path), c.result)
+        EXPECT_EQ(LoadSource(c.location, c.source, path), c.result)
             << QString::fromStdU16String(c.source).toStdString();
         EXPECT_EQ(path, c.path);
     }
@@ -194,17 +197,16 @@ TEST_F(UpdateTest, DownloadSavesWhateverBodyACompleteResponseBrings) {
     const QRegularExpression tempName(QRegularExpression::anchoredPattern(R"(~ar[0-9A-F]+\.tmp)"));
     for (const auto& c : cases) {
         std::u16string path;
-        ASSERT_TRUE(form->LoadSource(SourceLocation::Internet, Utf8ToString(server.Url(c.path)), path))
-            << c.path;
+        ASSERT_TRUE(LoadSource(SourceLocation::Internet, Utf8ToString(server.Url(c.path)), path)) << c.path;
         const fs::path saved(path);
         EXPECT_EQ(saved.parent_path(), download);
         EXPECT_TRUE(tempName.match(QString::fromStdString(saved.filename().string())).hasMatch()) << saved;
         EXPECT_TRUE(ReadFile(saved) == c.body) << c.path;
-        EXPECT_TRUE(form->psInfo->text().isEmpty());
+        EXPECT_TRUE(w.psInfo->text().isEmpty());
         fs::remove(saved);
     }
     std::u16string requests;
-    ASSERT_TRUE(form->LoadSource(SourceLocation::Internet, Utf8ToString(server.Url("/requests")), requests));
+    ASSERT_TRUE(LoadSource(SourceLocation::Internet, Utf8ToString(server.Url("/requests")), requests));
     EXPECT_EQ(ReadFile(requests).find("/target"), std::string::npos) << "a redirection is not followed";
 }
 
@@ -216,9 +218,9 @@ TEST_F(UpdateTest, FailedDownloadLeavesNoFile) {
          {closed.Url("/lists.rar"), server.Url("/short"), server.Url("/broken-chunks")}) {
         std::u16string path = u"given";
         form->MsgInfo(u"old status");
-        EXPECT_FALSE(form->LoadSource(SourceLocation::Internet, Utf8ToString(url), path)) << url;
+        EXPECT_FALSE(LoadSource(SourceLocation::Internet, Utf8ToString(url), path)) << url;
         EXPECT_EQ(path, u"given") << url;
-        EXPECT_TRUE(form->psInfo->text().isEmpty()) << url;
+        EXPECT_TRUE(w.psInfo->text().isEmpty()) << url;
         EXPECT_TRUE(FileNames(download).empty()) << url;
     }
 }
@@ -231,13 +233,13 @@ TEST_F(UpdateTest, MissingDownloadFolderRaisesNamingIt) {
     host->SetVariable(u"DOWNLOAD", missing.u16string());
     std::u16string path;
     try {
-        form->LoadSource(SourceLocation::Internet, Utf8ToString(server.Url("/files/lists.rar")), path);
+        LoadSource(SourceLocation::Internet, Utf8ToString(server.Url("/files/lists.rar")), path);
         ADD_FAILURE() << "no error raised";
     } catch (const EFCreateError& e) {
         EXPECT_NE(std::string(e.what()).find(missing.string()), std::string::npos) << e.what();
     }
     EXPECT_FALSE(fs::exists(missing));
-    EXPECT_TRUE(form->psInfo->text().isEmpty());
+    EXPECT_TRUE(w.psInfo->text().isEmpty());
 }
 
 // ---- The update run ----
@@ -301,9 +303,9 @@ TEST_F(UpdateRunTest, LocalArchiveOfTwoListsSetsTheFlagsOfTheUkrainiansFound) {
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
     EXPECT_TRUE(FileNames(download).empty());
     EXPECT_TRUE(ReadFile(archive) == archiveBytes) << "a local archive is never touched";
-    EXPECT_EQ(form->psInfo->text(), ">>");
+    EXPECT_EQ(w.psInfo->text(), ">>");
     EXPECT_TRUE(UpdateDone);
-    EXPECT_FALSE(form->dbtUpdateOk->isEnabled()) << "a successful run waits for a change";
+    EXPECT_FALSE(w.dbtUpdateOk->isEnabled()) << "a successful run waits for a change";
 }
 
 TEST_F(UpdateRunTest, DownloadedArchiveIsDeletedAndFoldersAreSkipped) {
@@ -321,7 +323,7 @@ TEST_F(UpdateRunTest, DownloadedArchiveIsDeletedAndFoldersAreSkipped) {
     ExpectMemo("* Use: " + url + "\n" + Parsing("Список.pdf", cyrillic) +
                    "      Found 4, updated 2 callsigns\n",
                "Files:1, Tot:4, Upd:2");
-    EXPECT_EQ(form->psInfo->text(), ">");
+    EXPECT_EQ(w.psInfo->text(), ">");
     EXPECT_TRUE(FileNames(download).empty()) << "the downloaded archive is deleted";
     EXPECT_EQ(commands.size(), 1u);
 }
@@ -347,7 +349,7 @@ TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummary) {
         ASSERT_EQ(Log().size(), logBefore + 1);
         EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
         EXPECT_FALSE(UpdateDone);
-        EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+        EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
         EXPECT_TRUE(FileNames(download).empty()) << c.source;
     }
     EXPECT_TRUE(messages.empty());
@@ -372,14 +374,14 @@ TEST_F(UpdateRunTest, MissingComponentsAreReportedBeforeAnythingElse) {
     };
     for (const auto& c : cases) {
         messages.clear();
-        form->mProgress->setPlainText("earlier run");
+        w.mProgress->setPlainText("earlier run");
         Run(c.location, c.source);
         ASSERT_EQ(messages.size(), 1u) << "UnRAR is not checked after missing OpenSSL";
         EXPECT_EQ(QString::fromStdU16String(messages[0].first).toStdString(), c.caption);
         EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(), c.text);
         EXPECT_EQ(Memo(), "earlier run");
         EXPECT_FALSE(UpdateDone);
-        EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+        EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     }
     EXPECT_EQ(host->CallCount("IHostServer.CreateQuery"), 0);
     EXPECT_TRUE(Log().empty());
@@ -400,7 +402,7 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
     EXPECT_TRUE(Log().empty());
     EXPECT_TRUE(commands.empty());
-    EXPECT_TRUE(form->dbtUpdateOk->isEnabled()) << "\"Get data\" is usable again";
+    EXPECT_TRUE(w.dbtUpdateOk->isEnabled()) << "\"Get data\" is usable again";
 
     // A host call failing in the middle: the updates done before it stay.
     messages.clear();
@@ -415,7 +417,7 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 2);
     EXPECT_TRUE(Log().empty());
     EXPECT_TRUE(commands.empty());
-    EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+    EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     EXPECT_TRUE(fs::exists(archive));
     EXPECT_EQ(FileNames(download), (std::vector<std::string>{"File0002.pdf", "File0002.txt"}))
         << "the failing entry's working files stay";
@@ -462,7 +464,7 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
         }
         Run(1, archive);
         ExpectMemo(start, "Files:" + std::to_string(c.files.size()) + ", Tot:0, Upd:0");
-        EXPECT_EQ(form->psInfo->text().toStdString(), marks);
+        EXPECT_EQ(w.psInfo->text().toStdString(), marks);
         EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + archive + " failed.");
         EXPECT_TRUE(FileNames(download).empty());
     }
@@ -474,7 +476,7 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
     EXPECT_EQ(Memo(), "* Use: " + damaged + "\n   Parsing test (3 bytes)\n");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
-    EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+    EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     EXPECT_TRUE(commands.empty());
 }
 
@@ -516,7 +518,7 @@ TEST_F(UpdateRunTest, Rar5ArchivesOfEveryShape) {
     EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 2);
     EXPECT_TRUE(FileNames(download).empty());
     EXPECT_EQ(commands.size(), 1u);
-    EXPECT_TRUE(form->dbtUpdateOk->isEnabled());
+    EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
 }
 
 // Whatever encoding and line ends the converter writes, the reading rule gives the same words; UTF-16

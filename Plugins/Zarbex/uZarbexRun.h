@@ -1,0 +1,55 @@
+// "Get data" apart from its window: the prerequisite checks, the acquisition of the archive and the
+// update run, from the archive's entries to the bureau flags in the host's callbook. It knows the host's
+// interfaces and reports through IUpdateProgress; it knows nothing of the window toolkit.
+#pragma once
+
+#include "PluginAPI/ComPtr.h"
+#include "PluginAPI/Helpers.h"
+#include "PluginAPI/PluginAPI.h"
+#include "Plugins/Zarbex/uZarbexProgress.h"
+
+#include <cstdint>
+
+enum class SourceLocation : std::uint8_t { None = 0, Internet = 1, Local = 2 };
+
+// The default source: the bureau list archive on the national league's web server.
+inline constexpr char16_t DefaultInternetSource[] =
+    u"http://uarl.org.ua/files/stories2018/memb_polzov2018/members_upd2604.rar";
+inline constexpr char16_t DefaultArchiveName[] = u"members_upd2604.rar";
+
+class TUpdateRun {
+public:
+    // caption names the command in the log line.
+    TUpdateRun(ComPtr<IHostKernel> kernel, ComPtr<IHostServer> server, IUpdateProgress& progress,
+               UnicodeString caption);
+
+    // The outside libraries the run needs lie in the host's application folder; when one is missing the
+    // user is told which and where to put it, and false is returned with nothing else changed.
+    bool CheckComponents(SourceLocation location, const UnicodeString& source);
+    // The run with its frame: the busy cursor, a cleared memo and locked controls for its length. True
+    // when it updated something. Errors of the run pass to the caller once the frame is taken down.
+    bool Execute(SourceLocation location, const UnicodeString& source);
+
+    bool UpdateFromSource(SourceLocation location, const UnicodeString& source);
+    // Obtains the archive: true and path set to the file to read when there is one.
+    bool LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path);
+    bool LoadFromInternet(const UnicodeString& source, UnicodeString& path);
+    bool LoadFromLocal(const UnicodeString& source, UnicodeString& path);
+
+    // How long a download may wait for a connection and for the next byte; tests shorten them.
+    int ConnectTimeoutSeconds = 30;
+    int StallTimeoutSeconds = 60;
+
+private:
+    UnicodeString HostValue(const char16_t* name);
+
+    ComPtr<IHostKernel> FKernel;
+    ComPtr<IHostServer> FServer;
+    IUpdateProgress& progress_;
+    UnicodeString caption_;
+    // The host's application folder, where the outside libraries lie.
+    UnicodeString FAppPath;
+};
+
+bool FileExists(const UnicodeString& path);            // a file, not a folder
+UnicodeString TrimControls(const UnicodeString& text); // removes code units up to U+0020 at both ends

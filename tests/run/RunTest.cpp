@@ -1,0 +1,143 @@
+// The update run on its own, with no window toolkit in the process: a recording progress interface, the
+// host's side of the boundary, a real SQLite callbook and real archives made by rar. The entries are
+// plain text already, so a stand-in converter copies them.
+#include "Host/Callbook.h"
+#include "Host/HostServices.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every call the run makes on its window, in order; the breaths it takes are only counted, since
+// when to take them is the run's own choice.
+struct RecordingProgress final : IUpdateProgress {
+    std::vector<std::string> calls;
+    int breaths = 0;
+
+    void MsgInfo(const UnicodeString& text) override { calls.push_back("info " + StringToUtf8(text)); }
+    void MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) override {
+        calls.push_back("memo " + std::to_string(level) + " " + StringToUtf8(text) + (lineEnd ? " /" : ""));
+    }
+    void ShowProgress(long double fraction) override {
+        std::ostringstream text;
+        text << "progress " << static_cast<double>(fraction);
+        calls.push_back(text.str());
+    }
+    void ClearMemo() override { calls.push_back("clear memo"); }
+    void ClearEntryMarks() override { calls.push_back("clear marks"); }
+    void AddEntryMark() override { calls.push_back(">"); }
+    void SetBusyCursor(bool busy) override { calls.push_back(busy ? "busy" : "not busy"); }
+    void LockControls(bool locked) override { calls.push_back(locked ? "lock" : "unlock"); }
+    void ProcessMessages() override { ++breaths; }
+};
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+struct RunTest : ::testing::Test {
+    TempDir temp;
+    fs::path dir = temp.Path();
+    fs::path download = dir / "download";
+    fs::path app = dir / "app";
+    ComPtr<HostServices> host = HostServices::Create();
+    std::unique_ptr<Callbook> callbook;
+    RecordingProgress progress;
+    std::optional<ScopedEnv> converter;
+
+    void SetUp() override {
+        fs::create_directories(download);
+        fs::create_directories(app);
+        fs::create_symlink(UNRAR_LIBRARY, app / "UnRAR.dll");
+        host->SetVariable(u"DOWNLOAD", download.u16string());
+        host->SetVariable(u"APPPATH", app.u16string());
+        host->SetVariable(u"APPNAME", u"LogHost");
+        callbook = std::make_unique<Callbook>(dir / "callbook.db");
+        host->SetCallbook(callbook.get());
+        for (const char* call : {"UR5ABC", "UT2XY"})
+            callbook->ExecSQL(std::string("INSERT INTO CALLBOOK (OMCALL, DXCCPFX) VALUES ('") + call +
+                              "', 'UR')");
+        const fs::path script = dir / "copy.sh";
+        WriteFile(script, "#!/bin/sh\ncp -- \"$1\" \"$2\"\n");
+        fs::permissions(script, fs::perms::owner_all);
+        converter.emplace("ZARBEX_PDFTOTEXT", script.c_str());
+    }
+
+    // A RAR 5 archive of the given lists, each a text of lines.
+    fs::path Archive(const std::vector<std::pair<std::string, std::string>>& lists) {
+        const fs::path archive = dir / "lists.rar";
+        std::string command = std::string(RAR_PROGRAM) + " a -ep1 -idq " + archive.string();
+        for (const auto& [name, text] : lists) {
+            WriteFile(dir / name, text);
+            command += " " + (dir / name).string();
+        }
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return archive;
+    }
+    TUpdateRun Run() {
+        return TUpdateRun(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), progress,
+                          u"Get Bureau users info (Ukraine)");
+    }
+};
+
+} // namespace
+
+TEST_F(RunTest, ReportsEveryEntryLineByLineAndFramesTheRun) {
+    const std::string listA = "1 UR5ABC Ivan\n2 UR3NEW Oleg\n3 UT2XY Petro\n4 nothing\n";
+    const fs::path archive = Archive({{"a.pdf", listA}, {"b.pdf", "UR5ABC\n"}});
+    TUpdateRun run = Run();
+    ASSERT_TRUE(run.CheckComponents(SourceLocation::Local, Utf8ToString(archive.string())));
+    EXPECT_TRUE(run.Execute(SourceLocation::Local, Utf8ToString(archive.string())));
+
+    ASSERT_GE(progress.calls.size(), 4u);
+    const std::string done = progress.calls[progress.calls.size() - 4];
+    EXPECT_EQ(done.rfind("memo 0 * Done. Files:2, Tot:4, Upd:3 (00:00:0", 0), 0u) << done;
+    std::vector<std::string> expected = {
+        "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /", "clear marks",
+        // the first list: one progress step per line, then its counts, then the bar back at 0
+        "memo 1 Parsing a.pdf (" + std::to_string(listA.size()) + " bytes) /", ">", "progress 0",
+        "progress 0.25", "progress 0.5", "progress 0.75", "memo 2 Found 3, updated 2 callsigns /",
+        "progress 0",
+        // the second list
+        "memo 1 Parsing b.pdf (7 bytes) /", ">", "progress 0", "memo 2 Found 1, updated 1 callsigns /",
+        "progress 0", done, "progress 0", "unlock", "not busy"};
+    EXPECT_EQ(progress.calls, expected);
+    EXPECT_GT(progress.breaths, 0) << "the window breathes during the run";
+    EXPECT_EQ(host->LogLines().size(), 1u);
+    EXPECT_EQ(callbook->Count({}, true), 2);
+}
+
+TEST_F(RunTest, ARunThatRaisesStillUnlocksTheWindow) {
+    const fs::path archive = Archive({{"a.pdf", "UR5ABC UT2XY\n"}});
+    host->Faults().failing["IHostServer.ExecSQL"] = {E_FAIL, u"callbook locked", 1};
+    TUpdateRun run = Run();
+    EXPECT_THROW(run.Execute(SourceLocation::Local, Utf8ToString(archive.string())), EOleException);
+    ASSERT_GE(progress.calls.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(progress.calls.begin(), progress.calls.begin() + 3),
+              (std::vector<std::string>{"busy", "clear memo", "lock"}));
+    EXPECT_EQ(std::vector<std::string>(progress.calls.end() - 2, progress.calls.end()),
+              (std::vector<std::string>{"unlock", "not busy"}));
+    for (const std::string& call : progress.calls)
+        EXPECT_EQ(call.find("* Done."), std::string::npos) << "no summary after an error";
+    EXPECT_TRUE(host->LogLines().empty());
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_EQ(callbook->Count({}, true), 1) << "the update made before the error stays";
+}
+
+TEST_F(RunTest, MissingUnRARIsReportedAndNothingStarts) {
+    fs::remove(app / "UnRAR.dll");
+    TUpdateRun run = Run();
+    EXPECT_FALSE(run.CheckComponents(SourceLocation::Local, u"lists.rar"));
+    EXPECT_TRUE(progress.calls.empty());
+    EXPECT_EQ(host->CallCount("IHostKernel.ShowMessage"), 1);
+}
