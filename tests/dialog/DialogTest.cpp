@@ -3,6 +3,7 @@
 #include "Platform/WinUser.h"
 #include "Plugins/Zarbex/uZarbex.h"
 #include "tests/support/DialogWidgets.h"
+#include "tests/support/TempDir.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -35,16 +36,14 @@ void WriteFile(const fs::path& p, const std::string& bytes) {
 }
 
 struct DialogTest : ::testing::Test {
-    fs::path dir =
-        fs::temp_directory_path() / ("zarbex-dialog-" + std::to_string(::getpid()) + "-" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    TempDir temp;
+    fs::path dir = temp.Path();
     ComPtr<HostServices> host = HostServices::Create();
     std::unique_ptr<TfrmZarbex> form;
     DialogWidgets w;
     std::vector<std::pair<std::u16string, std::u16string>> messages;
 
     void SetUp() override {
-        fs::remove_all(dir);
         fs::create_directories(dir / "download");
         HostServices::Backend backend;
         backend.showMessage = [this](const std::u16string& t, const std::u16string& c) {
@@ -56,10 +55,7 @@ struct DialogTest : ::testing::Test {
         host->SetVariable(u"APPPATH", dir.u16string());
         host->SetVariable(u"APPNAME", u"LogHost");
     }
-    void TearDown() override {
-        form.reset();
-        fs::remove_all(dir);
-    }
+    void TearDown() override { form.reset(); }
 
     // The command's opening steps, then the show.
     TfrmZarbex& Open(bool show = true) {

@@ -6,6 +6,7 @@
 #include "TestServer.h"
 #include "tests/support/DialogWidgets.h"
 #include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
 #include "tools/fixturegen/PdfFixture.h"
 
 #include <QApplication>
@@ -49,9 +50,8 @@ std::vector<std::string> FileNames(const fs::path& folder) {
 }
 
 struct UpdateTest : ::testing::Test {
-    fs::path dir =
-        fs::temp_directory_path() / ("zarbex-update-" + std::to_string(::getpid()) + "-" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    TempDir temp;
+    fs::path dir = temp.Path();
     fs::path download = dir / "download";
     fs::path app = dir / "app";
     ComPtr<HostServices> host;
@@ -62,7 +62,6 @@ struct UpdateTest : ::testing::Test {
     std::vector<std::pair<std::u16string, std::u16string>> commands; // name, value
 
     void SetUp() override {
-        fs::remove_all(dir);
         fs::create_directories(download);
         fs::create_directories(app);
         fs::create_symlink(UNRAR_LIBRARY, app / "UnRAR.dll");
@@ -86,7 +85,6 @@ struct UpdateTest : ::testing::Test {
     void TearDown() override {
         form.reset();
         UpdateDone = false;
-        fs::remove_all(dir);
     }
 
     // The command's opening steps, then the show.
