@@ -150,17 +150,40 @@ TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& t
     return ConvertPdfToText(pdfPath, txtPath, timeLimit, PdfToTextProgram());
 }
 
-TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                std::chrono::milliseconds timeLimit, const std::string& program) {
+TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath,
+                                     const std::string& program)
+    : txtPath_(txtPath) {
     // Layout mode writes a table's row as one line, as Acrobat's plain text does, so the run's per-line
     // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
     // the two paths first.
-    const pid_t pid = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"});
+    pid_ = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"});
+    started_ = std::chrono::steady_clock::now();
+}
+
+TPdfToTextProcess::~TPdfToTextProcess() {
+    if (!finished_)
+        Kill(pid_);
+}
+
+TPdfConversion TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit) {
+    if (finished_)
+        return result_;
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(started_ + timeLimit - std::chrono::steady_clock::now());
     int status = 0;
-    if (!WaitFor(pid, timeLimit, status)) {
-        Kill(pid);
-        std::remove(txtPath.c_str()); // a killed converter leaves a cut text behind
-        return TPdfConversion::TimedOut;
+    if (!WaitFor(pid_, std::max(left, std::chrono::milliseconds(0)), status)) {
+        Kill(pid_);
+        std::remove(txtPath_.c_str()); // a killed converter leaves a cut text behind
+        result_ = TPdfConversion::TimedOut;
+    } else {
+        result_ = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TPdfConversion::Converted
+                                                                : TPdfConversion::Failed;
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TPdfConversion::Converted : TPdfConversion::Failed;
+    finished_ = true;
+    return result_;
+}
+
+TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
+                                std::chrono::milliseconds timeLimit, const std::string& program) {
+    return TPdfToTextProcess(pdfPath, txtPath, program).Wait(timeLimit);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 enum class TPdfConversion {
@@ -16,6 +17,28 @@ enum class TPdfConversion {
 inline constexpr const char* PdfToTextVariable = "ZARBEX_PDFTOTEXT";
 // A time limit generous for lists of any length that still ends a hung converter.
 inline constexpr std::chrono::milliseconds PdfToTextTimeLimit{60'000};
+
+// One conversion running as a child process, started at construction, so that several documents can
+// convert while the caller works on another. A converter still running when the object goes is ended.
+class TPdfToTextProcess {
+public:
+    // Starts program on the two paths; raises as ConvertPdfToText does when it cannot be started.
+    TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath, const std::string& program);
+    TPdfToTextProcess(const TPdfToTextProcess&) = delete;
+    TPdfToTextProcess& operator=(const TPdfToTextProcess&) = delete;
+    ~TPdfToTextProcess();
+
+    // Waits for the end; a converter still running timeLimit after its start is killed and its cut
+    // output deleted. Only the first call waits; later calls repeat its result.
+    TPdfConversion Wait(std::chrono::milliseconds timeLimit);
+
+private:
+    std::string txtPath_;
+    int pid_ = 0;
+    std::chrono::steady_clock::time_point started_;
+    bool finished_ = false;
+    TPdfConversion result_ = TPdfConversion::Failed;
+};
 
 // The converter program: the value of ZARBEX_PDFTOTEXT when set and not empty, else "pdftotext". It is
 // run as "program PDF TXT -layout".

@@ -8,6 +8,7 @@
 #include "PluginAPI/PluginAPI.h"
 #include "Plugins/Zarbex/uZarbexProgress.h"
 
+#include <cstddef>
 #include <cstdint>
 
 enum class SourceLocation : std::uint8_t { None = 0, Internet = 1, Local = 2 };
@@ -35,6 +36,12 @@ public:
     bool LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path);
     bool LoadFromInternet(const UnicodeString& source, UnicodeString& path);
     bool LoadFromLocal(const UnicodeString& source, UnicodeString& path);
+
+    // How many entries are extracted and converting at a time: one per processor and at least two, so
+    // that one converts ahead while another is read; the value of ZARBEX_CONVERTERS when it is set
+    // (1: one entry after the other).
+    static std::size_t ConvertersAtATime();
+    static constexpr const char* ConvertersVariable = "ZARBEX_CONVERTERS";
 
     // How long a download may wait for a connection and for the next byte; tests shorten them.
     int ConnectTimeoutSeconds = 30;

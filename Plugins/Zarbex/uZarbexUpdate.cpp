@@ -7,10 +7,14 @@
 #include "Includes/uCommFunc.h"
 #include "Platform/CodePage.h"
 #include "Platform/PdfToText.h"
+#include "Platform/SystemInfo.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <deque>
 #include <optional>
 
 namespace {
@@ -64,10 +68,11 @@ UnicodeString ElapsedText(std::uint32_t milliseconds) {
     return Utf8ToString(text);
 }
 
-UnicodeString EntryFileName(const UnicodeString& folder, std::int32_t number, const char16_t* extension) {
+UnicodeString EntryFileName(const UnicodeString& folder, std::int32_t number, const char16_t* extension,
+                            const char16_t* prefix = u"") {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%04d", number);
-    return folder + u"/File" + Utf8ToString(digits) + extension;
+    return folder + u"/" + prefix + u"File" + Utf8ToString(digits) + extension;
 }
 
 void DeleteQuietly(const UnicodeString& path) {
@@ -80,7 +85,128 @@ UnicodeString MissingComponentMessage(const UnicodeString& first, const UnicodeS
            u" application.";
 }
 
+// One entry taken out of the archive ahead of its turn: its header, its working files and its
+// converter. Until its turn its files carry a name of their own ("~File0002.pdf"), so that a file an
+// earlier run left under the entry's name stays until the entry really takes it. Its files go with it,
+// unless it is the entry whose turn it is when an error ends the run: those stay for the user to look at.
+struct TWorkingEntry {
+    int HeaderResult = 0;
+    TRarEntry Entry;
+    UnicodeString PdfPath, TxtPath; // the names the files have now
+    int ExtractionResult = 0;
+    std::unique_ptr<TPdfToTextProcess> Converter;
+    std::exception_ptr StartFailure; // the converter could not be started: raised at the entry's turn
+    bool KeepFiles = false;
+
+    TWorkingEntry() = default;
+    TWorkingEntry(const TWorkingEntry&) = delete;
+    TWorkingEntry& operator=(const TWorkingEntry&) = delete;
+    ~TWorkingEntry() {
+        Converter.reset(); // ends a converter still at work
+        if (!KeepFiles) {
+            DeleteQuietly(TxtPath);
+            DeleteQuietly(PdfPath);
+        }
+    }
+    // Nothing after an entry whose header or extraction failed is read: the run ends with it.
+    bool EndsTheArchive() const { return HeaderResult != RarResult::Success || ExtractionResult != 0; }
+
+    // At its turn: waits for the converter, gives the files the entry's own names (replacing what an
+    // earlier run left there), and raises when the converter could not be started.
+    void TakeTurn(const UnicodeString& pdfPath, const UnicodeString& txtPath) {
+        KeepFiles = true;
+        if (Converter)
+            Converter->Wait(PdfToTextTimeLimit);
+        PdfPath = TakeName(PdfPath, pdfPath);
+        TxtPath = TakeName(TxtPath, txtPath);
+        if (StartFailure)
+            std::rethrow_exception(StartFailure);
+    }
+
+private:
+    static UnicodeString TakeName(const UnicodeString& from, const UnicodeString& to) {
+        const std::string target = UnicodeToAnsi(to);
+        if (std::rename(UnicodeToAnsi(from).c_str(), target.c_str()) != 0)
+            std::remove(target.c_str()); // nothing was made for it: a stale file of that name goes
+        return to;
+    }
+};
+
+// The entries of the archive in order, extracted and converting up to `depth` at a time. The archive is
+// read only here, on the run's own thread; the converters are child processes, so they work in
+// parallel with the run without a thread of ours.
+class TEntriesAhead {
+public:
+    TEntriesAhead(TRarArchive& archive, UnicodeString folder, std::size_t depth)
+        : archive_(archive), folder_(std::move(folder)), depth_(depth) {}
+
+    // The next entry in archive order, nullptr after the last one.
+    TWorkingEntry* Next() {
+        Fill();
+        return entries_.empty() ? nullptr : &entries_.front();
+    }
+    // Takes the next entry's turn: see TWorkingEntry::TakeTurn.
+    void TakeTurn(TWorkingEntry& entry) {
+        const UnicodeString pdfPath = EntryFileName(folder_, ++turns_, u".pdf");
+        entry.TakeTurn(pdfPath, pdfPath.substr(0, pdfPath.size() - 4) + u".txt");
+    }
+    // The current entry is done with: its working files go.
+    void Finish() {
+        entries_.front().KeepFiles = false;
+        entries_.pop_front();
+    }
+    // Takes entries out of the archive and starts their converters until depth are under way.
+    void Fill() {
+        while (!ended_ && entries_.size() < depth_) {
+            const int headerResult = archive_.ReadHeader();
+            if (headerResult == RarResult::EndOfArchive) {
+                ended_ = true;
+                break;
+            }
+            // Folders and links carry no list: nothing of them is extracted, counted or shown.
+            if (headerResult == RarResult::Success && !archive_.Entry().IsFile()) {
+                archive_.Skip();
+                continue;
+            }
+            TWorkingEntry& entry = entries_.emplace_back();
+            entry.HeaderResult = headerResult;
+            entry.Entry = archive_.Entry();
+            entry.PdfPath = EntryFileName(folder_, ++taken_, u".pdf", u"~");
+            entry.TxtPath = entry.PdfPath.substr(0, entry.PdfPath.size() - 4) + u".txt";
+            DeleteQuietly(entry.PdfPath);
+            if (headerResult == RarResult::Success)
+                entry.ExtractionResult = archive_.Extract(UnicodeToAnsi(entry.PdfPath));
+            DeleteQuietly(entry.TxtPath);
+            try {
+                entry.Converter = std::make_unique<TPdfToTextProcess>(
+                    UnicodeToAnsi(entry.PdfPath), UnicodeToAnsi(entry.TxtPath), PdfToTextProgram());
+            } catch (...) {
+                entry.StartFailure = std::current_exception();
+            }
+            ended_ = entry.EndsTheArchive() || entry.StartFailure;
+        }
+    }
+
+private:
+    TRarArchive& archive_;
+    UnicodeString folder_;
+    std::size_t depth_;
+    std::deque<TWorkingEntry> entries_;
+    std::int32_t taken_ = 0, turns_ = 0;
+    bool ended_ = false;
+};
+
 } // namespace
+
+std::size_t TUpdateRun::ConvertersAtATime() {
+    if (const char* value = std::getenv(ConvertersVariable)) {
+        const long count = std::strtol(value, nullptr, 10);
+        if (count > 0)
+            return static_cast<std::size_t>(std::min(count, 64L));
+    }
+    // One converter per processor, and at least one ahead of the entry being read.
+    return std::clamp<std::size_t>(ProcessorCount(), 2, 8);
+}
 
 TUpdateRun::TUpdateRun(ComPtr<IHostKernel> kernel, ComPtr<IHostServer> server, IUpdateProgress& progress,
                        UnicodeString caption)
@@ -168,31 +294,19 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
                 TUnRARLibrary library(UnicodeToAnsi(FAppPath));
                 // A file the library cannot open is an archive without entries.
                 TRarArchive archive = library.OpenArchive(UnicodeToAnsi(archiveFile));
-                int extractionResult = 0;
-                HostValue(u"DOWNLOAD"); // the extraction folder, read once before the first entry
+                // The extraction folder, read once before the first entry.
+                const UnicodeString folder = HostValue(u"DOWNLOAD");
                 progress_.ClearEntryMarks();
-                while (true) {
-                    const int headerResult = archive.ReadHeader();
-                    if (headerResult == RarResult::EndOfArchive)
-                        break;
-                    const TRarEntry& entry = archive.Entry();
-                    // Folders and links carry no list: nothing of them is extracted, counted or shown.
-                    if (headerResult == RarResult::Success && !entry.IsFile()) {
-                        archive.Skip();
-                        continue;
-                    }
+                TEntriesAhead ahead(archive, folder, ConvertersAtATime());
+                while (TWorkingEntry* current = ahead.Next()) {
+                    const TRarEntry& entry = current->Entry;
                     progress_.MsgProgress(
                         1, u"Parsing " + entry.Name + u" (" + Decimal(entry.UnpackedSize) + u" bytes)", true);
                     ++files;
                     progress_.AddEntryMark();
-                    const UnicodeString pdfPath = EntryFileName(HostValue(u"DOWNLOAD"), files, u".pdf");
-                    DeleteQuietly(pdfPath);
-                    if (headerResult == RarResult::Success)
-                        extractionResult = archive.Extract(UnicodeToAnsi(pdfPath));
-                    const UnicodeString txtPath = pdfPath.substr(0, pdfPath.size() - 4) + u".txt";
-                    DeleteQuietly(txtPath);
-                    ConvertPdfToText(UnicodeToAnsi(pdfPath), UnicodeToAnsi(txtPath), PdfToTextTimeLimit);
-                    std::vector<UnicodeString> lines = ReadTextLines(UnicodeToAnsi(txtPath));
+                    // While this entry is read, the converters work on the next ones.
+                    ahead.TakeTurn(*current);
+                    std::vector<UnicodeString> lines = ReadTextLines(UnicodeToAnsi(current->TxtPath));
                     std::int32_t found = 0, updated = 0;
                     const std::size_t n = lines.size();
                     std::vector<UnicodeString> words;
@@ -222,13 +336,10 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
                                           true);
                     progress_.ProcessMessages();
                     lines.clear();
-                    DeleteQuietly(txtPath);
-                    DeleteQuietly(pdfPath);
+                    ahead.Finish();
                     totalFound += found;
                     totalUpdated += updated;
                     progress_.ShowProgress(0);
-                    if (extractionResult != 0)
-                        break;
                 }
                 archive.Close();
                 elapsed = ElapsedText(GetTickCount() - startTick);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -140,4 +142,40 @@ TEST_F(RunTest, MissingUnRARIsReportedAndNothingStarts) {
     EXPECT_FALSE(run.CheckComponents(SourceLocation::Local, u"lists.rar"));
     EXPECT_TRUE(progress.calls.empty());
     EXPECT_EQ(host->CallCount("IHostKernel.ShowMessage"), 1);
+}
+
+// The processes whose command line names something in folder.
+std::vector<std::string> ProcessesIn(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& process : fs::directory_iterator("/proc")) {
+        std::ifstream in(process.path() / "cmdline", std::ios::binary);
+        const std::string command{std::istreambuf_iterator<char>(in), {}};
+        if (command.find(folder.string()) != std::string::npos)
+            found.push_back(process.path().filename().string() + ": " + command);
+    }
+    return found;
+}
+
+// A run that ends early ends the converters it started ahead and leaves none of their files; the files
+// of the entry whose turn it was stay for the user to look at.
+TEST_F(RunTest, AnEarlyEndStopsTheConvertersStartedAhead) {
+    const fs::path script = dir / "slow.sh";
+    // The first list converts at once, the others never end (and name their list while they run).
+    WriteFile(script, "#!/bin/sh\ncase \"$1\" in *File0001.pdf) ;; *) tail -f \"$1\" >/dev/null ;; esac\n"
+                      "cp -- \"$1\" \"$2\"\n");
+    fs::permissions(script, fs::perms::owner_all);
+    ScopedEnv slow("ZARBEX_PDFTOTEXT", script.c_str());
+    ScopedEnv three(TUpdateRun::ConvertersVariable, "3");
+    const fs::path archive = Archive({{"a.pdf", "UR5ABC\n"}, {"b.pdf", "UT2XY\n"}, {"c.pdf", "UT2XY\n"}});
+    host->Faults().failing["IHostServer.ExecSQL"] = {E_FAIL, u"callbook locked", 0};
+
+    TUpdateRun run = Run();
+    EXPECT_THROW(run.Execute(SourceLocation::Local, Utf8ToString(archive.string())), EOleException);
+
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(download))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"File0001.pdf", "File0001.txt"}));
+    EXPECT_EQ(ProcessesIn(download), std::vector<std::string>{}) << "no converter is left running";
 }
