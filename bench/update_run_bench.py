@@ -9,11 +9,15 @@ callbook of 100,000 stations, then times:
          `pdftotext LIST.pdf LIST.txt -layout` (as the plug-in runs it) of every list, one after the
          other as the run does them;
   run    `loghost --headless` choosing "Get Bureau users info (Ukraine)" on the archive (location
-         Local), from start to exit, on a fresh copy of the callbook each time;
+         Local), from start to exit, on a fresh copy of the callbook each time, with the converters
+         working ahead as the plug-in sets them (one per processor);
+  run/1  the same with one converter at a time (ZARBEX_CONVERTERS=1), as on a single core;
   host   `loghost --list` alone: loading the host, its callbook and the plug-in, then exiting.
 
-Each figure is the best of --repeat runs. It prints the ratio run / floor, the peak resident memory
-of the host process (the largest of it and the converters it waited for), and the counts of the run.
+The floor and the runs are measured side by side, one of each per round, and each figure is the
+median of --repeat rounds. It prints the ratios run / floor, the peak resident memory of the host
+process (the largest of it and the converters it waited for), the most working files the DOWNLOAD
+folder held at once, and the counts of the run.
 
     bench/update_run_bench.py [--build build] [--lists 20] [--pages 30] [--rows 50] [--repeat 3]
 
@@ -26,6 +30,7 @@ import os
 import random
 import re
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -41,15 +46,11 @@ def run(args, **kwargs):
     return subprocess.run(args, check=True, **kwargs)
 
 
-def best_of(repeat, action):
-    """The shortest wall time of repeat calls of action(i), and the last call's result."""
-    best, result = None, None
-    for i in range(repeat):
-        start = time.perf_counter()
-        result = action(i)
-        elapsed = time.perf_counter() - start
-        best = elapsed if best is None else min(best, elapsed)
-    return best, result
+def timed(action):
+    """The wall time of action() and its result."""
+    start = time.perf_counter()
+    result = action()
+    return time.perf_counter() - start, result
 
 
 def make_input(work, build, lists, pages, rows_per_page, rng):
@@ -102,24 +103,38 @@ def loghost_args(build, work, callbook, i):
             "--log", str(work / f"host{i}.log"), "--download", str(work / "download")]
 
 
-def update_run(build, work, archive, callbook, i):
+def update_run(build, work, archive, callbook, i, converters=None):
     copy = work / f"run{i}.db"
     shutil.copyfile(callbook, copy)
-    (work / "download").mkdir(exist_ok=True)
+    download = work / "download"
+    download.mkdir(exist_ok=True)
     output = work / f"run{i}.out"
+    env = dict(os.environ)
+    if converters is not None:
+        env["ZARBEX_CONVERTERS"] = str(converters)
+    most_files = 0
     with output.open("w") as out:
         host = subprocess.Popen(loghost_args(build, work, copy, i) + [
             "--headless", "--invoke", CAPTION, "--location", "local", "--source", str(archive)],
-            stdout=out, stderr=subprocess.STDOUT)
-        # wait4 gives the resources of this process alone (and of the converters it waited for).
-        _, status, usage = os.wait4(host.pid, 0)
+            stdout=out, stderr=subprocess.STDOUT, env=env)
+        # Counts the working files now and then; wait4 then gives the resources of this process alone
+        # (and of the converters it waited for).
+        while True:
+            pid, status, usage = os.wait4(host.pid, os.WNOHANG)
+            if pid != 0:
+                break
+            try:
+                most_files = max(most_files, len(os.listdir(download)))
+            except FileNotFoundError:
+                pass
+            time.sleep(0.02)
         host.returncode = os.waitstatus_to_exitcode(status)
     if host.returncode != 0:
         sys.exit(f"loghost failed ({host.returncode}):\n{output.read_text()}")
     log = (work / f"host{i}.log").read_text(encoding="utf-8")
     flagged = subprocess.run(["sqlite3", str(copy), "SELECT COUNT(*) FROM CALLBOOK WHERE Use_BUREAU"],
                              capture_output=True, text=True, check=True).stdout.strip()
-    return log, flagged, usage.ru_maxrss
+    return log, flagged, usage.ru_maxrss, most_files
 
 
 def host_alone(build, work, callbook, i):
@@ -133,7 +148,7 @@ def main():
     parser.add_argument("--lists", type=int, default=20, help="PDF lists in the archive (default: %(default)s)")
     parser.add_argument("--pages", type=int, default=30, help="pages of each list (default: %(default)s)")
     parser.add_argument("--rows", type=int, default=50, help="table rows on a page (default: %(default)s)")
-    parser.add_argument("--repeat", type=int, default=3, help="runs of each measure (default: %(default)s)")
+    parser.add_argument("--repeat", type=int, default=5, help="rounds of measures (default: %(default)s)")
     parser.add_argument("--keep", type=Path, help="work in this folder and keep it")
     args = parser.parse_args()
     build = args.build.resolve()
@@ -156,25 +171,35 @@ def main():
               f"{archive.stat().st_size / 1e6:.1f} MB, callbook 100,000 stations "
               f"(made in {time.perf_counter() - start:.1f} s)")
 
-        floor_time, _ = best_of(args.repeat, lambda i: floor(work, archive, i))
-        host_time, _ = best_of(args.repeat, lambda i: host_alone(build, work, callbook, i))
-        peaks = []
-
-        def measured_run(i):
-            log, flagged, peak = update_run(build, work, archive, callbook, i)
+        floors, runs, singles, hosts, peaks, files = [], [], [], [], [], []
+        for i in range(args.repeat):
+            floors.append(timed(lambda: floor(work, archive, i))[0])
+            elapsed, (log, flagged, peak, most) = timed(lambda: update_run(build, work, archive, callbook, i))
+            runs.append(elapsed)
             peaks.append(peak)
-            return log, flagged
-
-        run_time, (log, flagged) = best_of(args.repeat, measured_run)
-        peak = max(peaks)
+            files.append(most)
+            elapsed, (single_log, _, peak, most) = timed(
+                lambda: update_run(build, work, archive, callbook, 1000 + i, converters=1))
+            singles.append(elapsed)
+            peaks.append(peak)
+            files.append(most)
+            hosts.append(timed(lambda: host_alone(build, work, callbook, i))[0])
+        floor_time, run_time, single_time = (statistics.median(x) for x in (floors, runs, singles))
         counts = re.search(r"Files:\d+, Tot:\d+, Upd:\d+", log)
+        single_counts = re.search(r"Files:\d+, Tot:\d+, Upd:\d+", single_log)
+        if not counts or not single_counts or counts.group(0) != single_counts.group(0):
+            sys.exit(f"the runs disagree: {log.strip()} / {single_log.strip()}")
 
-        print(f"floor (unrar + pdftotext alone): {floor_time:7.2f} s")
-        print(f"host start and exit alone:       {host_time:7.2f} s")
-        print(f"whole run through loghost:       {run_time:7.2f} s")
-        print(f"ratio run / floor:               {run_time / floor_time:7.2f}   (target at most 1.30)")
-        print(f"peak memory of the host process: {peak / 1024:7.1f} MB (target below 200 MB)")
-        print(f"run: {counts.group(0) if counts else log.strip()}; bureau flags set: {flagged}")
+        print(f"medians of {args.repeat} rounds on {os.cpu_count()} processors:")
+        print(f"floor (unrar + pdftotext alone):  {floor_time:7.2f} s")
+        print(f"host start and exit alone:        {statistics.median(hosts):7.2f} s")
+        print(f"whole run through loghost:        {run_time:7.2f} s")
+        print(f"the same, one converter at a time:{single_time:7.2f} s")
+        print(f"ratio run / floor:                {run_time / floor_time:7.2f}   (target at most 0.75 on 2 cores)")
+        print(f"ratio run, one at a time / floor: {single_time / floor_time:7.2f}")
+        print(f"peak memory of the host process:  {max(peaks) / 1024:7.1f} MB (target below 200 MB)")
+        print(f"most files in DOWNLOAD at once:   {max(files):7d}")
+        print(f"run: {counts.group(0)}; bureau flags set: {flagged}")
     finally:
         if not args.keep:
             shutil.rmtree(work, ignore_errors=True)

@@ -1,5 +1,6 @@
 #include "Plugins/Zarbex/uZarbex.h"
 
+#include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
 #include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/ZarbexLogo.h"
@@ -387,7 +388,7 @@ void TfrmZarbex::MsgInfo(const UnicodeString& text) {
 
 void TfrmZarbex::ShowProgress(long double fraction) {
     psProgress->setValue(static_cast<std::int16_t>(std::trunc(fraction * 100)));
-    QCoreApplication::processEvents();
+    ProcessMessages();
 }
 
 void TfrmZarbex::MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) {
@@ -406,7 +407,7 @@ void TfrmZarbex::MsgProgress(std::int32_t level, const UnicodeString& text, bool
         --lines;
     // The last line with text goes to the top of the view.
     mProgress->verticalScrollBar()->setValue(static_cast<int>(std::max<qsizetype>(lines - 1, 0)));
-    QCoreApplication::processEvents();
+    ProcessMessages();
 }
 
 void TfrmZarbex::dbtUpdateClickOk() {
@@ -463,5 +464,12 @@ void TfrmZarbex::LockControls(bool locked) {
 }
 
 void TfrmZarbex::ProcessMessages() {
+    // A breath every few milliseconds keeps the window as responsive as one per call, and costs far less
+    // than one per line of a long list.
+    const std::uint32_t now = GetTickCount();
+    if (breathed_ && now - lastBreath_ < BreathIntervalMs)
+        return;
+    breathed_ = true;
+    lastBreath_ = now;
     QCoreApplication::processEvents();
 }

@@ -117,4 +117,7 @@ private:
     bool running_ = false;
     bool closeRequested_ = false;
     bool busyCursor_ = false;
+    static constexpr std::uint32_t BreathIntervalMs = 10;
+    bool breathed_ = false;
+    std::uint32_t lastBreath_ = 0;
 };
