@@ -59,15 +59,6 @@ UnicodeString QuotedSql(const UnicodeString& word) {
     return quoted + u"'";
 }
 
-// "hh:nn:ss", milliseconds dropped, hours modulo 24.
-UnicodeString ElapsedText(std::uint32_t milliseconds) {
-    const std::uint32_t seconds = milliseconds / 1000;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u", (seconds / 3600) % 24, (seconds / 60) % 60,
-                  seconds % 60);
-    return Utf8ToString(text);
-}
-
 UnicodeString EntryFileName(const UnicodeString& folder, std::int32_t number, const char16_t* extension,
                             const char16_t* prefix = u"") {
     char digits[16];
@@ -197,6 +188,14 @@ private:
 };
 
 } // namespace
+
+UnicodeString ElapsedText(std::uint32_t milliseconds) {
+    const std::uint32_t seconds = milliseconds / 1000;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", (seconds / 3600) % 24, (seconds / 60) % 60,
+                  seconds % 60);
+    return Utf8ToString(text);
+}
 
 std::size_t TUpdateRun::ConvertersAtATime() {
     if (const char* value = std::getenv(ConvertersVariable)) {

@@ -153,6 +153,9 @@ TEST_F(DialogTest, StoredValuesAreReadBack) {
         std::u16string source;
     } cases[] = {
         {"[Bureau-UR]\nLocation=internet\nResource=http://y/\n", 0, u"http://y/"},
+        // only the exact word counts: "local" leaves the location the command set
+        {"[Bureau-UR]\nLocation=local\nResource=http://z/\n", 0, u"http://z/"},
+        {"[Bureau-UR]\nLocation=LOCAL\nResource=\n", 0, DefaultInternetSource},
         {"[Bureau-UR]\nLocation=Local\nResource=\n", 1,
          (dir / "download" / "members_upd2604.rar").u16string()},
         {"[Bureau-UR]\nLocation=Local\nResource=  /tmp/lists.rar  \n", 1, u"/tmp/lists.rar"},
@@ -278,6 +281,18 @@ TEST_F(DialogTest, AFailingHandlerShowsItsMessageInsteadOfCrossingTheEventLoop) 
     Open();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back().first, u"Error");
+}
+
+TEST_F(DialogTest, LocalSourceIsWrittenAsLocal) {
+    const fs::path archive = dir / "download" / "lists.rar";
+    WriteFile(archive, "Rar!");
+    Open();
+    Select(1);
+    w.edSource->setText(QString::fromStdString(archive.string()));
+    UpdateDone = true; // as after a run that returned true
+    form->close();
+    EXPECT_EQ(ReadFile(dir / "host.ini"),
+              "[Bureau-UR]\r\nResource=" + archive.string() + "\r\nLocation=Local\r\n");
 }
 
 int main(int argc, char** argv) {

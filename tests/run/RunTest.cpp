@@ -179,3 +179,81 @@ TEST_F(RunTest, AnEarlyEndStopsTheConvertersStartedAhead) {
     EXPECT_EQ(left, (std::vector<std::string>{"File0001.pdf", "File0001.txt"}));
     EXPECT_EQ(ProcessesIn(download), std::vector<std::string>{}) << "no converter is left running";
 }
+
+TEST(ElapsedTextTest, DropsMillisecondsAndCountsHoursModulo24) {
+    const struct {
+        std::uint32_t milliseconds;
+        const char* text;
+    } cases[] = {
+        {0, "00:00:00"},          {999, "00:00:00"},        {59'999, "00:00:59"},    {61'000, "00:01:01"},
+        {187'500, "00:03:07"},    {3'599'999, "00:59:59"},  {3'600'000, "01:00:00"}, {86'399'999, "23:59:59"},
+        {86'400'000, "00:00:00"}, {90'061'000, "01:01:01"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StringToUtf8(ElapsedText(c.milliseconds)), c.text) << c.milliseconds;
+}
+
+// An archive that cannot be obtained: the user is told which source, the log says the run failed, and
+// nothing of a run is written to the memo.
+TEST_F(RunTest, ASourceThatCannotBeOpenedIsReported) {
+    std::vector<std::pair<std::u16string, std::u16string>> messages;
+    HostServices::Backend backend;
+    backend.showMessage = [&](const std::u16string& t, const std::u16string& c) {
+        messages.emplace_back(c, t);
+    };
+    host = HostServices::Create(backend);
+    host->SetVariable(u"DOWNLOAD", download.u16string());
+    host->SetVariable(u"APPPATH", app.u16string());
+    host->SetCallbook(callbook.get());
+    const std::u16string missing = Utf8ToString((dir / "no such.rar").string());
+
+    TUpdateRun run = Run();
+    EXPECT_FALSE(run.Execute(SourceLocation::Local, missing));
+
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, u"Error");
+    EXPECT_EQ(messages[0].second, u"Resource open error: " + missing);
+    EXPECT_EQ(host->LogLines(), std::vector<std::u16string>{u"Exec: Get Bureau users info (Ukraine), " +
+                                                            missing + u" failed."});
+    for (const std::string& call : progress.calls)
+        EXPECT_EQ(call.rfind("memo", 0), std::string::npos) << call;
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_EQ(host->CallCount("IHostKernel.SetValue"), 0) << "no REFRESH";
+}
+
+// An address needs the two secure-connection libraries when "HTTPS://" stands anywhere in it, in any
+// case; a local path never does, and UnRAR is looked for only once they are there.
+TEST_F(RunTest, SecureConnectionLibrariesAreNeededForHttpsAnywhere) {
+    const struct {
+        SourceLocation location;
+        std::u16string source;
+        bool needsOpenSsl;
+    } cases[] = {
+        {SourceLocation::Internet, u"https://x/lists.rar", true},
+        {SourceLocation::Internet, u"hTTpS://x/lists.rar", true},
+        {SourceLocation::Internet, u"http://x/?mirror=HTTPS://y/lists.rar", true},
+        {SourceLocation::Internet, u"  https://x/lists.rar", true},
+        {SourceLocation::Internet, u"http://x/https/lists.rar", false},
+        {SourceLocation::Local, u"/tmp/https://lists.rar", false},
+    };
+    const struct {
+        bool libeay, ssleay;
+    } installs[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (const auto& install : installs) {
+        fs::remove(app / "libeay32.dll");
+        fs::remove(app / "ssleay32.dll");
+        if (install.libeay)
+            WriteFile(app / "libeay32.dll", "");
+        if (install.ssleay)
+            WriteFile(app / "ssleay32.dll", "");
+        for (const auto& c : cases) {
+            const int before = host->CallCount("IHostKernel.ShowMessage");
+            TUpdateRun run = Run();
+            const bool missing = c.needsOpenSsl && !(install.libeay && install.ssleay);
+            EXPECT_EQ(run.CheckComponents(c.location, c.source), !missing)
+                << StringToUtf8(c.source) << " libeay " << install.libeay << " ssleay " << install.ssleay;
+            EXPECT_EQ(host->CallCount("IHostKernel.ShowMessage") - before, missing ? 1 : 0);
+        }
+    }
+    EXPECT_TRUE(progress.calls.empty());
+}

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -430,6 +431,27 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     EXPECT_EQ(FileNames(download),
               (std::vector<std::string>{"File0001.pdf", "File0001.txt", "File0002.pdf", "File0002.txt"}));
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 3);
+}
+
+// Close pressed while the run works waits for the run; then the dialog closes and, the run having
+// succeeded, keeps its source in the settings.
+TEST_F(UpdateRunTest, CloseDuringARunWaitsForItThenWritesTheSettings) {
+    const fs::path archive = dir / "lists.rar";
+    Rar(archive, {pdfA, pdfB});
+    bool closedDuringRun = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        w.dbtUpdateCancel->click();
+        closedDuringRun = form->isVisible();
+    });
+    Run(1, archive.string());
+    EXPECT_TRUE(closedDuringRun) << "the dialog stays while the run works";
+    EXPECT_FALSE(form->isVisible());
+    ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) +
+                   "      Found 4, updated 2 callsigns\n" + Parsing("b.pdf", pdfB) +
+                   "      Found 3, updated 2 callsigns\n",
+               "Files:2, Tot:7, Upd:4");
+    EXPECT_EQ(ReadFile(dir / "host.ini"),
+              "[Bureau-UR]\r\nResource=" + archive.string() + "\r\nLocation=Local\r\n");
 }
 
 // Every RAR 4 archive's file entries are converted and counted in archive order, with their real names
