@@ -12,6 +12,14 @@ enum class TPdfConversion {
     TimedOut,  // it was killed at the time limit; its partial output was deleted
 };
 
+struct TPdfConversionResult {
+    TPdfConversion Outcome = TPdfConversion::Failed;
+    // The first line the converter wrote on its error stream, without its line end and with control
+    // characters shown as U+FFFD (UTF-8): pdftotext's reason ("Syntax Warning: May not be a PDF
+    // file (continuing anyway)", "I/O Error: Couldn't open file ..."). Empty when it wrote none.
+    std::string ErrorLine;
+};
+
 // Names the converter program in place of "pdftotext": a file name looked up in PATH, or a path.
 inline constexpr const char* PdfToTextVariable = "ZARBEX_PDFTOTEXT";
 // A time limit generous for lists of any length that still ends a hung converter.
@@ -25,8 +33,8 @@ std::string PdfToTextProgram();
 // found or started is the case of an automation server that cannot be created, and raises EOleSysError
 // naming the program; every failure of the conversion itself is a result, as with Acrobat, where the
 // caller simply finds no text file.
-TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                std::chrono::milliseconds timeLimit);
+TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
+                                      std::chrono::milliseconds timeLimit);
 // The same with the given converter program.
-TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                std::chrono::milliseconds timeLimit, const std::string& program);
+TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
+                                      std::chrono::milliseconds timeLimit, const std::string& program);
