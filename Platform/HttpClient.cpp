@@ -335,8 +335,8 @@ TDownloadResult THTTPSend::Download(const std::string& url, const std::string& p
     if (writeError != 0) {
         result = TDownloadResult::Failed;
         errorText_ = OneLine("Cannot write file \"" + path + "\": " + std::strerror(writeError));
-    } else if (statusRefused || ((result == TDownloadResult::Done || result == TDownloadResult::TooLarge) &&
-                                 !IsSuccessStatus(resultCode_))) {
+    } else if (statusRefused || (result == TDownloadResult::Done && !IsSuccessStatus(resultCode_)) ||
+               (result == TDownloadResult::TooLarge && resultCode_ != 0 && !IsSuccessStatus(resultCode_))) {
         // An error page or a redirect is no archive, however large its body.
         result = TDownloadResult::HttpError;
         errorText_ = !statusLine_.empty() ? statusLine_ : "HTTP status " + std::to_string(resultCode_);
