@@ -25,16 +25,22 @@ void Field(std::ostream& out, const char* indent, const char* name, const QStrin
 
 } // namespace
 
-LogHost::Frontend HeadlessFrontend(std::ostream& out, std::ostream& err, std::function<HWND()> window) {
+LogHost::Frontend HeadlessFrontend(std::ostream& out, std::ostream& err, std::function<HWND()> window,
+                                   HeadlessTally* tally) {
     LogHost::Frontend frontend;
-    frontend.log = [&out, &err](const LogEntry& entry) {
-        if (entry.fromPlugin)
+    frontend.log = [&out, &err, tally](const LogEntry& entry) {
+        if (entry.fromPlugin) {
             PrintBlock(out, "log: ", entry.text);
-        else
+            if (tally != nullptr && entry.text.endsWith("failed."))
+                ++tally->failedRunLogs;
+        } else {
             PrintBlock(err, "loghost: ", entry.text);
+        }
     };
-    frontend.showMessage = [&out](const QString& text, const QString& caption) {
+    frontend.showMessage = [&out, tally](const QString& text, const QString& caption) {
         PrintBlock(out, "message: " + caption + ": ", text);
+        if (tally != nullptr)
+            ++tally->messages;
     };
     frontend.refresh = [&out] { out << "refresh" << std::endl; };
     frontend.mainWindow = std::move(window);
@@ -44,8 +50,7 @@ LogHost::Frontend HeadlessFrontend(std::ostream& out, std::ostream& err, std::fu
 int RunList(LogHost& host, std::ostream& out) {
     for (const auto& plugin : host.Plugins()) {
         const PluginInfo info = plugin->Info();
-        out << "plugin: " << QFileInfo(QString::fromStdString(plugin->Path())).fileName().toStdString()
-            << '\n';
+        PrintBlock(out, "plugin: ", QFileInfo(QString::fromStdString(plugin->Path())).fileName());
         Field(out, "  ", "id", GuidText(info.id));
         Field(out, "  ", "name", Q(info.name));
         Field(out, "  ", "version", Q(info.version));
@@ -66,21 +71,26 @@ int RunList(LogHost& host, std::ostream& out) {
     return 0;
 }
 
-int RunInvoke(LogHost& host, std::ostream& out, std::ostream& err) {
+int RunInvoke(LogHost& host, const HeadlessTally& tally, std::ostream& out, std::ostream& err) {
     const LogHostOptions& options = host.Options();
     ComPtr<HostMenuItem> item = host.FindMenuItem(options.invoke);
     if (!item) {
-        err << "loghost: no menu item \"" << options.invoke.toStdString() << "\"";
+        err << "loghost: no menu item \"" << Printable(options.invoke) << "\"";
         const auto items = host.MenuItems();
         if (!items.empty()) {
             err << "; the menu holds:";
             for (const auto& other : items)
-                err << " \"" << Q(other->Caption()).toStdString() << "\"";
+                err << " \"" << Printable(Q(other->Caption())) << "\"";
         }
         err << std::endl;
-        return 2;
+        return StatusCannotRun;
+    }
+    if (!item->Enabled()) {
+        err << "loghost: the menu item \"" << Printable(options.invoke) << "\" is disabled" << std::endl;
+        return StatusCannotRun;
     }
 
+    const HeadlessTally before = tally;
     HeadlessDialogDriver driver({options.location, options.source}, out);
     driver.Start();
     const ClickResult result = host.Click(*item.get());
@@ -88,15 +98,21 @@ int RunInvoke(LogHost& host, std::ostream& out, std::ostream& err) {
 
     if (!result.Succeeded()) {
         PrintBlock(out, "error: ", result.description);
-        return 1;
+        return StatusCommandFailed;
     }
     const Callbook* callbook = host.OpenCallbook();
     if (callbook == nullptr) {
         // Nothing the command did can have reached a callbook: the job failed.
         out << "error: no callbook is open (see the host's log)" << std::endl;
-        return 1;
+        return StatusCommandFailed;
     }
     out << "bureau flags: " << callbook->BureauCount() << " of " << callbook->Count() << " callsigns"
         << std::endl;
-    return 0;
+    if (driver.GetDataDisabled())
+        return StatusCannotRun;
+    if (tally.messages > before.messages)
+        return StatusMessageShown;
+    if (tally.failedRunLogs > before.failedRunLogs)
+        return StatusRunFailed;
+    return StatusSuccess;
 }

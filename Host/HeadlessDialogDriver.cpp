@@ -112,6 +112,7 @@ void HeadlessDialogDriver::GetDataAndClose(QDialog& dialog) {
         PrintMemo(dialog);
     } else {
         out_ << "get data: disabled" << std::endl;
+        getDataDisabled_ = true;
     }
     step_ = Step::Closing;
     if (auto* close = Child<QAbstractButton>(dialog, "dbtUpdateCancel"))

@@ -22,6 +22,8 @@ public:
     // Starts looking for the dialog; runs until Stop.
     void Start() { timer_.start(); }
     void Stop() { timer_.stop(); }
+    // Whether a dialog was closed without a run because "Get data" was disabled.
+    bool GetDataDisabled() const { return getDataDisabled_; }
 
 private:
     enum class Step { Waiting, Seen, Configured, Closing };
@@ -40,4 +42,5 @@ private:
     Step step_ = Step::Waiting;
     int sourceRetries_ = 0;
     bool busy_ = false; // the run pumps events, so the timer fires again while "Get data" runs
+    bool getDataDisabled_ = false;
 };

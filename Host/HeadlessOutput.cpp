@@ -1,5 +1,7 @@
 #include "Host/HeadlessOutput.h"
 
+#include "Platform/CodePage.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -13,11 +15,15 @@ QStringList Lines(const QString& text) {
 }
 } // namespace
 
+std::string Printable(const QString& text) {
+    return UnicodeToAnsi(ReplaceControlChars(text.toStdU16String()));
+}
+
 void PrintBlock(std::ostream& out, const QString& label, const QString& text) {
     const QStringList lines = Lines(text);
-    out << label.toStdString() << lines.value(0).toStdString() << '\n';
+    out << Printable(label) << Printable(lines.value(0)) << '\n';
     for (qsizetype i = 1; i < lines.size(); ++i)
-        out << "  " << lines[i].toStdString() << '\n';
+        out << "  " << Printable(lines[i]) << '\n';
     out.flush();
 }
 
@@ -25,6 +31,6 @@ void PrintIndented(std::ostream& out, const QString& text) {
     if (text.isEmpty())
         return;
     for (const QString& line : Lines(text))
-        out << "  " << line.toStdString() << '\n';
+        out << "  " << Printable(line) << '\n';
     out.flush();
 }

@@ -29,6 +29,26 @@ constexpr Option kOptions[] = {
     {"source", "TEXT", "With --invoke: the source to enter in the dialog."},
 };
 
+constexpr struct {
+    LogHostStatus status;
+    const char* meaning;
+} kStatuses[] = {
+    {StatusSuccess, "the command ran to a successful end"},
+    {StatusCommandFailed, "the command failed with an error, or no callbook is open"},
+    {StatusCannotRun,
+     "the command could not run: a wrong command line, no such menu item, the item is "
+     "disabled, or \"Get data\" is disabled (for example, a local source that does not exist)"},
+    {StatusMessageShown, "the plug-in showed a message (a missing library, a source that cannot be read...)"},
+    {StatusRunFailed, "the run ended with a log line ending in \"failed.\" (nothing was updated)"},
+};
+
+QString StatusHelp() {
+    QString text = "\nExit status of --headless --invoke (when several apply, the lowest non-zero one):\n";
+    for (const auto& status : kStatuses)
+        text += QString("  %1  %2\n").arg(static_cast<int>(status.status)).arg(status.meaning);
+    return text;
+}
+
 QString Absolute(const QString& path) {
     return path.isEmpty() ? path : QDir::cleanPath(QDir().absoluteFilePath(path));
 }
@@ -49,7 +69,7 @@ ParsedOptions ParseOptions(const QStringList& arguments) {
     }
 
     ParsedOptions parsed;
-    parsed.helpText = parser.helpText().replace("<executable_name>", "loghost");
+    parsed.helpText = parser.helpText().replace("<executable_name>", "loghost") + StatusHelp();
     // QCommandLineParser takes the first argument as the program's name.
     if (!parser.parse(QStringList{"loghost"} + arguments)) {
         parsed.error = parser.errorText();

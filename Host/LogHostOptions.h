@@ -6,6 +6,17 @@
 
 #include <optional>
 
+// How loghost ends, so that a script or a scheduled job can tell what happened. When several apply, the
+// lowest non-zero status wins. --help lists them.
+enum LogHostStatus : int {
+    StatusSuccess = 0,       // the command ran to a successful end
+    StatusCommandFailed = 1, // the command failed with an error (printed as "error: "), or no callbook
+    StatusCannotRun = 2,     // the command could not run: a wrong command line, no such menu item, the
+                             // item disabled, or the dialog's "Get data" disabled
+    StatusMessageShown = 3,  // the plug-in showed a message: it stopped for a reason it names
+    StatusRunFailed = 4,     // the run ended and logged a line ending in "failed.": nothing was updated
+};
+
 struct LogHostOptions {
     QString pluginsDir;            // --plugins: every *.ext in it is loaded
     QString logFile;               // --log

@@ -2,6 +2,7 @@
 // boundary alone and shows the callbook, the log and the plug-ins' menu; with --list or --headless
 // it runs without a display and prints what happens.
 #include "Host/Headless.h"
+#include "Host/HeadlessOutput.h"
 #include "Host/LogHost.h"
 #include "Host/LogHostOptions.h"
 #include "Host/LogHostWindowHandle.h"
@@ -19,20 +20,24 @@ int RunHeadless(const LogHostOptions& options) {
     QWidget window;
     window.setWindowTitle("LogHost");
     LogHost* hostForWarning = nullptr;
-    LogHost host(options, HeadlessFrontend(std::cout, std::cerr, [&window, &hostForWarning]() -> HWND {
-                     if (const auto handle = WindowHandle(window))
-                         return *handle;
-                     if (hostForWarning)
-                         hostForWarning->Log("The application window's id does not fit 32 bits");
-                     return 0;
-                 }));
+    HeadlessTally tally;
+    LogHost host(options, HeadlessFrontend(
+                              std::cout, std::cerr,
+                              [&window, &hostForWarning]() -> HWND {
+                                  if (const auto handle = WindowHandle(window))
+                                      return *handle;
+                                  if (hostForWarning)
+                                      hostForWarning->Log("The application window's id does not fit 32 bits");
+                                  return 0;
+                              },
+                              &tally));
     hostForWarning = &host;
     host.LoadPlugins();
     int status = 0;
     if (options.list)
         status = RunList(host, std::cout);
     else if (!options.invoke.isEmpty())
-        status = RunInvoke(host, std::cout, std::cerr);
+        status = RunInvoke(host, tally, std::cout, std::cerr);
     host.UnloadPlugins();
     return status;
 }
@@ -77,8 +82,8 @@ int main(int argc, char** argv) {
         arguments << QString::fromLocal8Bit(argv[i]);
     ParsedOptions parsed = ParseOptions(arguments);
     if (!parsed.error.isEmpty()) {
-        std::cerr << "loghost: " << parsed.error.toStdString() << "\n\n" << parsed.helpText.toStdString();
-        return 2;
+        std::cerr << "loghost: " << Printable(parsed.error) << "\n\n" << parsed.helpText.toStdString();
+        return StatusCannotRun;
     }
     if (parsed.help) {
         std::cout << parsed.helpText.toStdString();

@@ -1,6 +1,7 @@
 #include "Includes/IniFiles.h"
 
 #include "Platform/CodePage.h"
+#include "Platform/FileHandle.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -55,29 +56,14 @@ UnicodeString ErrorText(int error) {
     throw EFCreateError(Format(u"Cannot create file \"%s\". %s", fileName, ErrorText(error)));
 }
 
+// A file without write permission for its owner is read-only, as with the read-only attribute on
+// Windows; permission bits do not stop root, so the bits decide and not access(). A user who is not the
+// owner and may not write it is refused as well.
+bool IsReadOnly(const std::string& path, const struct stat& status) {
+    return (status.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
 // --- Files
-
-class TFileHandle {
-public:
-    explicit TFileHandle(int fd) : FFd(fd) {}
-    ~TFileHandle() {
-        if (FFd >= 0)
-            ::close(FFd);
-    }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-
-    int Get() const { return FFd; }
-    // Closes now, so that a late write error reported by close is not lost.
-    int Close() {
-        const int result = ::close(FFd);
-        FFd = -1;
-        return result;
-    }
-
-private:
-    int FFd;
-};
 
 // Removes the temporary file unless it has become the settings file.
 class TTempFileGuard {
@@ -445,6 +431,10 @@ void TIniFile::Save(const TContent& content) {
         }
     }
     const bool existed = ::stat(target.c_str(), &status) == 0;
+    // Renaming over the file would need only the folder's permission: a read-only file would be
+    // replaced, and would lose its protection.
+    if (existed && IsReadOnly(target, status))
+        throw EFCreateError(Format(u"Cannot write file \"%s\": the file is read-only", FFileName));
 
     std::string tempPath;
     const int fd = CreateTempBeside(target, tempPath);

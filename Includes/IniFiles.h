@@ -31,8 +31,10 @@ public:
     // existing key keeps its place; a new key goes right after the last entry of its section, so that
     // blank lines and comments that follow it stay with the next section; a new section goes to the
     // end of the file. Every other line is written back byte for byte. Raises
-    // EFOpenError when the file cannot be read, EFCreateError when it cannot be written, and
-    // EArgumentException for names or values that would not survive a round trip through the file.
+    // EFOpenError when the file cannot be read, EFCreateError when it cannot be written (also when it
+    // is read-only: no write permission for its owner, or none for this user; the file then stays
+    // as it is), and EArgumentException for names or values that would not survive a round trip
+    // through the file.
     void WriteString(const UnicodeString& section, const UnicodeString& key, const UnicodeString& value);
 
 protected:

@@ -9,32 +9,60 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
-// The library's result codes that callers act on (the same values as its ERAR_... constants).
+// The library's result codes (the same values as its ERAR_... constants), and one of the binding's own.
 namespace RarResult {
 inline constexpr int Success = 0;
 inline constexpr int EndOfArchive = 10;
-inline constexpr int BadData = 12;
+inline constexpr int NoMemory = 11;
+inline constexpr int BadData = 12; // a CRC error: damaged data, or an archive cut short in an entry's data
 inline constexpr int BadArchive = 13;
 inline constexpr int UnknownFormat = 14;
 inline constexpr int OpenError = 15;
 inline constexpr int CreateError = 16;
+inline constexpr int CloseError = 17;
+inline constexpr int ReadError = 18;
+inline constexpr int WriteError = 19; // the disk is full, or the file may not grow
+inline constexpr int SmallBuffer = 20;
 inline constexpr int Unknown = 21;
+inline constexpr int MissingPassword = 22; // encrypted: the binding never gives a password
+inline constexpr int BadReference = 23;
+inline constexpr int BadPassword = 24;
+// The binding's own: the entry's data grew past the archive's size limit, and the extraction stopped.
+inline constexpr int SizeLimit = -1;
 } // namespace RarResult
+
+// The largest entry the binding extracts: far beyond any real list, so that a small hostile archive
+// cannot fill the disk.
+inline constexpr std::uint64_t RarEntrySizeLimit = std::uint64_t{256} << 20; // 256 MiB
 
 // What one header read yields about the current entry.
 struct TRarEntry {
     UnicodeString Name; // the stored name, folders separated by '/'
     std::uint64_t UnpackedSize = 0;
     bool IsDirectory = false;
-    bool IsLink = false; // a symbolic link, hard link or file copy: it has no data of its own
+    bool IsLink = false;      // a symbolic link, hard link or file copy: it has no data of its own
+    bool IsEncrypted = false; // its data needs a password
 
     // Only plain files carry data worth extracting.
     bool IsFile() const { return !IsDirectory && !IsLink; }
+    // The name as it may be shown: control characters (a line end, an escape) as U+FFFD, and a name
+    // that decodes to nothing as "(no readable name)".
+    UnicodeString DisplayName() const;
 };
 
+// Why the entry may not be extracted into folder, or nothing when it may. An entry whose unpacked size
+// is above limit, or above the space free in folder, is refused; the text names the entry (its display
+// name), its size and the limit or the free space. A folder whose free space cannot be read is not
+// judged by it: the extraction itself then fails with its own reason.
+std::optional<UnicodeString> ExtractionRefusal(const TRarEntry& entry, const std::string& folder,
+                                               std::uint64_t limit = RarEntrySizeLimit);
+
 class TUnRARLibrary;
+// What the library's callback knows of its archive; see UnRAR.cpp.
+struct TRarCallbackState;
 
 // One archive opened for extraction; closed when the object goes. A failed open keeps no handle, and such
 // an archive behaves as one without entries: the first header read reports the end.
@@ -48,8 +76,19 @@ public:
 
     bool IsOpen() const { return handle_ != nullptr; }
     // The library's open result: 0 when the archive opened, otherwise why not (13 not an archive,
-    // 15 file cannot be opened...).
+    // 15 file cannot be opened, 22 its headers are encrypted...).
     int OpenResult() const { return openResult_; }
+    // The library never asks anyone for a password: an encrypted entry fails at once with
+    // MissingPassword, and an archive whose headers are encrypted (rar -hp) fails to open with it.
+
+    // Why a call of this archive failed, in words for the user: result is what OpenResult, ReadHeader,
+    // Extract or Skip returned. Reads as the reason after the failing thing's name ("...: the data is
+    // damaged"); empty for Success and EndOfArchive.
+    UnicodeString ResultText(int result) const;
+
+    // The largest entry Extract writes; more data stops it with SizeLimit and removes the file. The
+    // header's size is the archive's claim; this holds whatever the data turns out to be.
+    void SetSizeLimit(std::uint64_t bytes);
 
     // Reads the next header: 0 for an entry, 10 at the end, anything else is an error. An entry that was
     // neither extracted nor skipped is skipped first. The entry keeps its last values when a read
@@ -58,9 +97,11 @@ public:
     const TRarEntry& Entry() const { return entry_; }
 
     // Writes the current entry's data to exactly destPath (the stored name plays no part, so a name
-    // holding "../" cannot lead outside the caller's folder); missing parent folders are created.
-    // Returns the library's result, 0 on success; 21 (unknown error) without a current entry, that is
-    // when the last header read failed or the entry was already extracted or skipped.
+    // holding "../" cannot lead outside the caller's folder, and a name that decodes to nothing
+    // extracts like any other); missing parent folders are created. Returns the library's result, 0
+    // on success; 21 (unknown error) without a current entry, that is when the last header read
+    // failed or the entry was already extracted or skipped; SizeLimit past the size limit. When the
+    // extraction fails, nothing is left at destPath.
     int Extract(const std::string& destPath);
     // Passes over the current entry's data. Returns as Extract does.
     int Skip();
@@ -80,6 +121,8 @@ private:
     bool entryPending_ = false;
     // The library's header record, large and reused for every entry.
     std::unique_ptr<THeaderRecord> header_;
+    // On the heap, so that the address the library holds stays valid when the archive moves.
+    std::unique_ptr<TRarCallbackState> callbackState_;
     TRarEntry entry_;
 };
 

@@ -89,3 +89,11 @@ std::string UnicodeToAnsi(std::u16string_view text) {
     }
     return out;
 }
+
+std::u16string ReplaceControlChars(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out)
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+            c = kReplacement;
+    return out;
+}

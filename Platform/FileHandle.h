@@ -13,6 +13,12 @@ public:
             ::close(fd_);
     }
     int Get() const { return fd_; }
+    // Closes now and returns close's result, so that a late write error it reports is not lost.
+    int Close() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
 
 private:
     int fd_;

@@ -1,12 +1,23 @@
 #include "Platform/HttpClient.h"
 
+#include "Platform/CodePage.h"
+#include "Platform/FileHandle.h"
+
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
 #include <mutex>
 #include <new>
+#include <unistd.h>
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // libcurl's global set-up is not thread-safe and must run before the first handle; it stays for the
 // life of the process, like the host's copy of the library.
@@ -17,17 +28,121 @@ bool GlobalInit() {
     return result == CURLE_OK;
 }
 
-size_t AppendBody(char* data, size_t size, size_t count, void* target) {
-    // An exception must not cross libcurl's C frames; a short count makes it abort the transfer.
-    try {
-        static_cast<std::string*>(target)->append(data, size * count);
-        return size * count;
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
+// Texts from the server or from libcurl end up in the user's report: one line, nothing that steers a
+// terminal.
+std::string OneLine(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(text)));
 }
 
+std::string SizeText(std::uint64_t bytes) {
+    std::string text = std::to_string(bytes) + " bytes";
+    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0)
+        text += " (" + std::to_string(bytes >> 20) + " MiB)";
+    return text;
+}
+
+std::string DurationText(std::chrono::milliseconds duration) {
+    const auto count = duration.count();
+    const auto plural = [](long long n, const char* unit) {
+        return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
+    };
+    if (count > 0 && count % 60'000 == 0)
+        return plural(count / 60'000, "minute");
+    if (count % 1000 == 0)
+        return plural(count / 1000, "second");
+    return std::to_string(count) + " ms";
+}
+
+bool IsSuccessStatus(long status) {
+    return status >= 200 && status <= 299;
+}
+
+// Removes the file unless the download completed.
+class TPartialFileGuard {
+public:
+    explicit TPartialFileGuard(const std::string& path) : path_(path) {}
+    ~TPartialFileGuard() {
+        if (!kept_)
+            ::unlink(path_.c_str());
+    }
+    TPartialFileGuard(const TPartialFileGuard&) = delete;
+    TPartialFileGuard& operator=(const TPartialFileGuard&) = delete;
+    void Keep() { kept_ = true; }
+
+private:
+    const std::string& path_;
+    bool kept_ = false;
+};
+
+struct TMultiDeleter {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+
+// The easy handle belongs to the multi handle only for the length of one request.
+class TMultiAttachment {
+public:
+    TMultiAttachment(CURLM* multi, CURL* easy) : multi_(multi), easy_(easy) {
+        curl_multi_add_handle(multi, easy);
+    }
+    ~TMultiAttachment() { curl_multi_remove_handle(multi_, easy_); }
+    TMultiAttachment(const TMultiAttachment&) = delete;
+    TMultiAttachment& operator=(const TMultiAttachment&) = delete;
+
+private:
+    CURLM* multi_;
+    CURL* easy_;
+};
+
 } // namespace
+
+// What one request needs inside libcurl's callbacks.
+struct THTTPSend::TTransfer {
+    // Takes the next piece of the body; false stops the transfer (the sink says why in its own state).
+    std::function<bool(const char* data, std::size_t size)> sink;
+    std::uint64_t sizeLimit = 0;
+    std::uint64_t received = 0;
+    bool tooLarge = false;
+    bool sinkStopped = false;
+    std::string statusLine;
+};
+
+std::size_t THTTPSend::OnBody(char* data, std::size_t size, std::size_t count, void* target) {
+    auto& transfer = *static_cast<TTransfer*>(target);
+    const std::size_t bytes = size * count;
+    if (bytes > transfer.sizeLimit - std::min(transfer.received, transfer.sizeLimit)) {
+        transfer.tooLarge = true;
+        return 0; // a short count makes libcurl abort the transfer
+    }
+    // An exception must not cross libcurl's C frames.
+    try {
+        if (!transfer.sink(data, bytes)) {
+            transfer.sinkStopped = true;
+            return 0;
+        }
+    } catch (const std::bad_alloc&) {
+        transfer.sinkStopped = true;
+        return 0;
+    }
+    transfer.received += bytes;
+    return bytes;
+}
+
+std::size_t THTTPSend::OnHeader(char* data, std::size_t size, std::size_t count, void* target) {
+    auto& transfer = *static_cast<TTransfer*>(target);
+    const std::string_view line(data, size * count);
+    // Every response of the exchange (an interim 100, a proxy's answer) starts with its status line;
+    // the last one is the response's.
+    if (line.starts_with("HTTP/")) {
+        try {
+            transfer.statusLine = OneLine(line);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+    }
+    return size * count;
+}
 
 void THTTPSend::EasyDeleter::operator()(void* handle) const {
     curl_easy_cleanup(handle);
@@ -40,13 +155,13 @@ THTTPSend::THTTPSend() {
 
 THTTPSend::~THTTPSend() = default;
 
-bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
-    document_.clear();
+TDownloadResult THTTPSend::Perform(const std::string& method, const std::string& url, TTransfer& transfer) {
     resultCode_ = 0;
+    statusLine_.clear();
     errorText_.clear();
     if (!handle_) {
         errorText_ = "libcurl could not be initialised";
-        return false;
+        return TDownloadResult::Failed;
     }
 
     CURL* curl = handle_.get();
@@ -62,8 +177,15 @@ bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     else
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &document_);
+    transfer.sizeLimit = sizeLimit_;
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    // A body announced larger than the limit is refused before its first byte.
+    curl_easy_setopt(
+        curl, CURLOPT_MAXFILESIZE_LARGE,
+        static_cast<curl_off_t>(std::min<std::uint64_t>(sizeLimit_, std::numeric_limits<curl_off_t>::max())));
 
     // libcurl's defaults, stated because the callers rely on them.
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
@@ -81,13 +203,145 @@ bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallTimeout_.count()));
 
-    const CURLcode result = curl_easy_perform(curl);
+    // The multi interface lets this loop, not libcurl, decide how long to wait: the time limit, the
+    // progress report and the cancel check are served while the transfer waits for the network.
+    const std::unique_ptr<CURLM, TMultiDeleter> multi(curl_multi_init());
+    if (!multi) {
+        errorText_ = "libcurl could not be initialised";
+        return TDownloadResult::Failed;
+    }
+    TDownloadResult result = TDownloadResult::Done;
+    CURLcode curlResult = CURLE_OK;
+    {
+        const TMultiAttachment attachment(multi.get(), curl);
+        const auto start = Clock::now();
+        const auto deadline = start + timeLimit_;
+        auto nextReport = start;
+        for (;;) {
+            int running = 0;
+            const CURLMcode step = curl_multi_perform(multi.get(), &running);
+            if (step != CURLM_OK) {
+                errorText_ = OneLine(curl_multi_strerror(step));
+                result = TDownloadResult::Failed;
+                break;
+            }
+            if (running == 0) {
+                int left = 0;
+                const CURLMsg* message = curl_multi_info_read(multi.get(), &left);
+                curlResult = message != nullptr ? message->data.result : CURLE_OK;
+                break;
+            }
+            const auto now = Clock::now();
+            if (now >= deadline) {
+                result = TDownloadResult::TimedOut;
+                break;
+            }
+            if (progress_ && now >= nextReport) {
+                nextReport = now + DownloadProgressInterval;
+                if (!progress_(transfer.received)) {
+                    result = TDownloadResult::Cancelled;
+                    break;
+                }
+            }
+            const auto wait =
+                std::min<Clock::duration>({DownloadProgressInterval, deadline - now,
+                                           progress_ ? nextReport - now : Clock::duration::max()});
+            curl_multi_poll(multi.get(), nullptr, 0,
+                            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()),
+                            nullptr);
+        }
+    }
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &resultCode_);
+    statusLine_ = transfer.statusLine;
     // The buffer lives on this frame only.
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
-    if (result != CURLE_OK) {
-        errorText_ = errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(result);
-        return false;
+
+    if (result == TDownloadResult::Done && curlResult != CURLE_OK) {
+        if (transfer.tooLarge || curlResult == CURLE_FILESIZE_EXCEEDED)
+            result = TDownloadResult::TooLarge;
+        else
+            result = TDownloadResult::Failed;
+        // A sink that stopped the transfer has its own reason; the caller gives it.
+        if (result == TDownloadResult::Failed && !transfer.sinkStopped)
+            errorText_ = OneLine(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(curlResult));
     }
-    return true;
+    switch (result) {
+    case TDownloadResult::TooLarge:
+        errorText_ = "the file is larger than the download limit of " + SizeText(sizeLimit_);
+        break;
+    case TDownloadResult::TimedOut:
+        errorText_ = "the download took longer than the limit of " + DurationText(timeLimit_);
+        break;
+    case TDownloadResult::Cancelled:
+        errorText_ = "the download was cancelled by the user";
+        break;
+    default:
+        break;
+    }
+    return result;
+}
+
+bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
+    document_.clear();
+    TTransfer transfer;
+    transfer.sink = [this](const char* data, std::size_t size) {
+        document_.append(data, size);
+        return true;
+    };
+    return Perform(method, url, transfer) == TDownloadResult::Done;
+}
+
+TDownloadResult THTTPSend::Download(const std::string& url, const std::string& path) {
+    document_.clear();
+    TPartialFileGuard guard(path);
+    TFileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (file.Get() < 0) {
+        const int error = errno;
+        resultCode_ = 0;
+        statusLine_.clear();
+        errorText_ = OneLine("Cannot create file \"" + path + "\": " + std::strerror(error));
+        return TDownloadResult::Failed;
+    }
+
+    int writeError = 0;
+    bool statusRefused = false;
+    CURL* curl = handle_.get();
+    TTransfer transfer;
+    transfer.sink = [&](const char* data, std::size_t size) {
+        // The body's first bytes come after the status is known: only a 2xx body is written.
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        if (!IsSuccessStatus(status)) {
+            statusRefused = true;
+            return false;
+        }
+        while (size > 0) {
+            const ssize_t count = ::write(file.Get(), data, size);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0) {
+                writeError = errno;
+                return false;
+            }
+            data += count;
+            size -= static_cast<std::size_t>(count);
+        }
+        return true;
+    };
+    TDownloadResult result = Perform("GET", url, transfer);
+    if (result == TDownloadResult::Done && file.Close() != 0)
+        writeError = errno;
+
+    if (writeError != 0) {
+        result = TDownloadResult::Failed;
+        errorText_ = OneLine("Cannot write file \"" + path + "\": " + std::strerror(writeError));
+    } else if (statusRefused || (result == TDownloadResult::Done && !IsSuccessStatus(resultCode_)) ||
+               (result == TDownloadResult::TooLarge && resultCode_ != 0 && !IsSuccessStatus(resultCode_))) {
+        // An error page or a redirect is no archive, however large its body.
+        result = TDownloadResult::HttpError;
+        errorText_ = !statusLine_.empty() ? statusLine_ : "HTTP status " + std::to_string(resultCode_);
+    }
+    if (result == TDownloadResult::Done)
+        guard.Keep();
+    return result;
 }

@@ -1,12 +1,46 @@
 // The HTTP client the plug-in downloads with, standing in for Synapse's THTTPSend: one request at a
-// time, the response body kept in memory. Built on libcurl with its defaults: redirects are not
-// followed, every HTTP status is a result, certificates are verified, and the proxy comes from the
-// environment only. Nothing of ours is added to a request.
+// time. Built on libcurl with its defaults: redirects are not followed, certificates are verified, and
+// the proxy comes from the environment only. Nothing of ours is added to a request.
+//
+// Two ways to fetch: HTTPMethod keeps the body in memory and takes every HTTP status as a result;
+// Download streams the body into a file as it arrives and succeeds only on a 2xx status. Both run on
+// the caller's thread under the same limits: connect time-out, stall time-out, overall time limit and
+// size limit, and both call the progress callback regularly while they wait.
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+
+// The largest body a download takes: far beyond any real list archive, so that a hostile or broken
+// server cannot fill the disk or the memory.
+inline constexpr std::uint64_t DownloadSizeLimit = std::uint64_t{256} << 20; // 256 MiB
+// How long a whole download may take, however steadily the bytes trickle in.
+inline constexpr std::chrono::milliseconds DownloadTimeLimit = std::chrono::minutes(10);
+// A connection must be made within this time.
+inline constexpr std::chrono::seconds DownloadConnectTimeout{30};
+// A transfer that moves less than one byte a second for this long fails.
+inline constexpr std::chrono::seconds DownloadStallTimeout{60};
+// How often the progress callback is called while a request runs, data or not.
+inline constexpr std::chrono::milliseconds DownloadProgressInterval{100};
+
+// Told the body bytes received so far; returns false to cancel the request. It runs on the caller's
+// thread between network steps, so it may pump the GUI's events; an exception it raises ends the
+// request (a download's file is removed) and goes on to the caller.
+using TDownloadProgress = std::function<bool(std::uint64_t received)>;
+
+enum class TDownloadResult {
+    Done,      // a 2xx response, its whole body in the file
+    HttpError, // the server answered with another status: an error page, a redirect (not followed)
+    Failed,    // no complete response (no connection, rejected certificate, cut body, stalled transfer)
+               // or the file could not be written
+    TooLarge,  // the body is larger than the size limit
+    TimedOut,  // the download took longer than the time limit
+    Cancelled, // the progress callback asked to stop
+};
 
 class THTTPSend {
 public:
@@ -15,34 +49,66 @@ public:
     THTTPSend(const THTTPSend&) = delete;
     THTTPSend& operator=(const THTTPSend&) = delete;
 
-    // Sends the request to the address as given and reads the response. True when a complete response
-    // arrived, whatever its status; false when the client could not connect, send, or read the whole
-    // response (a body cut short, a broken chunked stream, a stalled transfer, a rejected certificate).
+    // Sends the request to the address as given and reads the response into Document. True when a
+    // complete response arrived, whatever its status; false when the client could not connect, send,
+    // or read the whole response (a body cut short, a broken chunked stream, a stalled transfer, a
+    // rejected certificate), or when a limit or the progress callback stopped it.
     bool HTTPMethod(const std::string& method, const std::string& url);
 
-    // The body of the last response; after a failure, whatever arrived before it.
+    // GET of url, the body written to the file at path as it arrives (the file is created or
+    // emptied first; the caller usually made it with MakeTempFileName). Only a 2xx response is a
+    // download: any other status stops the transfer. Whenever the result is not Done, the file at
+    // path is removed, so nothing partial stays behind; ErrorText then says why.
+    TDownloadResult Download(const std::string& url, const std::string& path);
+
+    // The body of the last HTTPMethod response; after a failure, whatever arrived before it. Download
+    // leaves it empty.
     const std::string& Document() const { return document_; }
     // The HTTP status of the last response, 0 when none arrived.
     long ResultCode() const { return resultCode_; }
-    // Why the last request failed, for diagnosis; empty after a success.
+    // The status line of the last response without its line end ("HTTP/1.1 404 Not Found"), empty
+    // when none arrived. Control characters are shown as U+FFFD.
+    const std::string& StatusLine() const { return statusLine_; }
+    // Why the last request failed, in words for the user, on one line (UTF-8, control characters
+    // shown as U+FFFD); empty after a success. For a status other than 2xx in Download it is the
+    // status line; otherwise libcurl's reason ("Failed to connect to ...", "SSL certificate problem:
+    // ..."), or the limit that stopped the transfer, or the file that could not be written.
     const std::string& ErrorText() const { return errorText_; }
 
-    // The calls run on the host's GUI thread, so neither connecting nor a silent transfer may block it
-    // for long: a connection must be made within the connect time-out, and a transfer that moves no
+    // The request runs on the host's GUI thread, so neither connecting nor a silent transfer may block
+    // it for long: a connection must be made within the connect time-out, and a transfer that moves no
     // byte for the stall time-out fails.
     void SetConnectTimeout(std::chrono::seconds timeout) { connectTimeout_ = timeout; }
     void SetStallTimeout(std::chrono::seconds timeout) { stallTimeout_ = timeout; }
+    // The whole request, from its start to the last byte, must end within this time.
+    void SetTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
+    // A body larger than this many bytes stops the transfer.
+    void SetSizeLimit(std::uint64_t bytes) { sizeLimit_ = bytes; }
+    // Called at the start and then about every DownloadProgressInterval until the request ends.
+    void SetProgress(TDownloadProgress progress) { progress_ = std::move(progress); }
 
 private:
     // libcurl's easy handle, an opaque pointer in its interface.
     struct EasyDeleter {
         void operator()(void* handle) const;
     };
+    struct TTransfer;
+    // libcurl's callbacks for the body and the header lines of a transfer.
+    static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* transfer);
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* transfer);
+
+    // Runs one request with the body going to transfer's sink; sets resultCode_, statusLine_ and, on
+    // failure, errorText_. Returns the outcome with HttpError never set: statuses are the caller's.
+    TDownloadResult Perform(const std::string& method, const std::string& url, TTransfer& transfer);
 
     std::unique_ptr<void, EasyDeleter> handle_;
     std::string document_;
     long resultCode_ = 0;
+    std::string statusLine_;
     std::string errorText_;
-    std::chrono::seconds connectTimeout_{30};
-    std::chrono::seconds stallTimeout_{60};
+    std::chrono::seconds connectTimeout_ = DownloadConnectTimeout;
+    std::chrono::seconds stallTimeout_ = DownloadStallTimeout;
+    std::chrono::milliseconds timeLimit_ = DownloadTimeLimit;
+    std::uint64_t sizeLimit_ = DownloadSizeLimit;
+    TDownloadProgress progress_;
 };

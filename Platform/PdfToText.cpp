@@ -1,4 +1,5 @@
 #include "Platform/PdfToText.h"
+#include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
 
 #include "PluginAPI/SysUtils.h"
@@ -13,9 +14,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -70,14 +71,89 @@ std::string AsArgument(const std::string& path) {
                        CO_E_SERVER_EXEC_FAILURE, 0);
 }
 
-// The child gets no stdin or stdout of the host's, discards its messages, inherits no other descriptor,
-// starts with default signal handling and leads a process group of its own, so that a time-out ends it
-// together with anything it started.
-pid_t Start(const std::string& program, std::vector<std::string> args) {
+// The converter's error stream: the first line is kept as its reason, the rest is read and dropped, so
+// that a converter with much to say never blocks on a full pipe.
+class TErrorStream {
+public:
+    TErrorStream() {
+        int ends[2];
+        // Without a pipe the converter still runs; only its reason is lost.
+        if (::pipe2(ends, O_CLOEXEC) == 0) {
+            read_ = ends[0];
+            write_ = ends[1];
+            ::fcntl(read_, F_SETFL, O_NONBLOCK);
+        }
+    }
+    TErrorStream(const TErrorStream&) = delete;
+    TErrorStream& operator=(const TErrorStream&) = delete;
+    ~TErrorStream() {
+        CloseWriteEnd();
+        if (read_ >= 0)
+            ::close(read_);
+    }
+
+    int ReadEnd() const { return read_; }
+    int WriteEnd() const { return write_; }
+    // After the start: only the child writes.
+    void CloseWriteEnd() {
+        if (write_ >= 0)
+            ::close(write_);
+        write_ = -1;
+    }
+
+    // Reads what is there now, without waiting. At the end of the stream the read end closes.
+    void Drain() {
+        char buffer[4096];
+        while (read_ >= 0) {
+            const ssize_t count = ::read(read_, buffer, sizeof buffer);
+            if (count < 0 && errno == EINTR)
+                continue;
+            if (count < 0)
+                return; // nothing more for now (EAGAIN), or a broken pipe: keep what we have
+            if (count == 0) {
+                ::close(read_);
+                read_ = -1;
+                return;
+            }
+            Keep(std::string_view(buffer, static_cast<std::size_t>(count)));
+        }
+    }
+
+    std::string FirstLine() const {
+        std::string_view line = line_;
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        return UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(line)));
+    }
+
+private:
+    static constexpr std::size_t LineLimit = 1000;
+
+    void Keep(std::string_view text) {
+        if (lineComplete_)
+            return;
+        const std::size_t end = text.find('\n');
+        line_.append(text.substr(0, std::min(end, LineLimit - line_.size())));
+        lineComplete_ = end != std::string_view::npos || line_.size() >= LineLimit;
+    }
+
+    int read_ = -1;
+    int write_ = -1;
+    std::string line_;
+    bool lineComplete_ = false;
+};
+
+// The child gets no stdin or stdout of the host's, writes its messages to errors, inherits no other
+// descriptor, starts with default signal handling and leads a process group of its own, so that a
+// time-out ends it together with anything it started.
+pid_t Start(const std::string& program, std::vector<std::string> args, const TErrorStream& errors) {
     TSpawnActions actions;
     posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(actions.Get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(actions.Get(), STDOUT_FILENO, STDERR_FILENO);
+    if (errors.WriteEnd() >= 0)
+        posix_spawn_file_actions_adddup2(actions.Get(), errors.WriteEnd(), STDERR_FILENO);
+    else
+        posix_spawn_file_actions_adddup2(actions.Get(), STDOUT_FILENO, STDERR_FILENO);
     posix_spawn_file_actions_addclosefrom_np(actions.Get(), STDERR_FILENO + 1);
 
     TSpawnAttributes attributes;
@@ -103,30 +179,33 @@ pid_t Start(const std::string& program, std::vector<std::string> args) {
     return pid;
 }
 
-// Waits for the child and stores its wait status; false when the time limit passed first.
-bool WaitFor(pid_t pid, std::chrono::milliseconds timeLimit, int& status) {
+// Waits for the child, reading its error stream meanwhile, and stores its wait status; false when the
+// time limit passed first.
+bool WaitFor(pid_t pid, std::chrono::milliseconds timeLimit, int& status, TErrorStream& errors) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeLimit;
     // Through syscall: glibc's <sys/pidfd.h> of this release lacks C linkage for C++.
     const TFileHandle pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
     for (;;) {
         const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid)
-            return true;
-        if (done < 0 && errno != EINTR) {
-            status = -1; // reaped elsewhere (SIGCHLD ignored): the outcome is unknown
+        if (done == pid || (done < 0 && errno != EINTR)) {
+            if (done != pid)
+                status = -1; // reaped elsewhere (SIGCHLD ignored): the outcome is unknown
+            // What it wrote before it ended; a helper it left behind may hold the stream open, so
+            // nothing is waited for.
+            errors.Drain();
             return true;
         }
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
             return false;
-        if (pidfd.Get() >= 0) {
-            pollfd ready{pidfd.Get(), POLLIN, 0};
-            poll(&ready, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 60'000)));
-        } else {
-            // Kernels before 5.3 have no process descriptors: look again shortly.
-            std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(10)));
-        }
+        // Kernels before 5.3 have no process descriptors: then look again shortly.
+        pollfd ready[2] = {{errors.ReadEnd(), POLLIN, 0}, {pidfd.Get(), POLLIN, 0}};
+        const auto wait = pidfd.Get() >= 0 ? std::min<std::int64_t>(left.count(), 60'000)
+                                           : std::min<std::int64_t>(left.count(), 10);
+        poll(ready, 2, static_cast<int>(wait));
+        if (ready[0].revents != 0)
+            errors.Drain();
     }
 }
 
@@ -145,18 +224,22 @@ std::string PdfToTextProgram() {
     return program != nullptr && *program != '\0' ? program : DefaultProgram;
 }
 
-TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                std::chrono::milliseconds timeLimit) {
+TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
+                                      std::chrono::milliseconds timeLimit) {
     return ConvertPdfToText(pdfPath, txtPath, timeLimit, PdfToTextProgram());
 }
 
+// The converter's error stream, kept with the process that writes it.
+struct TPdfToTextProcess::TErrors : TErrorStream {};
+
 TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath,
                                      const std::string& program)
-    : txtPath_(txtPath) {
+    : txtPath_(txtPath), errors_(std::make_unique<TErrors>()) {
     // Layout mode writes a table's row as one line, as Acrobat's plain text does, so the run's per-line
     // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
     // the two paths first.
-    pid_ = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"});
+    pid_ = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"}, *errors_);
+    errors_->CloseWriteEnd();
     started_ = std::chrono::steady_clock::now();
 }
 
@@ -165,25 +248,27 @@ TPdfToTextProcess::~TPdfToTextProcess() {
         Kill(pid_);
 }
 
-TPdfConversion TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit) {
+TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit) {
     if (finished_)
         return result_;
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(started_ + timeLimit - std::chrono::steady_clock::now());
     int status = 0;
-    if (!WaitFor(pid_, std::max(left, std::chrono::milliseconds(0)), status)) {
+    if (!WaitFor(pid_, std::max(left, std::chrono::milliseconds(0)), status, *errors_)) {
         Kill(pid_);
         std::remove(txtPath_.c_str()); // a killed converter leaves a cut text behind
-        result_ = TPdfConversion::TimedOut;
+        errors_->Drain();
+        result_.Outcome = TPdfConversion::TimedOut;
     } else {
-        result_ = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TPdfConversion::Converted
-                                                                : TPdfConversion::Failed;
+        result_.Outcome = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TPdfConversion::Converted
+                                                                        : TPdfConversion::Failed;
     }
+    result_.ErrorLine = errors_->FirstLine();
     finished_ = true;
     return result_;
 }
 
-TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                std::chrono::milliseconds timeLimit, const std::string& program) {
+TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
+                                      std::chrono::milliseconds timeLimit, const std::string& program) {
     return TPdfToTextProcess(pdfPath, txtPath, program).Wait(timeLimit);
 }

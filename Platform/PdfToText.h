@@ -5,12 +5,21 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 enum class TPdfConversion {
     Converted, // the converter exited with success
     Failed,    // it exited with an error or died: a missing or broken PDF; its output may be missing
     TimedOut,  // it was killed at the time limit; its partial output was deleted
+};
+
+struct TPdfConversionResult {
+    TPdfConversion Outcome = TPdfConversion::Failed;
+    // The first line the converter wrote on its error stream, without its line end and with control
+    // characters shown as U+FFFD (UTF-8): pdftotext's reason ("Syntax Warning: May not be a PDF
+    // file (continuing anyway)", "I/O Error: Couldn't open file ..."). Empty when it wrote none.
+    std::string ErrorLine;
 };
 
 // Names the converter program in place of "pdftotext": a file name looked up in PATH, or a path.
@@ -30,14 +39,16 @@ public:
 
     // Waits for the end; a converter still running timeLimit after its start is killed and its cut
     // output deleted. Only the first call waits; later calls repeat its result.
-    TPdfConversion Wait(std::chrono::milliseconds timeLimit);
+    TPdfConversionResult Wait(std::chrono::milliseconds timeLimit);
 
 private:
+    struct TErrors;
     std::string txtPath_;
+    std::unique_ptr<TErrors> errors_;
     int pid_ = 0;
     std::chrono::steady_clock::time_point started_;
     bool finished_ = false;
-    TPdfConversion result_ = TPdfConversion::Failed;
+    TPdfConversionResult result_;
 };
 
 // The converter program: the value of ZARBEX_PDFTOTEXT when set and not empty, else "pdftotext". It is
@@ -48,8 +59,8 @@ std::string PdfToTextProgram();
 // found or started is the case of an automation server that cannot be created, and raises EOleSysError
 // naming the program; every failure of the conversion itself is a result, as with Acrobat, where the
 // caller simply finds no text file.
-TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                std::chrono::milliseconds timeLimit);
+TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
+                                      std::chrono::milliseconds timeLimit);
 // The same with the given converter program.
-TPdfConversion ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                std::chrono::milliseconds timeLimit, const std::string& program);
+TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
+                                      std::chrono::milliseconds timeLimit, const std::string& program);

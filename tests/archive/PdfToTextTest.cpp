@@ -121,7 +121,7 @@ TEST_F(TPdfToTextTest, ConvertsDrawnListsAndTablesToTheirWords) {
         const std::string pdf = dir_ / "File0001.pdf";
         const std::string txt = dir_ / "File0001.txt";
         c.write(pdf, lines, rows, c.perPage);
-        ASSERT_EQ(ConvertPdfToText(pdf, txt, 30s), TPdfConversion::Converted);
+        ASSERT_EQ(ConvertPdfToText(pdf, txt, 30s).Outcome, TPdfConversion::Converted);
         const std::vector<std::u16string> text = ReadTextLines(txt);
         EXPECT_EQ(Words(text), c.words);
         // Every line drawn, and every row of a table, comes out as one line of text.
@@ -147,7 +147,7 @@ TEST_F(TPdfToTextTest, CrowdedPagesKeepEveryRow) {
     const std::string pdf = dir_ / "File0001.pdf";
     const std::string txt = dir_ / "File0001.txt";
     WritePdfTable(pdf, rows, 90);
-    ASSERT_EQ(ConvertPdfToText(pdf, txt, 30s), TPdfConversion::Converted);
+    ASSERT_EQ(ConvertPdfToText(pdf, txt, 30s).Outcome, TPdfConversion::Converted);
     EXPECT_EQ(Words(ReadTextLines(txt)), Words(rowTexts));
     EXPECT_THROW(WritePdfTable(pdf, rows, 100000), std::runtime_error);
 }
@@ -167,7 +167,7 @@ TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
         SCOPED_TRACE(c.mode);
         const std::string pdf = dir_ / "out.pdf";
         ASSERT_EQ(RunProgram({FIXTUREGEN, "pdf", pdf, c.mode, dir_ / c.input}), 0);
-        ASSERT_EQ(ConvertPdfToText(pdf, dir_ / "out.txt", 30s), TPdfConversion::Converted);
+        ASSERT_EQ(ConvertPdfToText(pdf, dir_ / "out.txt", 30s).Outcome, TPdfConversion::Converted);
         // Empty cells can make pdftotext read a table column by column: compare the words only.
         std::vector<std::string> words = Words(ReadTextLines(dir_ / "out.txt"));
         std::vector<std::string> expected = c.words;
@@ -179,16 +179,69 @@ TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
     EXPECT_EQ(RunProgram({FIXTUREGEN, "pdf", dir_ / "out.pdf", "--lines", dir_ / "missing.txt"}), 1);
 }
 
-TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndRaisesNothing) {
+// Each failure carries pdftotext's own reason, its first line on the error stream.
+TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
     WriteFile(dir_ / "File0001.pdf", "%PDF-1.4 nothing after the header");
     WriteFile(dir_ / "File0003.pdf", "");
-    for (const char* name : {"File0001", "File0002", "File0003"}) {
-        SCOPED_TRACE(name);
-        const std::string txt = dir_ / (std::string(name) + ".txt");
-        EXPECT_EQ(ConvertPdfToText(dir_ / (std::string(name) + ".pdf"), txt, 30s), TPdfConversion::Failed);
+    WriteFile(dir_ / "File0004.pdf", "UR5ABC Київ\nUT1AA Lviv\n");
+    const struct {
+        const char* name;
+        std::string reason;
+    } cases[] = {
+        {"File0001", "Syntax Error: Couldn't find trailer dictionary"},
+        {"File0002",
+         "I/O Error: Couldn't open file '" + (dir_ / "File0002.pdf") + "': No such file or directory."},
+        {"File0003", "Syntax Error: Document stream is empty"},
+        {"File0004", "Syntax Warning: May not be a PDF file (continuing anyway)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string txt = dir_ / (std::string(c.name) + ".txt");
+        const TPdfConversionResult result = ConvertPdfToText(dir_ / (std::string(c.name) + ".pdf"), txt, 30s);
+        EXPECT_EQ(result.Outcome, TPdfConversion::Failed);
+        EXPECT_EQ(result.ErrorLine, c.reason);
         EXPECT_FALSE(FileExists(txt));
         EXPECT_THROW(ReadTextLines(txt), EFOpenError);
     }
+}
+
+TEST_F(TPdfToTextTest, ErrorStreamGivesItsFirstLineOnly) {
+    const struct {
+        const char* name;
+        std::string script;
+        TPdfConversion outcome;
+        std::string line;
+    } cases[] = {
+        // More than a pipe holds: a converter that is not read from would block until the time limit.
+        {"a flood of messages", "yes 'Syntax Error: bad object' | head -c 1000000 >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: bad object"},
+        {"control characters", "printf 'bad \\033[31mred\\r\\nsecond\\n' >&2\nexit 3", TPdfConversion::Failed,
+         "bad \uFFFD[31mred"},
+        {"an endless line", "head -c 5000 /dev/zero | tr '\\0' x >&2\nexit 1", TPdfConversion::Failed,
+         std::string(1000, 'x')},
+        {"nothing said", "exit 1", TPdfConversion::Failed, ""},
+        {"success with a warning", "echo 'Syntax Warning: odd font' >&2\n: > \"$2\"",
+         TPdfConversion::Converted, "Syntax Warning: odd font"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TPdfConversionResult result =
+            ConvertPdfToText(dir_ / "File0001.pdf", dir_ / "File0001.txt", 20s, FakeConverter(c.script));
+        EXPECT_EQ(result.Outcome, c.outcome);
+        EXPECT_EQ(result.ErrorLine, c.line);
+    }
+}
+
+// The converter named by ZARBEX_PDFTOTEXT hangs after its first message: the limit ends it, and the
+// result says it timed out, not failed.
+TEST_F(TPdfToTextTest, HungConverterTimesOutWithWhatItSaid) {
+    const TScopedVariable converter(PdfToTextVariable,
+                                    FakeConverter("echo 'Error: waiting for fonts' >&2\nsleep 600"));
+    const std::string txt = dir_ / "File0001.txt";
+    const TPdfConversionResult result = ConvertPdfToText(dir_ / "File0001.pdf", txt, 300ms);
+    EXPECT_EQ(result.Outcome, TPdfConversion::TimedOut);
+    EXPECT_EQ(result.ErrorLine, "Error: waiting for fonts");
+    EXPECT_FALSE(FileExists(txt));
 }
 
 TEST_F(TPdfToTextTest, ConverterThatCannotStartRaisesEOleSysErrorNamingIt) {
@@ -245,7 +298,8 @@ TEST_F(TPdfToTextTest, HungConverterIsKilledWithEverythingItStartedAtTheTimeLimi
                                                 "echo $! > \"$2.helper\"\n"
                                                 "wait");
     const std::string txt = dir_ / "File0001.txt";
-    EXPECT_EQ(ConvertPdfToText(dir_ / "File0001.pdf", txt, 300ms, converter), TPdfConversion::TimedOut);
+    EXPECT_EQ(ConvertPdfToText(dir_ / "File0001.pdf", txt, 300ms, converter).Outcome,
+              TPdfConversion::TimedOut);
     EXPECT_FALSE(FileExists(txt)); // no cut text is left for the reader
 
     // The helper is gone too: no process, or one that has ended and waits for its parent to collect it.
@@ -279,7 +333,7 @@ TEST_F(TPdfToTextTest, ConverterGetsNoStdinNoOtherDescriptorsAndSafeArguments) {
                                                 "exit 3");
     const std::string txt = dir_ / "-File0001.txt";
     // A relative path that starts with '-' must not reach the converter as an option.
-    const TPdfConversion result = ConvertPdfToText("-File0001.pdf", txt, 5s, converter);
+    const TPdfConversion result = ConvertPdfToText("-File0001.pdf", txt, 5s, converter).Outcome;
     ::dup2(savedStdin, STDIN_FILENO);
     for (const int fd : {savedStdin, pipeEnds[0], pipeEnds[1], 100})
         ::close(fd);

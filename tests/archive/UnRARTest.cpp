@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <random>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
 
 namespace {
 
@@ -184,10 +187,12 @@ TEST_F(TUnRARTest, ArchiveThatCannotBeOpenedHasNoEntries) {
         const char* name;
         const char* content; // nullptr: no file at all
         int openResult;
+        std::u16string reason;
     } cases[] = {
-        {"missing file", nullptr, RarResult::OpenError},
-        {"empty file", "", RarResult::BadArchive},
-        {"not an archive", "%PDF-1.4 this is no archive", RarResult::BadArchive},
+        {"missing file", nullptr, RarResult::OpenError, u"the file cannot be opened"},
+        {"empty file", "", RarResult::BadArchive, u"the file is not a RAR archive, or it is damaged"},
+        {"not an archive", "%PDF-1.4 this is no archive", RarResult::BadArchive,
+         u"the file is not a RAR archive, or it is damaged"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -198,6 +203,7 @@ TEST_F(TUnRARTest, ArchiveThatCannotBeOpenedHasNoEntries) {
         TRarArchive rar = library_->OpenArchive(path);
         EXPECT_FALSE(rar.IsOpen());
         EXPECT_EQ(rar.OpenResult(), c.openResult);
+        EXPECT_EQ(rar.ResultText(rar.OpenResult()), c.reason);
         EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
         EXPECT_EQ(rar.Extract(Pdf(1)), c.openResult);
         EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
@@ -241,8 +247,152 @@ TEST_F(TUnRARTest, TruncatedArchiveFailsAtTheCutEntry) {
     ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
     EXPECT_EQ(rar.Entry().Name, u"b.pdf");
     EXPECT_EQ(rar.Entry().UnpackedSize, 20'000u);
-    EXPECT_NE(rar.Extract(Pdf(2)), RarResult::Success);
+    const int result = rar.Extract(Pdf(2));
+    EXPECT_EQ(result, RarResult::BadData);
+    EXPECT_EQ(rar.ResultText(result), u"the data is damaged or cut short (CRC error)");
+    EXPECT_FALSE(FileExists(Pdf(2))) << "a cut entry was left behind";
     EXPECT_NE(rar.ReadHeader(), RarResult::Success);
+}
+
+TEST_F(TUnRARTest, DamagedEntryFailsWithItsReasonAndLeavesNoFile) {
+    const std::string data = RandomBytes(50'000, 5);
+    Put("a.pdf", data);
+    Put("b.pdf", "the next entry");
+    // Stored, so that the entry's bytes can be found in the archive and damaged.
+    std::string archive = ReadFile(Rar("stored.rar", {"-m0"}, {"a.pdf", "b.pdf"}));
+    const std::size_t at = archive.find(data.substr(0, 64));
+    ASSERT_NE(at, std::string::npos);
+    for (std::size_t i = at + 1000; i < at + 1010; ++i)
+        archive[i] = static_cast<char>(~archive[i]);
+    WriteFile(dir_ / "damaged.rar", archive);
+
+    TRarArchive rar = library_->OpenArchive(dir_ / "damaged.rar");
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_FALSE(rar.Entry().IsEncrypted);
+    const int result = rar.Extract(Pdf(1));
+    EXPECT_EQ(result, RarResult::BadData);
+    EXPECT_EQ(rar.ResultText(result), u"the data is damaged or cut short (CRC error)");
+    EXPECT_FALSE(FileExists(Pdf(1)));
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Extract(Pdf(2)), RarResult::Success);
+    EXPECT_EQ(ReadFile(Pdf(2)), "the next entry");
+}
+
+// The binding never gives a password and refuses every request for one, so an encrypted archive fails
+// at once instead of waiting for an answer on the console.
+TEST_F(TUnRARTest, EncryptedArchivesFailAtOnceAsEncrypted) {
+    Put("a.pdf", "secret list");
+    Put("b.pdf", "another list");
+    const std::u16string encrypted = u"it is encrypted (protected by a password)";
+
+    TRarArchive entries = library_->OpenArchive(Rar("p.rar", {"-pSecret"}, {"a.pdf", "b.pdf"}));
+    ASSERT_TRUE(entries.IsOpen());
+    ASSERT_EQ(entries.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(entries.Entry().Name, u"a.pdf");
+    EXPECT_TRUE(entries.Entry().IsEncrypted);
+    const int result = entries.Extract(Pdf(1));
+    EXPECT_EQ(result, RarResult::MissingPassword);
+    EXPECT_EQ(entries.ResultText(result), encrypted);
+    EXPECT_FALSE(FileExists(Pdf(1)));
+
+    // With its headers encrypted even the names are secret: the archive does not open.
+    TRarArchive headers = library_->OpenArchive(Rar("hp.rar", {"-hpSecret"}, {"a.pdf", "b.pdf"}));
+    EXPECT_FALSE(headers.IsOpen());
+    EXPECT_EQ(headers.OpenResult(), RarResult::MissingPassword);
+    EXPECT_EQ(headers.ResultText(headers.OpenResult()), encrypted);
+    EXPECT_EQ(headers.ReadHeader(), RarResult::EndOfArchive);
+}
+
+TEST_F(TUnRARTest, WriteErrorFailsWithItsReasonAndLeavesNoFile) {
+    Put("a.pdf", RandomBytes(3 << 20, 6));
+    TRarArchive rar = library_->OpenArchive(Rar("a.rar", {}, {"a.pdf"}));
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    // A full disk, as the file size limit of this process makes it.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int result = rar.Extract(Pdf(1));
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(result, RarResult::WriteError);
+    EXPECT_EQ(rar.ResultText(result), u"the output file cannot be written (the disk may be full)");
+    EXPECT_FALSE(FileExists(Pdf(1)));
+}
+
+// 2 GiB of zeros packed into some 100 KB: refused by its header before a byte is written, and stopped
+// by the size limit when extracted anyway.
+TEST_F(TUnRARTest, HugeEntryIsRefusedAndStoppedAtTheSizeLimit) {
+    ASSERT_EQ(RunProgram({"sh", "-c", "head -c 2G /dev/zero | rar a -idq -m1 -sizeros.pdf zeros.rar"},
+                         dir_.Path().string()),
+              0);
+    ASSERT_LT(std::filesystem::file_size(dir_ / "zeros.rar"), 1u << 20);
+    TRarArchive rar = library_->OpenArchive(dir_ / "zeros.rar");
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Entry().UnpackedSize, std::uint64_t{2} << 30);
+    EXPECT_EQ(ExtractionRefusal(rar.Entry(), Download()).value_or(u""),
+              u"\"zeros.pdf\" unpacks to 2147483648 bytes (2048 MiB), more than the limit of 268435456 bytes "
+              u"(256 MiB)");
+
+    rar.SetSizeLimit(1 << 20);
+    const int result = rar.Extract(Pdf(1));
+    EXPECT_EQ(result, RarResult::SizeLimit);
+    EXPECT_EQ(rar.ResultText(result), u"it unpacks to more than the limit of 1048576 bytes (1 MiB)");
+    EXPECT_FALSE(FileExists(Pdf(1)));
+    EXPECT_TRUE(std::filesystem::is_empty(Download()));
+}
+
+TEST_F(TUnRARTest, EntryLargerThanTheFreeSpaceIsRefused) {
+    struct statvfs space {};
+    ASSERT_EQ(statvfs(Download().c_str(), &space), 0);
+    const std::uint64_t free = std::uint64_t{space.f_bavail} * space.f_frsize;
+    TRarEntry entry;
+    entry.Name = u"Список.pdf";
+    entry.UnpackedSize = free + (std::uint64_t{1} << 30); // the disk is not filled meanwhile by that much
+    const std::optional<UnicodeString> refusal = ExtractionRefusal(entry, Download(), UINT64_MAX);
+    ASSERT_TRUE(refusal);
+    const std::string text = StringToUtf8(*refusal);
+    EXPECT_TRUE(
+        text.starts_with("\"Список.pdf\" unpacks to " + std::to_string(entry.UnpackedSize) + " bytes"))
+        << text;
+    EXPECT_NE(text.find(" free in \"" + Download() + "\""), std::string::npos) << text;
+
+    entry.UnpackedSize = 100'000;
+    EXPECT_EQ(ExtractionRefusal(entry, Download()).value_or(u""), u"");
+    entry.UnpackedSize = RarEntrySizeLimit;
+    EXPECT_EQ(ExtractionRefusal(entry, Download()).value_or(u""), u"") << "the limit itself is allowed";
+}
+
+// Names come from the archive's author: line ends and escapes must not reach a report as such, and a
+// name of bytes that are no text still extracts.
+TEST_F(TUnRARTest, NamesAreShownWithoutControlCharacters) {
+    const std::string forged = "a\r\n- Done. \x1b[31mred.pdf"; // no '*': the rar tool would take it as a mask
+    const std::string invalid = "\xff\xfe.pdf";
+    Put(forged, "forged");
+    Put(invalid, "invalid");
+    TRarArchive rar = library_->OpenArchive(Rar("names.rar", {}, {forged, invalid}));
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Entry().Name, Utf8ToString(forged));
+    EXPECT_EQ(rar.Entry().DisplayName(), u"a\uFFFD\uFFFD- Done. \uFFFD[31mred.pdf");
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Entry().DisplayName(), u"\uFFFD\uFFFD.pdf");
+    EXPECT_EQ(rar.Extract(Pdf(2)), RarResult::Success);
+    EXPECT_EQ(ReadFile(Pdf(2)), "invalid");
+
+    const struct {
+        std::u16string name, shown;
+    } cases[] = {
+        {u"", u"(no readable name)"},
+        {u"\u0085\u009B31m\u007F\t.pdf", u"\uFFFD\uFFFD31m\uFFFD\uFFFD.pdf"},
+        {u"Список УР.pdf", u"Список УР.pdf"},
+    };
+    for (const auto& c : cases) {
+        TRarEntry entry;
+        entry.Name = c.name;
+        EXPECT_EQ(entry.DisplayName(), c.shown) << StringToUtf8(c.name);
+    }
 }
 
 TEST_F(TUnRARTest, ExtractNeedsACurrentEntry) {

@@ -7,13 +7,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
 #include <random>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -39,10 +44,20 @@ protected:
         root_.reset();
     }
 
+    // A fresh file in the download folder, as the run makes it before a download.
+    std::string Target() { return fs::path(MakeTempFileName(download_.Path().u16string(), u"~ar")).string(); }
+
     static inline std::unique_ptr<TempDir> root_;
     static inline std::unique_ptr<TestServer> server_;
+    TempDir download_;
     THTTPSend http_;
 };
+
+std::uint64_t PeakMemoryBytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+}
 
 // The download as the dialog does it: one GET, then the body saved under a fresh temporary name.
 TEST_F(HttpClientTest, BinaryBodyIsSavedByteForByte) {
@@ -104,6 +119,159 @@ TEST_F(HttpClientTest, StalledTransferFails) {
     EXPECT_EQ(http_.Document(), std::string(100, 'x')) << "the bytes that arrived before the stall";
 }
 
+TEST_F(HttpClientTest, DownloadStreamsTheBodyIntoTheGivenFile) {
+    std::string archive(2 * 1024 * 1024 + 5, '\0');
+    std::mt19937 random(2605);
+    for (char& byte : archive)
+        byte = static_cast<char>(random());
+    WriteFile(root_->Path() / "members.rar", archive);
+    std::vector<std::uint64_t> reports;
+    http_.SetProgress([&](std::uint64_t received) {
+        reports.push_back(received);
+        return true;
+    });
+
+    const std::string target = Target();
+    ASSERT_EQ(http_.Download(server_->Url("/files/members.rar"), target), TDownloadResult::Done)
+        << http_.ErrorText();
+    EXPECT_EQ(http_.ResultCode(), 200);
+    EXPECT_EQ(http_.StatusLine(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(http_.ErrorText(), "");
+    EXPECT_EQ(http_.Document(), "") << "the body went to memory";
+    EXPECT_TRUE(ReadFile(target) == archive) << "the saved file differs from the served one";
+    ASSERT_FALSE(reports.empty()) << "no progress report";
+    EXPECT_EQ(reports.front(), 0u);
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+}
+
+// A download that is no archive fails with the reason the user is shown, and leaves nothing behind.
+TEST_F(HttpClientTest, FailedDownloadsSayWhyAndLeaveNoFile) {
+    const ClosedPort closed;
+    const struct {
+        const char* name;
+        std::string url;
+        TDownloadResult result;
+        std::string reason; // the whole reason, or a part of it after '~'
+    } cases[] = {
+        {"not found", server_->Url("/files/absent.rar"), TDownloadResult::HttpError,
+         "HTTP/1.1 404 Not Found"},
+        {"server error", server_->Url("/status/500"), TDownloadResult::HttpError,
+         "HTTP/1.1 500 Internal Server Error"},
+        {"redirect", server_->Url("/redirect"), TDownloadResult::HttpError, "HTTP/1.1 302 Found"},
+        {"refused", closed.Url("/files/members.rar"), TDownloadResult::Failed, "~Couldn't connect to server"},
+        {"body shorter than its Content-Length", server_->Url("/short"), TDownloadResult::Failed,
+         "~transfer closed with 900 bytes remaining to read"},
+        {"not an HTTP address", "file:///etc/hostname", TDownloadResult::Failed, "~not supported"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string target = Target();
+        EXPECT_EQ(http_.Download(c.url, target), c.result);
+        if (c.reason.starts_with('~'))
+            EXPECT_NE(http_.ErrorText().find(c.reason.substr(1)), std::string::npos) << http_.ErrorText();
+        else
+            EXPECT_EQ(http_.ErrorText(), c.reason);
+        EXPECT_FALSE(fs::exists(target));
+    }
+    ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/requests")));
+    EXPECT_EQ(http_.Document().find("/target"), std::string::npos) << "the redirect was followed";
+}
+
+TEST_F(HttpClientTest, FileThatCannotBeWrittenEndsTheDownloadNamingIt) {
+    WriteFile(root_->Path() / "three.rar", std::string(3 << 20, 'r'));
+    const std::string missingFolder = (download_.Path() / "missing" / "~ar1.tmp").string();
+    EXPECT_EQ(http_.Download(server_->Url("/files/three.rar"), missingFolder), TDownloadResult::Failed);
+    EXPECT_EQ(http_.ErrorText(), "Cannot create file \"" + missingFolder + "\": No such file or directory");
+
+    // A full disk, as the file size limit of this process makes it: writes fail part way.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 1 << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string target = Target();
+    const TDownloadResult result = http_.Download(server_->Url("/files/three.rar"), target);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(result, TDownloadResult::Failed);
+    EXPECT_EQ(http_.ErrorText(), "Cannot write file \"" + target + "\": File too large");
+    EXPECT_FALSE(fs::exists(target));
+}
+
+// The body passes through a small buffer to the file: memory stays far below the body's size, and the
+// size limit stops a body that announces no length at the limit.
+TEST_F(HttpClientTest, LargeBodiesKeepMemoryBoundedAndStopAtTheSizeLimit) {
+    constexpr std::uint64_t bodySize = 300'000'000;
+    constexpr std::uint64_t allowedGrowth = 48 << 20;
+    const std::uint64_t peakBefore = PeakMemoryBytes();
+    const struct {
+        const char* name;
+        std::string url;
+    } tooLarge[] = {
+        {"length announced", server_->Url("/large/" + std::to_string(bodySize))},
+        {"no length", server_->Url("/large-chunked/" + std::to_string(bodySize))},
+    };
+    for (const auto& c : tooLarge) {
+        SCOPED_TRACE(c.name);
+        const std::string target = Target();
+        EXPECT_EQ(http_.Download(c.url, target), TDownloadResult::TooLarge);
+        EXPECT_EQ(http_.ErrorText(),
+                  "the file is larger than the download limit of 268435456 bytes (256 MiB)");
+        EXPECT_FALSE(fs::exists(target));
+    }
+    EXPECT_LT(PeakMemoryBytes(), peakBefore + allowedGrowth);
+
+    // Under a raised limit the whole body arrives, still in bounded memory.
+    http_.SetSizeLimit(bodySize);
+    const std::string target = Target();
+    ASSERT_EQ(http_.Download(server_->Url("/large-chunked/" + std::to_string(bodySize)), target),
+              TDownloadResult::Done)
+        << http_.ErrorText();
+    EXPECT_EQ(fs::file_size(target), bodySize);
+    EXPECT_LT(PeakMemoryBytes(), peakBefore + allowedGrowth);
+    fs::remove(target);
+
+    http_.SetSizeLimit(1000);
+    EXPECT_FALSE(http_.HTTPMethod("GET", server_->Url("/large-chunked/1001")));
+    EXPECT_EQ(http_.ErrorText(), "the file is larger than the download limit of 1000 bytes");
+}
+
+// The server sends a byte every 0.2 s: fast enough for the stall limit, so only the time limit or the
+// user ends it.
+TEST_F(HttpClientTest, TrickleEndsAtTheTimeLimitOrWhenCancelled) {
+    std::vector<std::uint64_t> reports;
+    http_.SetProgress([&](std::uint64_t received) {
+        reports.push_back(received);
+        return true;
+    });
+    http_.SetTimeLimit(std::chrono::seconds(1));
+    std::string target = Target();
+    EXPECT_EQ(http_.Download(server_->Url("/trickle"), target), TDownloadResult::TimedOut);
+    EXPECT_EQ(http_.ErrorText(), "the download took longer than the limit of 1 second");
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_GT(reports.size(), 2u) << "the progress is reported while bytes trickle in";
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+
+    // Close pressed once a few bytes are in.
+    http_.SetTimeLimit(DownloadTimeLimit);
+    http_.SetProgress([](std::uint64_t received) { return received < 3; });
+    target = Target();
+    EXPECT_EQ(http_.Download(server_->Url("/trickle"), target), TDownloadResult::Cancelled);
+    EXPECT_EQ(http_.ErrorText(), "the download was cancelled by the user");
+    EXPECT_FALSE(fs::exists(target));
+
+    // An error raised in the report (a failing host call) ends the download and goes on to the caller.
+    http_.SetProgress([](std::uint64_t received) -> bool {
+        if (received > 0)
+            throw std::runtime_error("report failed");
+        return true;
+    });
+    target = Target();
+    EXPECT_THROW(http_.Download(server_->Url("/trickle"), target), std::runtime_error);
+    EXPECT_FALSE(fs::exists(target));
+}
+
 // The client verifies certificates against the trust store; which store that is comes from
 // CURL_CA_BUNDLE, which these tests set for their own process only.
 class HttpsTest : public testing::Test {
@@ -136,6 +304,11 @@ TEST_F(HttpsTest, SelfSignedCertificateIsRefused) {
     const ScopedEnv systemStore("CURL_CA_BUNDLE", nullptr);
     EXPECT_FALSE(http_.HTTPMethod("GET", server_->Url("/target")));
     EXPECT_EQ(http_.Document(), "");
+
+    const std::string target = (dir_->Path() / "~ar1.tmp").string();
+    EXPECT_EQ(http_.Download(server_->Url("/target"), target), TDownloadResult::Failed);
+    EXPECT_EQ(http_.ErrorText(), "SSL certificate problem: self-signed certificate");
+    EXPECT_FALSE(fs::exists(target));
 }
 
 TEST_F(HttpsTest, TrustedCertificateIsAccepted) {
@@ -143,6 +316,10 @@ TEST_F(HttpsTest, TrustedCertificateIsAccepted) {
     ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/target"))) << http_.ErrorText();
     EXPECT_EQ(http_.ResultCode(), 200);
     EXPECT_EQ(http_.Document(), "the redirect target");
+
+    const std::string target = (dir_->Path() / "~ar1.tmp").string();
+    ASSERT_EQ(http_.Download(server_->Url("/target"), target), TDownloadResult::Done) << http_.ErrorText();
+    EXPECT_EQ(ReadFile(target), "the redirect target");
 }
 
 } // namespace

@@ -12,6 +12,10 @@ Routes:
   /short          announces 1000 bytes, sends 100 and closes
   /broken-chunks  a chunked body that ends without its last chunk
   /stall          announces 1000 bytes, sends 100, pauses for 20 s, then sends the rest
+  /status/CODE    answers with that status and a short page
+  /large/N        N bytes of zeros, with their Content-Length, made on the fly
+  /large-chunked/N  the same without a length, in chunks
+  /trickle        announces 1000 bytes and sends one every 0.2 s
 """
 
 import argparse
@@ -20,6 +24,8 @@ import os
 import ssl
 import sys
 import threading
+
+CHUNK = b"\0" * (1 << 20)
 
 stop = threading.Event()
 requested = []
@@ -88,8 +94,54 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 pass
             self.close_connection = True
+        elif self.path.startswith("/status/"):
+            self.send_body(int(self.path[len("/status/"):]), b"<html><body>status page</body></html>")
+        elif self.path.startswith("/large/") or self.path.startswith("/large-chunked/"):
+            self.send_large(int(self.path.rsplit("/", 1)[1]), self.path.startswith("/large-chunked/"))
+        elif self.path == "/trickle":
+            self.send_response(200)
+            self.send_header("Content-Length", "1000")
+            self.end_headers()
+            try:
+                for _ in range(1000):
+                    self.wfile.write(b"x")
+                    self.wfile.flush()
+                    if stop.wait(0.2):
+                        break
+            except OSError:
+                pass  # the client gave up
+            self.close_connection = True
         else:
             self.send_body(404, b"<html><body>404 Not Found</body></html>")
+
+    def send_large(self, size, chunked):
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if chunked:
+            self.send_header("Transfer-Encoding", "chunked")
+        else:
+            self.send_header("Content-Length", str(size))
+        self.end_headers()
+        try:
+            while size > 0:
+                piece = CHUNK[: min(size, len(CHUNK))]
+                if chunked:
+                    self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                else:
+                    self.wfile.write(piece)
+                size -= len(piece)
+            if chunked:
+                self.wfile.write(b"0\r\n\r\n")
+        except OSError:
+            pass  # the client stopped reading
+        self.close_connection = True
+
+
+class Server(http.server.ThreadingHTTPServer):
+    def handle_error(self, request, client_address):
+        # A client that hangs up (a cancelled or limited download) is no error of the server's.
+        if not isinstance(sys.exc_info()[1], OSError):
+            super().handle_error(request, client_address)
 
 
 def main():
@@ -99,7 +151,7 @@ def main():
     parser.add_argument("--key")
     args = parser.parse_args()
 
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server = Server(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     server.root = args.root
     if args.cert:

@@ -289,6 +289,46 @@ TEST_F(IniFileTest, WriteKeepsPermissions) {
     }
 }
 
+// Write permission decides, not who runs: root, who may write anything, still leaves a read-only file
+// alone, as Windows does with the read-only attribute.
+TEST_F(IniFileTest, ReadOnlyFileIsRefusedAndLeftAsItWas) {
+    const std::string old = "; host\r\n[S]\r\na=1\r\n";
+    for (const mode_t mode : {0444, 0400, 0464}) {
+        SCOPED_TRACE(mode);
+        for (const bool throughLink : {false, true}) {
+            fs::remove_all(folder);
+            fs::create_directory(folder);
+            const std::string path = PathOf("host.ini");
+            WriteBytes(path, old);
+            ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+            std::string named = path;
+            if (throughLink) {
+                named = PathOf("link.ini");
+                fs::create_symlink(path, named);
+            }
+            struct stat before {};
+            ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+            TIniFile ini(Wide(named));
+            EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
+            try {
+                ini.WriteString(u"S", u"a", u"2");
+                ADD_FAILURE() << "a read-only file was written";
+            } catch (const EFCreateError& e) {
+                EXPECT_EQ(StringToUtf8(e.Message()),
+                          "Cannot write file \"" + named + "\": the file is read-only");
+            }
+            struct stat after {};
+            ASSERT_EQ(::stat(path.c_str(), &after), 0);
+            EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            EXPECT_EQ(ReadBytes(path), old);
+            EXPECT_EQ(FolderEntries().size(), throughLink ? 2u : 1u) << "a temporary file was left";
+            EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
+        }
+    }
+}
+
 TEST_F(IniFileTest, WriteThroughSymbolicLinkKeepsTheLink) {
     const std::string target = PathOf("real.ini"), link = PathOf("host.ini");
     WriteBytes(target, "[S]\r\na=1\r\n");

@@ -116,13 +116,14 @@ TEST_F(LoghostProcess, WrongCommandsExitWithStatusTwo) {
 }
 
 TEST_F(LoghostProcess, InvokeAnswersTheDialogAndClosesItWhenGetDataIsDisabled) {
-    // A local source that does not exist leaves "Get data" disabled: the host says so and closes.
+    // A local source that does not exist leaves "Get data" disabled: the host says so and closes, and
+    // the command could not run.
     const fs::path ini = home_ / "host.ini";
     const Outcome run =
         Loghost(std::string("--headless --invoke '") + kCaption + "' --location local --source '" +
                 (home_ / "missing.rar").string() + "' --callbook '" + (home_ / "cb.db").string() +
                 "' --ini '" + ini.string() + "' --download '" + (home_ / "dl").string() + "'");
-    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    ASSERT_EQ(run.status, 2) << run.out << run.err;
     EXPECT_NE(run.out.find("get data: disabled\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("memo:"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("bureau flags: 0 of 0 callsigns\n"), std::string::npos) << run.out;
@@ -143,6 +144,65 @@ TEST_F(LoghostProcess, InvokeWithoutACallbookFails) {
     EXPECT_NE(run.err.find("holds no table CALLBOOK"), std::string::npos) << run.err;
     EXPECT_NE(run.out.find("error: no callbook is open"), std::string::npos) << run.out;
     EXPECT_EQ(fs::file_size(other), before);
+}
+
+// A script learns from the exit status how the command ended, and reads the same in the help.
+TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
+    const fs::path emptyFolder = home_ / "empty";
+    fs::create_directories(emptyFolder);
+    const fs::path demoCallbook = home_ / "demo.db";
+    fs::copy_file(DEMO_DIR "/callbook.db", demoCallbook);
+    const std::string archive = DEMO_DIR "/members_demo.rar";
+    const struct {
+        const char* name;
+        std::string arguments;
+        int status;
+        std::string shown; // on standard output
+    } cases[] = {
+        {"a successful run",
+         "--location local --source '" + archive + "' --callbook '" + demoCallbook.string() + "'", 0,
+         "refresh\n"},
+        {"a run that updates nothing", "--location local --source '" + archive + "'", 4, " failed.\n"},
+        {"the UnRAR library missing",
+         "--location local --source '" + archive + "' --app-path '" + emptyFolder.string() + "'", 3,
+         "message: UnRAR component needed: Not found library for RAR archive unpacking:\n"},
+        {"an address that cannot be fetched", "--location internet --source '/no/such/host/members.rar'", 3,
+         "message: Error: Resource open error: /no/such/host/members.rar\n"},
+        {"\"Get data\" disabled", "--location local --source '" + (home_ / "missing.rar").string() + "'", 2,
+         "get data: disabled\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome run = Loghost(std::string("--headless --invoke '") + kCaption + "' " + c.arguments +
+                                    (c.arguments.find("--callbook") == std::string::npos
+                                         ? " --callbook '" + (home_ / "cb.db").string() + "'"
+                                         : std::string()) +
+                                    " --download '" + (home_ / "dl").string() + "'");
+        EXPECT_EQ(run.status, c.status) << run.out << run.err;
+        EXPECT_NE(run.out.find(c.shown), std::string::npos) << run.out;
+    }
+
+    const Outcome help = Loghost("--help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* line : {"  0  the command ran to a successful end\n", "\n  1  the command failed",
+                             "\n  2  the command could not run", "\n  3  the plug-in showed a message",
+                             "\n  4  the run ended with a log line ending in \"failed.\""})
+        EXPECT_NE(help.out.find(line), std::string::npos) << line << "\n" << help.out;
+}
+
+// Texts that came from outside (here the source the user typed, in the message and the log line) are
+// printed with their control characters as U+FFFD: no escape sequence reaches the terminal.
+TEST_F(LoghostProcess, HeadlessOutputCarriesNoControlCharacters) {
+    const Outcome run = Loghost(
+        std::string("--headless --invoke '") + kCaption +
+        "' --location internet --source \"$(printf '/x\\033[31m\\033]0;title\\007.rar')\"" + " --callbook '" +
+        (home_ / "cb.db").string() + "' --download '" + (home_ / "dl").string() + "'");
+    EXPECT_EQ(run.status, 3) << run.out << run.err;
+    EXPECT_NE(run.out.find("Resource open error: /x\uFFFD[31m\uFFFD]0;title\uFFFD.rar\n"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("/x\uFFFD[31m\uFFFD]0;title\uFFFD.rar failed.\n"), std::string::npos) << run.out;
+    for (const char control : {'\x1b', '\x07', '\r'})
+        EXPECT_EQ(run.out.find(control), std::string::npos) << int(control) << "\n" << run.out;
 }
 
 } // namespace
