@@ -79,11 +79,6 @@ CharClass ClassOfCategory(GeneralCategory category) {
     return CharClass::None;
 }
 
-// The trim rule drops control characters and the plain space, not the Unicode white-space class.
-bool IsTrimmed(char16_t c) {
-    return c <= u' ';
-}
-
 } // namespace
 
 CharClass CharClassOf(char16_t c) {
@@ -93,17 +88,22 @@ CharClass CharClassOf(char16_t c) {
     return ClassOfCategory(GeneralCategoryOf(c));
 }
 
+std::u16string_view Trim(std::u16string_view text) {
+    while (!text.empty() && IsTrimmed(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsTrimmed(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
 void SplitWords(const std::u16string& text, std::vector<std::u16string>* words, int32_t minLength) {
     Assert(words != nullptr, u"Includes\\uCommFunc", 36);
     words->clear();
 
     // The rest of the line is [begin, end); walking the indices keeps long lines linear.
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (end > begin && IsTrimmed(text[end - 1]))
-        --end;
-    while (begin < end && IsTrimmed(text[begin]))
-        ++begin;
+    const std::u16string_view trimmed = Trim(text);
+    std::size_t begin = static_cast<std::size_t>(trimmed.data() - text.data());
+    const std::size_t end = begin + trimmed.size();
 
     while (begin < end) {
         std::size_t cut = begin;

@@ -3,16 +3,22 @@
 
 #include <unistd.h>
 
+#include <utility>
+
 class TFileHandle {
 public:
-    explicit TFileHandle(int fd) : fd_(fd) {}
+    explicit TFileHandle(int fd = -1) : fd_(fd) {}
     TFileHandle(const TFileHandle&) = delete;
     TFileHandle& operator=(const TFileHandle&) = delete;
-    ~TFileHandle() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
+    ~TFileHandle() { Close(); }
+
     int Get() const { return fd_; }
+    bool IsOpen() const { return fd_ >= 0; }
+    // Closes now and gives close's result, so that a late write error it reports is not lost; 0 when
+    // nothing is open.
+    int Close() { return fd_ < 0 ? 0 : ::close(std::exchange(fd_, -1)); }
+    // Gives the descriptor up to the caller, who closes it.
+    int Release() { return std::exchange(fd_, -1); }
 
 private:
     int fd_;
