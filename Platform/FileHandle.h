@@ -10,6 +10,14 @@ public:
     explicit TFileHandle(int fd = -1) : fd_(fd) {}
     TFileHandle(const TFileHandle&) = delete;
     TFileHandle& operator=(const TFileHandle&) = delete;
+    TFileHandle(TFileHandle&& other) noexcept : fd_(other.Release()) {}
+    TFileHandle& operator=(TFileHandle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            fd_ = other.Release();
+        }
+        return *this;
+    }
     ~TFileHandle() { Close(); }
 
     int Get() const { return fd_; }
