@@ -1,5 +1,6 @@
 #include "Platform/PdfToText.h"
 #include "Platform/FileHandle.h"
+#include "Platform/TickCount.h"
 
 #include "PluginAPI/SysUtils.h"
 
@@ -105,8 +106,7 @@ pid_t Start(const std::string& program, std::vector<std::string> args) {
 
 // Waits for the child and stores its wait status; false when the time limit passed first.
 bool WaitFor(pid_t pid, std::chrono::milliseconds timeLimit, int& status) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + timeLimit;
+    const auto deadline = TickClock::now() + timeLimit;
     // Through syscall: glibc's <sys/pidfd.h> of this release lacks C linkage for C++.
     const TFileHandle pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
     for (;;) {
@@ -117,7 +117,7 @@ bool WaitFor(pid_t pid, std::chrono::milliseconds timeLimit, int& status) {
             status = -1; // reaped elsewhere (SIGCHLD ignored): the outcome is unknown
             return true;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TickClock::now());
         if (left.count() <= 0)
             return false;
         if (pidfd.Get() >= 0) {
