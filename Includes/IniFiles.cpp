@@ -4,6 +4,7 @@
 #include "Includes/uCommFunc.h"
 #include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
+#include "PluginAPI/ScopeExit.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -55,24 +56,6 @@ UnicodeString ErrorText(int error) {
 }
 
 // --- Files
-
-// Removes the temporary file unless it has become the settings file.
-class TTempFileGuard {
-public:
-    explicit TTempFileGuard(std::string path) : FPath(std::move(path)) {}
-    ~TTempFileGuard() {
-        if (!FKept)
-            ::unlink(FPath.c_str());
-    }
-    TTempFileGuard(const TTempFileGuard&) = delete;
-    TTempFileGuard& operator=(const TTempFileGuard&) = delete;
-
-    void Keep() { FKept = true; }
-
-private:
-    std::string FPath;
-    bool FKept = false;
-};
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -369,7 +352,8 @@ void TIniFile::Save(const TContent& content) {
     if (fd < 0)
         RaiseCreateError(FFileName, errno);
     TFileHandle file(fd);
-    TTempFileGuard guard(tempPath);
+    // Until it has become the settings file, the temporary file goes when this write does.
+    TScopeExit removeTemp([tempPath] { ::unlink(tempPath.c_str()); });
     if (existed) {
         if (::fchmod(file.Get(), status.st_mode & 07777) != 0)
             RaiseCreateError(FFileName, errno);
@@ -391,7 +375,7 @@ void TIniFile::Save(const TContent& content) {
 
     if (::rename(tempPath.c_str(), target.c_str()) != 0)
         RaiseCreateError(FFileName, errno);
-    guard.Keep();
+    removeTemp.Dismiss();
     // Make the rename itself durable; the new content is complete either way.
     const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
