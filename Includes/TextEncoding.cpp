@@ -45,14 +45,12 @@ UnicodeString DecodeText(std::string_view bytes, TTextEncoding encoding) {
 std::string EncodeText(std::u16string_view text, TTextEncoding encoding) {
     if (CodeUnitSize(encoding) == 1)
         return UnicodeToAnsi(text);
-    std::string bytes;
-    bytes.reserve(text.size() * 2);
-    for (const char16_t c : text) {
-        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-        if (encoding == TTextEncoding::Utf16LE)
-            bytes += {low, high};
-        else
-            bytes += {high, low};
+    // The byte of each code unit that comes first.
+    const int firstShift = encoding == TTextEncoding::Utf16BE ? 8 : 0;
+    std::string bytes(text.size() * 2, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        bytes[2 * i] = static_cast<char>(text[i] >> firstShift);
+        bytes[2 * i + 1] = static_cast<char>(text[i] >> (8 - firstShift));
     }
     return bytes;
 }
