@@ -2,6 +2,7 @@
 
 #include "Host/CallbookSchema.h"
 #include "Host/SqlShape.h"
+#include "PluginAPI/ScopeExit.h"
 
 #include <sqlite3.h>
 
@@ -241,13 +242,10 @@ Callbook::Callbook(const std::filesystem::path& file) : impl_(std::make_unique<I
 
     if (isNew) {
         impl_->Exec("BEGIN", "Cannot create the callbook \"" + impl_->file + "\"");
-        try {
-            impl_->Exec(kCallbookSchemaSql, "Cannot create the callbook \"" + impl_->file + "\"");
-            impl_->Exec("COMMIT", "Cannot create the callbook \"" + impl_->file + "\"");
-        } catch (...) {
-            sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr);
-            throw;
-        }
+        TScopeExit rollback([raw] { sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr); });
+        impl_->Exec(kCallbookSchemaSql, "Cannot create the callbook \"" + impl_->file + "\"");
+        impl_->Exec("COMMIT", "Cannot create the callbook \"" + impl_->file + "\"");
+        rollback.Dismiss();
     }
     impl_->CheckColumns();
 

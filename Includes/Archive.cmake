@@ -9,4 +9,4 @@ add_library(pdftotext STATIC ${CMAKE_SOURCE_DIR}/Platform/PdfToText.cpp)
 target_link_libraries(pdftotext PUBLIC pluginframework)
 
 add_library(textfile STATIC TextFile.cpp)
-target_link_libraries(textfile PUBLIC pluginframework)
+target_link_libraries(textfile PUBLIC pluginframework PRIVATE textencoding)

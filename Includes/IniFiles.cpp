@@ -1,7 +1,10 @@
 #include "Includes/IniFiles.h"
 
+#include "Includes/TextEncoding.h"
+#include "Includes/uCommFunc.h"
 #include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
+#include "PluginAPI/ScopeExit.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,9 +19,6 @@
 
 namespace IniFileDetail {
 
-// Ansi is the system code page, without a byte-order mark.
-enum class TEncoding { Ansi, Utf8, Utf16LE, Utf16BE };
-
 // Lines keep their original bytes so that every line this store does not change is written back
 // exactly as it was read, whatever its encoding flaws.
 struct TLine {
@@ -28,7 +28,7 @@ struct TLine {
 };
 
 struct TContent {
-    TEncoding Encoding = TEncoding::Ansi;
+    TTextEncoding Encoding = TTextEncoding::Ansi;
     std::string Bom;
     std::string LineEnd; // encoded; the file's own, used for the lines this store adds
     std::vector<TLine> Lines;
@@ -39,7 +39,6 @@ struct TContent {
 namespace {
 
 using IniFileDetail::TContent;
-using IniFileDetail::TEncoding;
 using IniFileDetail::TLine;
 
 // --- Errors
@@ -65,24 +64,6 @@ bool IsReadOnly(const std::string& path, const struct stat& status) {
 
 // --- Files
 
-// Removes the temporary file unless it has become the settings file.
-class TTempFileGuard {
-public:
-    explicit TTempFileGuard(std::string path) : FPath(std::move(path)) {}
-    ~TTempFileGuard() {
-        if (!FKept)
-            ::unlink(FPath.c_str());
-    }
-    TTempFileGuard(const TTempFileGuard&) = delete;
-    TTempFileGuard& operator=(const TTempFileGuard&) = delete;
-
-    void Keep() { FKept = true; }
-
-private:
-    std::string FPath;
-    bool FKept = false;
-};
-
 std::string FolderOf(const std::string& path) {
     const auto slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -105,18 +86,6 @@ int CreateTempBeside(const std::string& target, std::string& tempPath) {
 }
 
 // --- Text
-
-bool IsBlank(char16_t c) {
-    return c <= u' ';
-}
-
-std::u16string_view Trim(std::u16string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool Contains(std::u16string_view text, std::u16string_view characters) {
     return text.find_first_of(characters) != std::u16string_view::npos;
@@ -218,85 +187,38 @@ TLocation Locate(const std::vector<TLine>& lines, std::u16string_view section, s
     return found;
 }
 
-// --- Encodings
-
-std::size_t UnitSize(TEncoding encoding) {
-    return encoding == TEncoding::Utf16LE || encoding == TEncoding::Utf16BE ? 2 : 1;
-}
-
-// The code unit (a byte for the 8-bit encodings) that starts at byte offset.
-char16_t UnitAt(std::string_view bytes, std::size_t offset, TEncoding encoding) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    switch (encoding) {
-    case TEncoding::Utf16LE:
-        return static_cast<char16_t>(byte(offset) | byte(offset + 1) << 8);
-    case TEncoding::Utf16BE:
-        return static_cast<char16_t>(byte(offset) << 8 | byte(offset + 1));
-    default:
-        return byte(offset);
-    }
-}
-
-UnicodeString Decode(std::string_view bytes, TEncoding encoding) {
-    if (UnitSize(encoding) == 1)
-        return AnsiToUnicode(bytes);
-    UnicodeString text;
-    text.reserve(bytes.size() / 2 + 1);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(UnitAt(bytes, i, encoding));
-    if (bytes.size() % 2 != 0)
-        text.push_back(u'\uFFFD'); // half a code unit at the end of the file
-    return text;
-}
-
-std::string Encode(std::u16string_view text, TEncoding encoding) {
-    if (UnitSize(encoding) == 1)
-        return UnicodeToAnsi(text);
-    std::string bytes;
-    bytes.reserve(text.size() * 2);
-    for (const char16_t c : text) {
-        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
-        if (encoding == TEncoding::Utf16LE)
-            bytes += {low, high};
-        else
-            bytes += {high, low};
-    }
-    return bytes;
-}
+// --- Content
 
 TContent ParseFile(const std::string& bytes) {
     TContent content;
     std::string_view body = bytes;
-    if (body.starts_with("\xEF\xBB\xBF"))
-        content.Encoding = TEncoding::Utf8, content.Bom = body.substr(0, 3);
-    else if (body.starts_with("\xFF\xFE"))
-        content.Encoding = TEncoding::Utf16LE, content.Bom = body.substr(0, 2);
-    else if (body.starts_with("\xFE\xFF"))
-        content.Encoding = TEncoding::Utf16BE, content.Bom = body.substr(0, 2);
-    body.remove_prefix(content.Bom.size());
+    const TByteOrderMark mark = ReadByteOrderMark(body);
+    content.Encoding = mark.Encoding;
+    content.Bom = body.substr(0, mark.Size);
+    body.remove_prefix(mark.Size);
 
     // Lines end at LF, optionally preceded by CR.
-    const std::size_t unit = UnitSize(content.Encoding);
+    const std::size_t unit = CodeUnitSize(content.Encoding);
     std::size_t start = 0;
     for (std::size_t i = 0; i + unit <= body.size(); i += unit) {
-        if (UnitAt(body, i, content.Encoding) != u'\n')
+        if (CodeUnitAt(body, i, content.Encoding) != u'\n')
             continue;
         std::size_t contentEnd = i;
-        if (contentEnd - start >= unit && UnitAt(body, contentEnd - unit, content.Encoding) == u'\r')
+        if (contentEnd - start >= unit && CodeUnitAt(body, contentEnd - unit, content.Encoding) == u'\r')
             contentEnd -= unit;
         const auto raw = body.substr(start, i + unit - start);
         content.Lines.push_back({std::string(raw), contentEnd - start,
-                                 Decode(raw.substr(0, contentEnd - start), content.Encoding)});
+                                 DecodeText(raw.substr(0, contentEnd - start), content.Encoding)});
         if (content.LineEnd.empty())
             content.LineEnd = raw.substr(contentEnd - start);
         start = i + unit;
     }
     if (start < body.size()) {
         const auto raw = body.substr(start);
-        content.Lines.push_back({std::string(raw), raw.size(), Decode(raw, content.Encoding)});
+        content.Lines.push_back({std::string(raw), raw.size(), DecodeText(raw, content.Encoding)});
     }
     if (content.LineEnd.empty())
-        content.LineEnd = Encode(u"\r\n", content.Encoding);
+        content.LineEnd = EncodeText(u"\r\n", content.Encoding);
     return content;
 }
 
@@ -307,7 +229,7 @@ void InsertLine(TContent& content, std::size_t index, const UnicodeString& text)
         if (previous.Raw.size() == previous.ContentSize)
             previous.Raw += content.LineEnd;
     }
-    std::string raw = Encode(text, content.Encoding);
+    std::string raw = EncodeText(text, content.Encoding);
     const std::size_t size = raw.size();
     content.Lines.insert(content.Lines.begin() + static_cast<std::ptrdiff_t>(index),
                          TLine{raw + content.LineEnd, size, text});
@@ -315,20 +237,20 @@ void InsertLine(TContent& content, std::size_t index, const UnicodeString& text)
 
 // Replaces the value of a key line. The key and the blanks around its '=' stay as they were; the old
 // value, trailing blanks included, gives way to the new one.
-void ReplaceValue(TLine& line, std::u16string_view value, TEncoding encoding) {
+void ReplaceValue(TLine& line, std::u16string_view value, TTextEncoding encoding) {
     // '=' and the blanks are single code units in every encoding here, so the first '=' unit is
     // the one the text was parsed at.
-    const std::size_t unit = UnitSize(encoding);
+    const std::size_t unit = CodeUnitSize(encoding);
     std::size_t offset = 0;
-    while (UnitAt(line.Raw, offset, encoding) != u'=')
+    while (CodeUnitAt(line.Raw, offset, encoding) != u'=')
         offset += unit;
     offset += unit;
-    while (offset + unit <= line.ContentSize && IsBlank(UnitAt(line.Raw, offset, encoding)))
+    while (offset + unit <= line.ContentSize && IsTrimmed(CodeUnitAt(line.Raw, offset, encoding)))
         offset += unit;
     const std::string lineEnd = line.Raw.substr(line.ContentSize);
-    line.Raw = line.Raw.substr(0, offset) + Encode(value, encoding);
+    line.Raw = line.Raw.substr(0, offset) + EncodeText(value, encoding);
     line.ContentSize = line.Raw.size();
-    line.Text = Decode(line.Raw, encoding);
+    line.Text = DecodeText(line.Raw, encoding);
     line.Raw += lineEnd;
 }
 
@@ -441,7 +363,8 @@ void TIniFile::Save(const TContent& content) {
     if (fd < 0)
         RaiseCreateError(FFileName, errno);
     TFileHandle file(fd);
-    TTempFileGuard guard(tempPath);
+    // Until it has become the settings file, the temporary file goes when this write does.
+    TScopeExit removeTemp([tempPath] { ::unlink(tempPath.c_str()); });
     if (existed) {
         if (::fchmod(file.Get(), status.st_mode & 07777) != 0)
             RaiseCreateError(FFileName, errno);
@@ -463,7 +386,7 @@ void TIniFile::Save(const TContent& content) {
 
     if (::rename(tempPath.c_str(), target.c_str()) != 0)
         RaiseCreateError(FFileName, errno);
-    guard.Keep();
+    removeTemp.Dismiss();
     // Make the rename itself durable; the new content is complete either way.
     const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {

@@ -1,7 +1,8 @@
 #include "Includes/TextFile.h"
-#include "Platform/FileHandle.h"
 
+#include "Includes/TextEncoding.h"
 #include "Platform/CodePage.h"
+#include "Platform/FileHandle.h"
 #include "PluginAPI/SysUtils.h"
 
 #include <cerrno>
@@ -45,27 +46,9 @@ std::string ReadAll(const std::string& path) {
     return bytes;
 }
 
-UnicodeString DecodeUtf16(std::string_view bytes, bool bigEndian) {
-    UnicodeString text;
-    text.reserve(bytes.size() / 2 + 1);
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto first = static_cast<unsigned char>(bytes[i]);
-        const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        text.push_back(static_cast<char16_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
-    }
-    if (bytes.size() % 2 != 0)
-        text.push_back(u'\xFFFD'); // half a code unit
-    return text;
-}
-
 UnicodeString Decode(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        return AnsiToUnicode(bytes.substr(3));
-    if (bytes.starts_with("\xFF\xFE"))
-        return DecodeUtf16(bytes.substr(2), false);
-    if (bytes.starts_with("\xFE\xFF"))
-        return DecodeUtf16(bytes.substr(2), true);
-    return AnsiToUnicode(bytes);
+    const TByteOrderMark mark = ReadByteOrderMark(bytes);
+    return DecodeText(bytes.substr(mark.Size), mark.Encoding);
 }
 
 std::vector<std::u16string> DecodeTextLines(std::string_view bytes) {

@@ -1,6 +1,7 @@
 #include "Includes/UnRAR.h"
 
 #include "Platform/CodePage.h"
+#include "PluginAPI/ScopeExit.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -143,17 +144,15 @@ TUnRARLibrary::TUnRARLibrary(const std::string& folder) : path_(PathIn(folder)) 
         throw EOSError(Format(u"Cannot load the RAR library \"%s\": %s", Utf8ToString(path_),
                               Utf8ToString(reason != nullptr ? reason : "unknown error")));
     }
-    try {
-        functions_ = std::make_unique<TFunctions>(TFunctions{
-            Resolve<decltype(TFunctions::OpenArchiveEx)>(module_, "RAROpenArchiveEx", path_),
-            Resolve<decltype(TFunctions::ReadHeaderEx)>(module_, "RARReadHeaderEx", path_),
-            Resolve<decltype(TFunctions::ProcessFile)>(module_, "RARProcessFile", path_),
-            Resolve<decltype(TFunctions::CloseArchive)>(module_, "RARCloseArchive", path_),
-        });
-    } catch (...) {
-        dlclose(module_);
-        throw;
-    }
+    // The destructor does not run for a failed construction.
+    TScopeExit unload([this] { dlclose(module_); });
+    functions_ = std::make_unique<TFunctions>(TFunctions{
+        Resolve<decltype(TFunctions::OpenArchiveEx)>(module_, "RAROpenArchiveEx", path_),
+        Resolve<decltype(TFunctions::ReadHeaderEx)>(module_, "RARReadHeaderEx", path_),
+        Resolve<decltype(TFunctions::ProcessFile)>(module_, "RARProcessFile", path_),
+        Resolve<decltype(TFunctions::CloseArchive)>(module_, "RARCloseArchive", path_),
+    });
+    unload.Dismiss();
 }
 
 TUnRARLibrary::~TUnRARLibrary() {

@@ -1,15 +1,14 @@
 #include "Includes/uCommFunc.h"
 
+#include "Includes/UnicodeCategory.h"
 #include "PluginAPI/SysUtils.h"
-
-#include <QChar>
 
 #include <array>
 
 namespace {
 
 // The Latin-1 range is fixed rather than taken from the Unicode data so that it does not move with the
-// library's Unicode version; the section sign and the pilcrow are symbols here, the soft hyphen is
+// Unicode version; the section sign and the pilcrow are symbols here, the soft hyphen is
 // punctuation. N marks a code unit in no class.
 constexpr std::array<CharClass, 0x100> Latin1Classes = [] {
     constexpr CharClass N = CharClass::None;
@@ -37,36 +36,47 @@ constexpr std::array<CharClass, 0x100> Latin1Classes = [] {
     };
 }();
 
-CharClass ClassOfCategory(QChar::Category category) {
+// From U+0100 up the class follows the general category. No default: a category left out is a warning.
+CharClass ClassOfCategory(GeneralCategory category) {
+    using enum GeneralCategory;
     switch (category) {
-    case QChar::Separator_Space:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
+    case Zs:
+    case Zl:
+    case Zp:
         return CharClass::WhiteSpace;
-    case QChar::Letter_Uppercase:
-    case QChar::Letter_Lowercase:
-    case QChar::Letter_Titlecase:
-    case QChar::Letter_Modifier:
-    case QChar::Letter_Other:
+    case Lu:
+    case Ll:
+    case Lt:
+    case Lm:
+    case Lo:
         return CharClass::Letter;
-    case QChar::Number_DecimalDigit:
+    case Nd:
         return CharClass::Digit;
-    case QChar::Punctuation_Connector:
-    case QChar::Punctuation_Dash:
-    case QChar::Punctuation_Open:
-    case QChar::Punctuation_Close:
-    case QChar::Punctuation_InitialQuote:
-    case QChar::Punctuation_FinalQuote:
-    case QChar::Punctuation_Other:
+    case Pc:
+    case Pd:
+    case Ps:
+    case Pe:
+    case Pi:
+    case Pf:
+    case Po:
         return CharClass::Punctuation;
-    default:
-        return CharClass::None;
+    case Mn:
+    case Mc:
+    case Me:
+    case Nl:
+    case No:
+    case Sm:
+    case Sc:
+    case Sk:
+    case So:
+    case Cc:
+    case Cf:
+    case Cs:
+    case Co:
+    case Cn:
+        break;
     }
-}
-
-// The trim rule drops control characters and the plain space, not the Unicode white-space class.
-bool IsTrimmed(char16_t c) {
-    return c <= u' ';
+    return CharClass::None;
 }
 
 } // namespace
@@ -74,8 +84,16 @@ bool IsTrimmed(char16_t c) {
 CharClass CharClassOf(char16_t c) {
     if (c < Latin1Classes.size())
         return Latin1Classes[c];
-    // Surrogate halves come out as Other_Surrogate and so fall in no class.
-    return ClassOfCategory(QChar::category(char32_t{c}));
+    // Surrogate halves are Cs and so fall in no class.
+    return ClassOfCategory(GeneralCategoryOf(c));
+}
+
+std::u16string_view Trim(std::u16string_view text) {
+    while (!text.empty() && IsTrimmed(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsTrimmed(text.back()))
+        text.remove_suffix(1);
+    return text;
 }
 
 void SplitWords(const std::u16string& text, std::vector<std::u16string>* words, int32_t minLength) {
@@ -83,12 +101,9 @@ void SplitWords(const std::u16string& text, std::vector<std::u16string>* words, 
     words->clear();
 
     // The rest of the line is [begin, end); walking the indices keeps long lines linear.
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (end > begin && IsTrimmed(text[end - 1]))
-        --end;
-    while (begin < end && IsTrimmed(text[begin]))
-        ++begin;
+    const std::u16string_view trimmed = Trim(text);
+    std::size_t begin = static_cast<std::size_t>(trimmed.data() - text.data());
+    const std::size_t end = begin + trimmed.size();
 
     while (begin < end) {
         std::size_t cut = begin;

@@ -1,6 +1,7 @@
 #include "Platform/PdfToText.h"
 #include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
+#include "Platform/TickCount.h"
 
 #include "PluginAPI/SysUtils.h"
 
@@ -182,8 +183,7 @@ pid_t Start(const std::string& program, std::vector<std::string> args, const TEr
 // Waits for the child, reading its error stream meanwhile, and stores its wait status; false when the
 // time limit passed first.
 bool WaitFor(pid_t pid, std::chrono::milliseconds timeLimit, int& status, TErrorStream& errors) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + timeLimit;
+    const auto deadline = TickClock::now() + timeLimit;
     // Through syscall: glibc's <sys/pidfd.h> of this release lacks C linkage for C++.
     const TFileHandle pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
     for (;;) {
@@ -196,7 +196,7 @@ bool WaitFor(pid_t pid, std::chrono::milliseconds timeLimit, int& status, TError
             errors.Drain();
             return true;
         }
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TickClock::now());
         if (left.count() <= 0)
             return false;
         // Kernels before 5.3 have no process descriptors: then look again shortly.
@@ -240,7 +240,7 @@ TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::stri
     // the two paths first.
     pid_ = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"}, *errors_);
     errors_->CloseWriteEnd();
-    started_ = std::chrono::steady_clock::now();
+    started_ = TickClock::now();
 }
 
 TPdfToTextProcess::~TPdfToTextProcess() {
@@ -251,8 +251,7 @@ TPdfToTextProcess::~TPdfToTextProcess() {
 TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit) {
     if (finished_)
         return result_;
-    const auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(started_ + timeLimit - std::chrono::steady_clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(started_ + timeLimit - TickClock::now());
     int status = 0;
     if (!WaitFor(pid_, std::max(left, std::chrono::milliseconds(0)), status, *errors_)) {
         Kill(pid_);

@@ -3,6 +3,8 @@
 // It writes UTF-8 without a byte-order mark, in layout mode: one line for each row of a table.
 #pragma once
 
+#include "Platform/TickCount.h"
+
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -46,7 +48,7 @@ private:
     std::string txtPath_;
     std::unique_ptr<TErrors> errors_;
     int pid_ = 0;
-    std::chrono::steady_clock::time_point started_;
+    TickClock::time_point started_;
     bool finished_ = false;
     TPdfConversionResult result_;
 };

@@ -1,10 +1,10 @@
 #include "Platform/TempFile.h"
 
 #include "Platform/CodePage.h"
+#include "Platform/TickCount.h"
 #include "PluginAPI/SysUtils.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -28,10 +28,7 @@ std::u16string NameFor(const std::u16string& stem, std::uint32_t number) {
 // Windows starts the search at the tick count, so that processes calling at different times seldom
 // walk over each other's names.
 std::uint32_t FirstCandidate() {
-    const auto ticks = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::steady_clock::now().time_since_epoch())
-                           .count();
-    const auto number = static_cast<std::uint32_t>(ticks) & 0xFFFF;
+    const std::uint32_t number = GetTickCount() & 0xFFFF;
     return number == 0 ? 1 : number;
 }
 

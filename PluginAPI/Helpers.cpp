@@ -36,68 +36,19 @@ template <class T> IncomingClass Framework(const char* name) {
             }};
 }
 
-#define GENERAL(Name) General<Name>(#Name)
-#define FRAMEWORK(Name) Framework<Name>(#Name)
+#define FRAMEWORK_ROW(Name, Parent) Framework<Name>(#Name),
+#define GENERAL_ROW(Name, Parent) General<Name>(#Name),
 
 // The classes a code received from the host may name; each row's code is its class-name code.
 const std::vector<IncomingClass>& IncomingClasses() {
     static const std::vector<IncomingClass> table{
-        FRAMEWORK(ECheckedInterfacedObjectError),
-        FRAMEWORK(ECheckedInterfacedObjectDeleteError),
-        FRAMEWORK(ECheckedInterfacedObjectDoubleFreeError),
-        FRAMEWORK(ECheckedInterfacedObjectUseDeletedError),
-        FRAMEWORK(EInvalidCoreVersion),
-        GENERAL(EAbort),
-        GENERAL(EAbstractError),
-        GENERAL(EArgumentException),
-        GENERAL(EArgumentOutOfRangeException),
-        GENERAL(EAssertionFailed),
-        GENERAL(EBitsError),
-        GENERAL(EClassNotFound),
-        GENERAL(EComponentError),
-        GENERAL(EConvertError),
-        GENERAL(EDirectoryNotFoundException),
-        GENERAL(EFCreateError),
-        GENERAL(EFileNotFoundException),
-        GENERAL(EFileStreamError),
-        GENERAL(EFilerError),
-        GENERAL(EFOpenError),
-        GENERAL(EHeapException),
-        GENERAL(EInOutError),
-        GENERAL(EIntfCastError),
-        GENERAL(EInvalidCast),
-        GENERAL(EInvalidContainer),
-        GENERAL(EInvalidImage),
-        GENERAL(EInvalidInsert),
-        GENERAL(EInvalidOperation),
-        GENERAL(EInvalidPointer),
-        GENERAL(EListError),
-        GENERAL(EMethodNotFound),
-        GENERAL(EMonitor),
-        GENERAL(EMonitorLockException),
-        GENERAL(ENoConstructException),
-        GENERAL(ENoMonitorSupportException),
-        GENERAL(ENotSupportedException),
-        GENERAL(EOutOfMemory),
-        GENERAL(EOutOfResources),
-        GENERAL(EPackageError),
-        GENERAL(EParserError),
-        GENERAL(EPathTooLongException),
-        GENERAL(EProgrammerNotFound),
-        GENERAL(EPropReadOnly),
-        GENERAL(EPropWriteOnly),
-        GENERAL(EReadError),
-        GENERAL(EResNotFound),
-        GENERAL(EStreamError),
-        GENERAL(EStringListError),
-        GENERAL(EVariantError),
-        GENERAL(EWriteError),
-    };
+        FRAMEWORK_EXCEPTION_CLASSES(FRAMEWORK_ROW) // the framework's own
+        SYSUTILS_EXCEPTION_CLASSES(GENERAL_ROW, GENERAL_ROW)};
     return table;
 }
 
-#undef GENERAL
-#undef FRAMEWORK
+#undef GENERAL_ROW
+#undef FRAMEWORK_ROW
 
 // Installed by the framework's load and removed by its unload; counted, so that only the first load
 // installs and the matching last unload removes.
@@ -197,59 +148,12 @@ void RaiseSafeCallError(HRESULT code, void* /*address: C++ raises where the chec
     // Rethrow by dynamic type: the catch sites select on the class.
     static const std::vector<std::pair<const char*, void (*)(const Exception&)>> throwers = [] {
         std::vector<std::pair<const char*, void (*)(const Exception&)>> list;
-#define THROWER(Name) list.emplace_back(#Name, &ThrowAs<Name>)
-        THROWER(EOSError);
-        THROWER(EOleException);
-        THROWER(ECheckedInterfacedObjectError);
-        THROWER(ECheckedInterfacedObjectDeleteError);
-        THROWER(ECheckedInterfacedObjectDoubleFreeError);
-        THROWER(ECheckedInterfacedObjectUseDeletedError);
-        THROWER(EInvalidCoreVersion);
-        THROWER(EAbort);
-        THROWER(EAbstractError);
-        THROWER(EArgumentException);
-        THROWER(EArgumentOutOfRangeException);
-        THROWER(EAssertionFailed);
-        THROWER(EBitsError);
-        THROWER(EClassNotFound);
-        THROWER(EComponentError);
-        THROWER(EConvertError);
-        THROWER(EDirectoryNotFoundException);
-        THROWER(EFCreateError);
-        THROWER(EFileNotFoundException);
-        THROWER(EFileStreamError);
-        THROWER(EFilerError);
-        THROWER(EFOpenError);
-        THROWER(EHeapException);
-        THROWER(EInOutError);
-        THROWER(EIntfCastError);
-        THROWER(EInvalidCast);
-        THROWER(EInvalidContainer);
-        THROWER(EInvalidImage);
-        THROWER(EInvalidInsert);
-        THROWER(EInvalidOperation);
-        THROWER(EInvalidPointer);
-        THROWER(EListError);
-        THROWER(EMethodNotFound);
-        THROWER(EMonitor);
-        THROWER(EMonitorLockException);
-        THROWER(ENoConstructException);
-        THROWER(ENoMonitorSupportException);
-        THROWER(ENotSupportedException);
-        THROWER(EOutOfMemory);
-        THROWER(EOutOfResources);
-        THROWER(EPackageError);
-        THROWER(EParserError);
-        THROWER(EPathTooLongException);
-        THROWER(EProgrammerNotFound);
-        THROWER(EPropReadOnly);
-        THROWER(EPropWriteOnly);
-        THROWER(EReadError);
-        THROWER(EResNotFound);
-        THROWER(EStreamError);
-        THROWER(EStringListError);
-        THROWER(EVariantError);
-        THROWER(EWriteError);
+#define THROWER(Name, Parent) list.emplace_back(#Name, &ThrowAs<Name>);
+        // The two classes the kind of a code decides, then every class of the class-name table.
+        THROWER(EOSError, Exception)
+        THROWER(EOleException, EOleSysError)
+        FRAMEWORK_EXCEPTION_CLASSES(THROWER)
+        SYSUTILS_EXCEPTION_CLASSES(THROWER, THROWER)
 #undef THROWER
         return list;
     }();

@@ -42,11 +42,17 @@ protected:
         Name(UnicodeString message, const char* className) : Parent(std::move(message), className) {}        \
     };
 
-DECLARE_BASE_EXCEPTION(ECheckedInterfacedObjectError, EBaseException)
-DECLARE_BASE_EXCEPTION(ECheckedInterfacedObjectDeleteError, ECheckedInterfacedObjectError)
-DECLARE_BASE_EXCEPTION(ECheckedInterfacedObjectDoubleFreeError, ECheckedInterfacedObjectError)
-DECLARE_BASE_EXCEPTION(ECheckedInterfacedObjectUseDeletedError, ECheckedInterfacedObjectError)
-DECLARE_BASE_EXCEPTION(EInvalidCoreVersion, EBaseException)
+// The framework's own exception classes that cross the boundary by the code of their class name, each
+// after its parent: X(Name, Parent). Declared right below; the error transport's tables are made from
+// this list and from SYSUTILS_EXCEPTION_CLASSES.
+#define FRAMEWORK_EXCEPTION_CLASSES(X)                                                                       \
+    X(ECheckedInterfacedObjectError, EBaseException)                                                         \
+    X(ECheckedInterfacedObjectDeleteError, ECheckedInterfacedObjectError)                                    \
+    X(ECheckedInterfacedObjectDoubleFreeError, ECheckedInterfacedObjectError)                                \
+    X(ECheckedInterfacedObjectUseDeletedError, ECheckedInterfacedObjectError)                                \
+    X(EInvalidCoreVersion, EBaseException)
+
+FRAMEWORK_EXCEPTION_CLASSES(DECLARE_BASE_EXCEPTION)
 
 HRESULT ExceptionToHResult(const std::exception& e);
 // Publishes the error record of a failed host-called method of obj and gives the method's HRESULT.

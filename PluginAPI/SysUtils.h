@@ -102,47 +102,57 @@ inline void Assert(bool condition, std::u16string_view source, int line) {
         throw EAssertionFailed(source, line);
 }
 
-DECLARE_EXCEPTION(EAbort, Exception)
-DECLARE_EXCEPTION(EAbstractError, Exception)
-DECLARE_EXCEPTION(EArgumentException, Exception)
-DECLARE_EXCEPTION(EArgumentOutOfRangeException, EArgumentException)
-DECLARE_EXCEPTION(EBitsError, Exception)
-DECLARE_EXCEPTION(EClassNotFound, Exception)
-DECLARE_EXCEPTION(EComponentError, Exception)
-DECLARE_EXCEPTION(EConvertError, Exception)
-DECLARE_EXCEPTION(EDirectoryNotFoundException, Exception)
-DECLARE_EXCEPTION(EStreamError, Exception)
-DECLARE_EXCEPTION(EFCreateError, EStreamError)
-DECLARE_EXCEPTION(EFileNotFoundException, Exception)
-DECLARE_EXCEPTION(EFileStreamError, EStreamError)
-DECLARE_EXCEPTION(EFilerError, EStreamError)
-DECLARE_EXCEPTION(EFOpenError, EStreamError)
-DECLARE_EXCEPTION(EHeapException, Exception)
-DECLARE_EXCEPTION(EInOutError, Exception)
-DECLARE_EXCEPTION(EIntfCastError, Exception)
-DECLARE_EXCEPTION(EInvalidCast, Exception)
-DECLARE_EXCEPTION(EInvalidContainer, Exception)
-DECLARE_EXCEPTION(EInvalidImage, EFilerError)
-DECLARE_EXCEPTION(EInvalidInsert, Exception)
-DECLARE_EXCEPTION(EInvalidOperation, Exception)
-DECLARE_EXCEPTION(EInvalidPointer, EHeapException)
-DECLARE_EXCEPTION(EListError, Exception)
-DECLARE_EXCEPTION(EMethodNotFound, EFilerError)
-DECLARE_EXCEPTION(EMonitor, Exception)
-DECLARE_EXCEPTION(EMonitorLockException, Exception)
-DECLARE_EXCEPTION(ENoConstructException, Exception)
-DECLARE_EXCEPTION(ENoMonitorSupportException, Exception)
-DECLARE_EXCEPTION(ENotSupportedException, Exception)
-DECLARE_EXCEPTION(EOutOfMemory, EHeapException)
-DECLARE_EXCEPTION(EOutOfResources, EOutOfMemory)
-DECLARE_EXCEPTION(EPackageError, Exception)
-DECLARE_EXCEPTION(EParserError, Exception)
-DECLARE_EXCEPTION(EPathTooLongException, Exception)
-DECLARE_EXCEPTION(EProgrammerNotFound, Exception)
-DECLARE_EXCEPTION(EPropReadOnly, Exception)
-DECLARE_EXCEPTION(EPropWriteOnly, Exception)
-DECLARE_EXCEPTION(EReadError, EFilerError)
-DECLARE_EXCEPTION(EResNotFound, Exception)
-DECLARE_EXCEPTION(EStringListError, Exception)
-DECLARE_EXCEPTION(EVariantError, Exception)
-DECLARE_EXCEPTION(EWriteError, EFilerError)
+// The general exception classes that cross the host boundary by the code of their class name, each
+// after its parent. The error transport's tables (PluginAPI/Helpers.cpp) are made from this list, so a
+// class added here is known on the boundary at once. X(Name, Parent) rows are declared right below with
+// the plain Exception construction; DECLARED(Name, Parent) rows are declared by hand above.
+#define SYSUTILS_EXCEPTION_CLASSES(X, DECLARED)                                                              \
+    X(EAbort, Exception)                                                                                     \
+    X(EAbstractError, Exception)                                                                             \
+    X(EArgumentException, Exception)                                                                         \
+    X(EArgumentOutOfRangeException, EArgumentException)                                                      \
+    DECLARED(EAssertionFailed, Exception)                                                                    \
+    X(EBitsError, Exception)                                                                                 \
+    X(EClassNotFound, Exception)                                                                             \
+    X(EComponentError, Exception)                                                                            \
+    X(EConvertError, Exception)                                                                              \
+    X(EDirectoryNotFoundException, Exception)                                                                \
+    X(EStreamError, Exception)                                                                               \
+    X(EFCreateError, EStreamError)                                                                           \
+    X(EFileNotFoundException, Exception)                                                                     \
+    X(EFileStreamError, EStreamError)                                                                        \
+    X(EFilerError, EStreamError)                                                                             \
+    X(EFOpenError, EStreamError)                                                                             \
+    X(EHeapException, Exception)                                                                             \
+    X(EInOutError, Exception)                                                                                \
+    X(EIntfCastError, Exception)                                                                             \
+    X(EInvalidCast, Exception)                                                                               \
+    X(EInvalidContainer, Exception)                                                                          \
+    X(EInvalidImage, EFilerError)                                                                            \
+    X(EInvalidInsert, Exception)                                                                             \
+    X(EInvalidOperation, Exception)                                                                          \
+    X(EInvalidPointer, EHeapException)                                                                       \
+    X(EListError, Exception)                                                                                 \
+    X(EMethodNotFound, EFilerError)                                                                          \
+    X(EMonitor, Exception)                                                                                   \
+    X(EMonitorLockException, Exception)                                                                      \
+    X(ENoConstructException, Exception)                                                                      \
+    X(ENoMonitorSupportException, Exception)                                                                 \
+    X(ENotSupportedException, Exception)                                                                     \
+    X(EOutOfMemory, EHeapException)                                                                          \
+    X(EOutOfResources, EOutOfMemory)                                                                         \
+    X(EPackageError, Exception)                                                                              \
+    X(EParserError, Exception)                                                                               \
+    X(EPathTooLongException, Exception)                                                                      \
+    X(EProgrammerNotFound, Exception)                                                                        \
+    X(EPropReadOnly, Exception)                                                                              \
+    X(EPropWriteOnly, Exception)                                                                             \
+    X(EReadError, EFilerError)                                                                               \
+    X(EResNotFound, Exception)                                                                               \
+    X(EStringListError, Exception)                                                                           \
+    X(EVariantError, Exception)                                                                              \
+    X(EWriteError, EFilerError)
+
+#define SYSUTILS_DECLARED_ABOVE(Name, Parent)
+SYSUTILS_EXCEPTION_CLASSES(DECLARE_EXCEPTION, SYSUTILS_DECLARED_ABOVE)
+#undef SYSUTILS_DECLARED_ABOVE

@@ -1,6 +1,8 @@
 // What the benchmarks share: a clock, a line per figure, and a scratch folder that goes with them.
 #pragma once
 
+#include "Platform/TickCount.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -11,7 +13,7 @@
 
 namespace bench {
 
-using Clock = std::chrono::steady_clock;
+using Clock = TickClock;
 
 inline double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();

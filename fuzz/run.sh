@@ -13,12 +13,13 @@ build=${ZARBEX_FUZZ_BUILD:-/tmp/zarbex-fuzz}
 corpus=$build/corpus
 mkdir -p "$corpus"
 
-# Qt is built with reduced relocations and needs position-independent code.
+# Qt is the model's own source of categories, apart from the library's table; it is built with reduced
+# relocations and needs position-independent code.
 # shellcheck disable=SC2046
 clang++-14 -std=c++20 -g -O1 -fPIC -Wall -Wextra -Werror \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer \
     -I"$root" $(pkg-config --cflags Qt6Core) \
-    "$root/fuzz/uCommFuncFuzz.cpp" "$root/Includes/uCommFunc.cpp" \
+    "$root/fuzz/uCommFuncFuzz.cpp" "$root/Includes/uCommFunc.cpp" "$root/Includes/UnicodeCategoryTable.cpp" \
     "$root/PluginAPI/SysUtils.cpp" "$root/Platform/CodePage.cpp" \
     $(pkg-config --libs Qt6Core) -o "$build/uCommFuncFuzz"
 

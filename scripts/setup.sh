@@ -15,7 +15,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl
   libsqlite3-dev sqlite3
   libunrar5 libunrar-headers unrar rar
-  poppler-utils python3
+  poppler-utils python3 unicode-data
   fonts-dejavu-core
 )
 

@@ -1,28 +1,23 @@
 #include "PluginAPI/Plugins/PluginSupport.h"
 
 #include "PluginAPI/BStr.h"
+#include "PluginAPI/ScopeExit.h"
 
 TPluginMenuItem::TPluginMenuItem(ICore* core, std::int32_t category) {
     FMenuManager = core == nullptr ? ComPtr<IMenuManager>() : ComPtr<ICore>(core).query<IMenuManager>();
     Assert(static_cast<bool>(FMenuManager), u"PluginAPI\\Plugins\\PluginSupport", 52);
-    try {
-        HostCall(FMenuManager->CreateItem(FMenuItem.put()));
-        if (!FMenuItem)
-            throw EOleException(u"The host created no menu item", E_POINTER, {}, {}, 0);
-        HostCall(FMenuItem->SetCaption(BStr(u"PluginMenuItem").get()));
-        HostCall(FMenuItem->SetHint(BStr(u"").get()));
-        HostCall(FMenuItem->SetCategory(category));
-        HostCall(FMenuItem->SetEnabled(BOOL32_TRUE));
-        HostCall(FMenuItem->SetState(0));
-        HostCall(FMenuItem->SetOnClick(this));
-    } catch (...) {
-        try {
-            RemoveFromHost();
-        } catch (...) {
-            // The construction's own failure is the one to report.
-        }
-        throw;
-    }
+    // A failed construction takes the entry off the host's menu again.
+    TScopeExit undo([this] { RemoveFromHost(); });
+    HostCall(FMenuManager->CreateItem(FMenuItem.put()));
+    if (!FMenuItem)
+        throw EOleException(u"The host created no menu item", E_POINTER, {}, {}, 0);
+    HostCall(FMenuItem->SetCaption(BStr(u"PluginMenuItem").get()));
+    HostCall(FMenuItem->SetHint(BStr(u"").get()));
+    HostCall(FMenuItem->SetCategory(category));
+    HostCall(FMenuItem->SetEnabled(BOOL32_TRUE));
+    HostCall(FMenuItem->SetState(0));
+    HostCall(FMenuItem->SetOnClick(this));
+    undo.Dismiss();
 }
 
 TPluginMenuItem::~TPluginMenuItem() {

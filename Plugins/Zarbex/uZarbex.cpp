@@ -1,5 +1,7 @@
 #include "Plugins/Zarbex/uZarbex.h"
 
+#include "Includes/uCommFunc.h"
+
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
 #include "Plugins/Zarbex/Zarbex.h"
@@ -301,7 +303,7 @@ void TfrmZarbex::FormClose() {
 
 void TfrmZarbex::CheckActions() {
     const UnicodeString text = U(edSource->text());
-    bool ready = !TrimControls(text).empty();
+    bool ready = !Trim(text).empty();
     ready = ready && (FLocation == SourceLocation::Internet ||
                       (FLocation == SourceLocation::Local && FileExists(text)));
     dbtUpdateOk->setEnabled(ready && !UpdateDone && !running_);

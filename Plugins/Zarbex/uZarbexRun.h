@@ -60,5 +60,4 @@ private:
 
 // The time a run took as "hh:nn:ss": milliseconds dropped, hours counted modulo 24.
 UnicodeString ElapsedText(std::uint32_t milliseconds);
-bool FileExists(const UnicodeString& path);            // a file, not a folder
-UnicodeString TrimControls(const UnicodeString& text); // removes code units up to U+0020 at both ends
+bool FileExists(const UnicodeString& path); // a file, not a folder

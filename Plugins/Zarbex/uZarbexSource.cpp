@@ -16,15 +16,6 @@ bool FileExists(const UnicodeString& path) {
     return !path.empty() && ::stat(StringToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-UnicodeString TrimControls(const UnicodeString& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && text[begin] <= u' ')
-        ++begin;
-    while (end > begin && text[end - 1] <= u' ')
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 bool TUpdateRun::LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
     switch (location) {
     case SourceLocation::Internet:

@@ -10,6 +10,7 @@
 #include "Platform/SystemInfo.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
+#include "PluginAPI/ScopeExit.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -269,13 +270,14 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
     bool result = false;
     std::int32_t files = 0, totalFound = 0, totalUpdated = 0;
     UnicodeString elapsed;
-    // Closing steps that run however the run ends.
-    auto release = [&] {
-        if (location == SourceLocation::Internet && !archiveFile.empty())
-            DeleteQuietly(archiveFile);
-        HostCall(FServer->FreeQuery(query));
-    };
-    try {
+    {
+        // Closing steps that run however the run ends; when an error ends it, that error is the one
+        // reported.
+        TScopeExit release([&] {
+            if (location == SourceLocation::Internet && !archiveFile.empty())
+                DeleteQuietly(archiveFile);
+            HostCall(FServer->FreeQuery(query));
+        });
         if (!FServer)
             throw EInvalidOperation(u"The host offers no database services (IHostServer)");
         HostCall(FServer->CreateQuery(&query));
@@ -310,7 +312,7 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
                     const std::size_t n = lines.size();
                     std::vector<UnicodeString> words;
                     for (std::size_t i = 0; i < n; ++i) {
-                        UnicodeString line = AsciiUpper(TrimControls(lines[i]));
+                        UnicodeString line = AsciiUpper(UnicodeString(Trim(lines[i])));
                         line = FoldSpacePairs(FoldSpacePairs(line));
                         SplitWords(line, &words, 3);
                         for (const UnicodeString& word : words) {
@@ -350,15 +352,7 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
                                   false);
             result = totalFound > 0 && totalUpdated > 0;
         }
-    } catch (...) {
-        try {
-            release();
-        } catch (...) {
-            // The run's own error is the one to report.
-        }
-        throw;
     }
-    release();
     progress_.ProcessMessages();
     progress_.ShowProgress(0);
     if (result) {

@@ -20,26 +20,20 @@ extern char** environ;
 namespace {
 
 struct Pipe {
-    int read = -1;
-    int write = -1;
-    Pipe() {
+    Pipe() : Pipe(Open()) {}
+    TFileHandle read;
+    TFileHandle write;
+
+private:
+    struct Ends {
+        int read, write;
+    };
+    explicit Pipe(Ends ends) : read(ends.read), write(ends.write) {}
+    static Ends Open() {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe failed");
-        read = fds[0];
-        write = fds[1];
-    }
-    ~Pipe() {
-        CloseRead();
-        CloseWrite();
-    }
-    void CloseRead() {
-        if (read >= 0)
-            ::close(std::exchange(read, -1));
-    }
-    void CloseWrite() {
-        if (write >= 0)
-            ::close(std::exchange(write, -1));
+        return {fds[0], fds[1]};
     }
 };
 
@@ -64,20 +58,20 @@ TestServer::TestServer(const std::filesystem::path& root, const std::optional<Tl
     Pipe input, output;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input.read, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output.write, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, input.read.Get(), STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, output.write.Get(), STDOUT_FILENO);
     const int spawned = ::posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0)
         throw std::runtime_error("cannot start " + args[0]);
-    input.CloseRead();
-    output.CloseWrite();
-    stdinFd_ = std::exchange(input.write, -1);
+    input.read.Close();
+    output.write.Close();
+    stdin_ = std::move(input.write);
 
     // The first line the server prints is its port.
     std::string line;
     char c;
-    while (::read(output.read, &c, 1) == 1 && c != '\n')
+    while (::read(output.read.Get(), &c, 1) == 1 && c != '\n')
         line.push_back(c);
     port_ = std::atoi(line.c_str());
     if (port_ <= 0) {
@@ -91,8 +85,7 @@ TestServer::~TestServer() {
 }
 
 void TestServer::Stop() {
-    if (stdinFd_ >= 0)
-        ::close(std::exchange(stdinFd_, -1));
+    stdin_.Close();
     if (pid_ > 0) {
         ::kill(pid_, SIGTERM);
         while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
@@ -105,23 +98,19 @@ std::string TestServer::Url(const std::string& path) const {
     return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
-ClosedPort::ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+ClosedPort::ClosedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (fd_ >= 0)
-            ::close(fd_);
+    if (!socket_.IsOpen() ||
+        ::bind(socket_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
         throw std::runtime_error("cannot reserve a port");
-    }
     port_ = ntohs(address.sin_port);
 }
 
-ClosedPort::~ClosedPort() {
-    ::close(fd_);
-}
+ClosedPort::~ClosedPort() = default;
 
 std::string ClosedPort::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;

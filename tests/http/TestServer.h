@@ -1,6 +1,8 @@
 // The test HTTP(S) server script, run as a child process on 127.0.0.1 for the life of this object.
 #pragma once
 
+#include "Platform/FileHandle.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,7 +28,7 @@ private:
     void Stop();
 
     pid_t pid_ = -1;
-    int stdinFd_ = -1;
+    TFileHandle stdin_;
     int port_ = 0;
     bool tls_ = false;
 };
@@ -43,6 +45,6 @@ public:
     std::string Url(const std::string& path) const;
 
 private:
-    int fd_ = -1;
+    TFileHandle socket_;
     int port_ = 0;
 };
