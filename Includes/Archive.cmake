@@ -5,7 +5,7 @@ add_library(unrarbinding STATIC UnRAR.cpp)
 target_compile_definitions(unrarbinding PRIVATE _UNIX)
 target_link_libraries(unrarbinding PUBLIC pluginframework PRIVATE ${CMAKE_DL_LIBS})
 
-add_library(pdftotext STATIC ${CMAKE_SOURCE_DIR}/Platform/PdfToText.cpp)
+add_library(pdftotext STATIC PdfToText.cpp)
 target_link_libraries(pdftotext PUBLIC pluginframework)
 
 add_library(textfile STATIC TextFile.cpp)

@@ -1,9 +1,5 @@
-# The download client (libcurl on OpenSSL) and the temporary-file-name service.
+# The download client (libcurl on OpenSSL).
 find_package(CURL REQUIRED)
 
-add_library(httpclient STATIC HttpClient.cpp)
+add_library(httpclient STATIC posix/HttpClient.cpp)
 target_link_libraries(httpclient PUBLIC platform PRIVATE CURL::libcurl)
-
-# MakeTempFileName raises the class library's EFCreateError, which lives in the framework library.
-add_library(tempfile STATIC TempFile.cpp)
-target_link_libraries(tempfile PUBLIC platform pluginframework)

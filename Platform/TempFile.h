@@ -1,5 +1,4 @@
-// The system's temporary-file-name service: GetTempFileNameW with the Windows contract, and a wrapper
-// for code that prefers an exception to a zero.
+// The system's temporary-file-name service: GetTempFileNameW with the Windows contract.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +16,3 @@ inline constexpr std::size_t MAX_PATH = 260;
 // number is taken (EEXIST), or the name would not fit in MAX_PATH characters (ENAMETOOLONG).
 std::uint32_t GetTempFileNameW(const char16_t* pathName, const char16_t* prefix, std::uint32_t unique,
                                char16_t* tempFileName);
-
-// GetTempFileNameW with unique 0: the name of a new empty file in the folder. Raises EFCreateError
-// naming the folder when none can be made.
-std::u16string MakeTempFileName(const std::u16string& folder, const std::u16string& prefix);

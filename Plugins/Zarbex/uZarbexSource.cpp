@@ -4,6 +4,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/HttpClient.h"
+#include "Includes/TempFileName.h"
 #include "Platform/TempFile.h"
 
 #include <chrono>

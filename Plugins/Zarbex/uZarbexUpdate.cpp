@@ -6,7 +6,7 @@
 #include "Includes/UnRAR.h"
 #include "Includes/uCommFunc.h"
 #include "Platform/CodePage.h"
-#include "Platform/PdfToText.h"
+#include "Includes/PdfToText.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"

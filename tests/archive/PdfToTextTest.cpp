@@ -1,6 +1,6 @@
 // The PDF-to-text converter on PDFs drawn by the fixture writer, with the real pdftotext and with fake
 // converters that stand in for a missing, failing or hanging one.
-#include "Platform/PdfToText.h"
+#include "Includes/PdfToText.h"
 
 #include "Includes/TextFile.h"
 #include "PluginAPI/SysUtils.h"

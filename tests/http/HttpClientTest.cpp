@@ -1,4 +1,5 @@
 #include "Platform/HttpClient.h"
+#include "Includes/TempFileName.h"
 #include "Platform/TempFile.h"
 
 #include "TestServer.h"

@@ -1,3 +1,4 @@
+#include "Includes/TempFileName.h"
 #include "Platform/TempFile.h"
 
 #include "PluginAPI/SysUtils.h"

@@ -2,7 +2,6 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/TickCount.h"
-#include "PluginAPI/SysUtils.h"
 
 #include <cerrno>
 #include <cstring>
@@ -78,14 +77,4 @@ std::uint32_t GetTempFileNameW(const char16_t* pathName, const char16_t* prefix,
     }
     errno = EEXIST;
     return 0;
-}
-
-std::u16string MakeTempFileName(const std::u16string& folder, const std::u16string& prefix) {
-    char16_t name[MAX_PATH];
-    if (GetTempFileNameW(folder.c_str(), prefix.c_str(), 0, name) == 0) {
-        const int error = errno;
-        throw EFCreateError(Format(u"Cannot create a temporary file in folder \"%s\". %s", folder,
-                                   Utf8ToString(std::strerror(error))));
-    }
-    return name;
 }

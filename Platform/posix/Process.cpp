@@ -1,16 +1,12 @@
-#include "Platform/PdfToText.h"
+#include "Platform/Process.h"
+
 #include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
-#include "Platform/TickCount.h"
-
-#include "PluginAPI/SysUtils.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,17 +15,10 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
 namespace {
-
-// COM's codes for a server whose class is unknown and for one that failed to start: the codes the
-// automation server's creation fails with on Windows.
-constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
-constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
-constexpr const char* DefaultProgram = "pdftotext";
 
 class TSpawnActions {
 public:
@@ -55,25 +44,8 @@ private:
     posix_spawnattr_t attributes_;
 };
 
-// pdftotext would read a path that starts with '-' as an option.
-std::string AsArgument(const std::string& path) {
-    return path.starts_with('-') ? "./" + path : path;
-}
-
-[[noreturn]] void RaiseCannotStart(const std::string& program, int error) {
-    if (error == ENOENT) {
-        const UnicodeString hint = program == DefaultProgram ? u" (install poppler-utils)" : u"";
-        throw EOleSysError(Format(u"Cannot start the PDF converter \"%s\": program not found%s",
-                                  Utf8ToString(program), hint),
-                           CO_E_CLASSSTRING, 0);
-    }
-    throw EOleSysError(Format(u"Cannot start the PDF converter \"%s\": %s", Utf8ToString(program),
-                              Utf8ToString(std::strerror(error))),
-                       CO_E_SERVER_EXEC_FAILURE, 0);
-}
-
-// The converter's error stream: the first line is kept as its reason, the rest is read and dropped, so
-// that a converter with much to say never blocks on a full pipe.
+// The child's error stream: the first line is kept as its reason, the rest is read and dropped, so that
+// a child with much to say never blocks on a full pipe.
 class TErrorStream {
 public:
     TErrorStream() {
@@ -147,7 +119,9 @@ private:
 // The child gets no stdin or stdout of the host's, writes its messages to errors, inherits no other
 // descriptor, starts with default signal handling and leads a process group of its own, so that a
 // time-out ends it together with anything it started.
-pid_t Start(const std::string& program, std::vector<std::string> args, const TErrorStream& errors) {
+// Returns the child's pid, or 0 with errno's value in error.
+pid_t Start(const std::string& program, std::vector<std::string> args, const TErrorStream& errors,
+            int& error) {
     TSpawnActions actions;
     posix_spawn_file_actions_addopen(actions.Get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(actions.Get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
@@ -173,17 +147,13 @@ pid_t Start(const std::string& program, std::vector<std::string> args, const TEr
     argv.push_back(nullptr);
 
     pid_t pid = 0;
-    const int error =
-        posix_spawnp(&pid, program.c_str(), actions.Get(), attributes.Get(), argv.data(), environ);
-    if (error != 0)
-        RaiseCannotStart(program, error);
-    return pid;
+    error = posix_spawnp(&pid, program.c_str(), actions.Get(), attributes.Get(), argv.data(), environ);
+    return error == 0 ? pid : 0;
 }
 
 // Waits for the child, reading its error stream meanwhile, and stores its wait status; false when the
 // time limit passed first.
-bool WaitFor(pid_t pid, std::chrono::milliseconds timeLimit, int& status, TErrorStream& errors) {
-    const auto deadline = TickClock::now() + timeLimit;
+bool WaitFor(pid_t pid, TickClock::time_point deadline, int& status, TErrorStream& errors) {
     // Through syscall: glibc's <sys/pidfd.h> of this release lacks C linkage for C++.
     const TFileHandle pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
     for (;;) {
@@ -219,55 +189,50 @@ void Kill(pid_t pid) {
 
 } // namespace
 
-std::string PdfToTextProgram() {
-    const char* program = std::getenv(PdfToTextVariable);
-    return program != nullptr && *program != '\0' ? program : DefaultProgram;
-}
+struct TChildProcess::TImpl {
+    TErrorStream errors;
+    pid_t pid = 0;
+    bool finished = false;
+    TEnd end = TEnd::Failed;
+};
 
-TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                      std::chrono::milliseconds timeLimit) {
-    return ConvertPdfToText(pdfPath, txtPath, timeLimit, PdfToTextProgram());
-}
+TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl)) {}
 
-// The converter's error stream, kept with the process that writes it.
-struct TPdfToTextProcess::TErrors : TErrorStream {};
-
-TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath,
-                                     const std::string& program)
-    : txtPath_(txtPath), errors_(std::make_unique<TErrors>()) {
-    // Layout mode writes a table's row as one line, as Acrobat's plain text does, so the run's per-line
-    // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
-    // the two paths first.
-    pid_ = Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"}, *errors_);
-    errors_->CloseWriteEnd();
-    started_ = TickClock::now();
-}
-
-TPdfToTextProcess::~TPdfToTextProcess() {
-    if (!finished_)
-        Kill(pid_);
-}
-
-TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit) {
-    if (finished_)
-        return result_;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(started_ + timeLimit - TickClock::now());
-    int status = 0;
-    if (!WaitFor(pid_, std::max(left, std::chrono::milliseconds(0)), status, *errors_)) {
-        Kill(pid_);
-        std::remove(txtPath_.c_str()); // a killed converter leaves a cut text behind
-        errors_->Drain();
-        result_.Outcome = TPdfConversion::TimedOut;
-    } else {
-        result_.Outcome = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TPdfConversion::Converted
-                                                                        : TPdfConversion::Failed;
+std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
+                                                    const std::vector<std::string>& args,
+                                                    TProcessStartError& error) {
+    auto impl = std::make_unique<TImpl>();
+    int code = 0;
+    impl->pid = ::Start(program, args, impl->errors, code);
+    if (impl->pid == 0) {
+        error.NotFound = code == ENOENT;
+        error.Reason = std::strerror(code);
+        return nullptr;
     }
-    result_.ErrorLine = errors_->FirstLine();
-    finished_ = true;
-    return result_;
+    impl->errors.CloseWriteEnd();
+    return std::unique_ptr<TChildProcess>(new TChildProcess(std::move(impl)));
 }
 
-TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
-                                      std::chrono::milliseconds timeLimit, const std::string& program) {
-    return TPdfToTextProcess(pdfPath, txtPath, program).Wait(timeLimit);
+TChildProcess::~TChildProcess() {
+    if (!impl_->finished)
+        Kill(impl_->pid);
+}
+
+TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
+    if (impl_->finished)
+        return impl_->end;
+    int status = 0;
+    if (!WaitFor(impl_->pid, deadline, status, impl_->errors)) {
+        Kill(impl_->pid);
+        impl_->errors.Drain();
+        impl_->end = TEnd::TimedOut;
+    } else {
+        impl_->end = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TEnd::Succeeded : TEnd::Failed;
+    }
+    impl_->finished = true;
+    return impl_->end;
+}
+
+std::string TChildProcess::FirstErrorLine() const {
+    return impl_->errors.FirstLine();
 }

@@ -3,6 +3,7 @@
 // It writes UTF-8 without a byte-order mark, in layout mode: one line for each row of a table.
 #pragma once
 
+#include "Platform/Process.h"
 #include "Platform/TickCount.h"
 
 #include <chrono>
@@ -44,10 +45,8 @@ public:
     TPdfConversionResult Wait(std::chrono::milliseconds timeLimit);
 
 private:
-    struct TErrors;
     std::string txtPath_;
-    std::unique_ptr<TErrors> errors_;
-    int pid_ = 0;
+    std::unique_ptr<TChildProcess> process_;
     TickClock::time_point started_;
     bool finished_ = false;
     TPdfConversionResult result_;

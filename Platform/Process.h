@@ -1,0 +1,46 @@
+// A child process for the work the host's process must not do itself (CreateProcessW inside a job
+// object on Windows): no input or output of ours, its error stream read for its first line, and ended
+// together with anything it started when it is killed or when its holder goes.
+#pragma once
+
+#include "Platform/TickCount.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+// Why a program could not be started.
+struct TProcessStartError {
+    bool NotFound = false; // no such program
+    std::string Reason;    // the system's words for it (UTF-8)
+};
+
+class TChildProcess {
+public:
+    enum class TEnd {
+        Succeeded, // it exited with success
+        Failed,    // it exited with an error, or died
+        TimedOut,  // it was still running at the deadline and was killed
+    };
+
+    // Starts program (looked up in PATH when it names no folder) with args, args[0] being the program's
+    // own name. Null, with error filled in, when it cannot be started.
+    static std::unique_ptr<TChildProcess>
+    Start(const std::string& program, const std::vector<std::string>& args, TProcessStartError& error);
+    TChildProcess(const TChildProcess&) = delete;
+    TChildProcess& operator=(const TChildProcess&) = delete;
+    // A process still running is killed.
+    ~TChildProcess();
+
+    // Waits for the end, reading the error stream meanwhile; at the deadline the process is killed.
+    // Only the first call waits; later calls repeat its result.
+    TEnd Wait(TickClock::time_point deadline);
+    // The first line the process wrote on its error stream, without its line end, control characters
+    // shown as U+FFFD (UTF-8); empty when it wrote none.
+    std::string FirstErrorLine() const;
+
+private:
+    struct TImpl;
+    explicit TChildProcess(std::unique_ptr<TImpl> impl);
+    std::unique_ptr<TImpl> impl_;
+};
