@@ -2,9 +2,9 @@
 // temporary file in the host's DOWNLOAD folder.
 #include "Plugins/Zarbex/uZarbexRun.h"
 
+#include "Includes/TempFileName.h"
 #include "Platform/CodePage.h"
 #include "Platform/HttpClient.h"
-#include "Includes/TempFileName.h"
 #include "Platform/TempFile.h"
 
 #include <chrono>

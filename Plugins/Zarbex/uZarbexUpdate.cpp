@@ -2,11 +2,11 @@
 // flags in the host's callbook.
 #include "Plugins/Zarbex/uZarbexRun.h"
 
+#include "Includes/PdfToText.h"
 #include "Includes/TextFile.h"
 #include "Includes/UnRAR.h"
 #include "Includes/uCommFunc.h"
 #include "Platform/CodePage.h"
-#include "Includes/PdfToText.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"

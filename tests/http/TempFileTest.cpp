@@ -1,5 +1,5 @@
-#include "Includes/TempFileName.h"
 #include "Platform/TempFile.h"
+#include "Includes/TempFileName.h"
 
 #include "PluginAPI/SysUtils.h"
 #include "tests/support/TempDir.h"
