@@ -551,6 +551,7 @@ TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
             Converter(c.name, "pdftotext \"$1\" - | " + std::string(c.recode) + " > \"$2\"");
         ScopedEnv converter("ZARBEX_PDFTOTEXT", script.c_str());
         const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
+        form->edSource->clear(); // the same source again, given anew after a successful run
         ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
         const auto entry = [](int found, int updated) {
             return "      Found " + std::to_string(found) + ", updated " + std::to_string(updated) +
