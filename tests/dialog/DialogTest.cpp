@@ -296,11 +296,12 @@ TEST_F(DialogTest, ClickingTheSelectedLocationChangesNothing) {
     ASSERT_TRUE(f.rgLocationItems->button(0)->isChecked());
     f.edSource->setText("http://typed.example/lists.rar");
     Select(0);
-    EXPECT_EQ(f.edSource->text(), "http://typed.example/lists.rar") << "the typed source stays";
+    EXPECT_EQ(f.edSource->text().toStdString(), "http://typed.example/lists.rar") << "the typed source stays";
     EXPECT_EQ(f.FLocation, SourceLocation::Internet);
 
     Select(1);
-    EXPECT_EQ(f.edSource->text().toStdU16String(), f.FLocalSource) << "another item does change it";
+    EXPECT_EQ(f.edSource->text().toStdString(), QString::fromStdU16String(f.FLocalSource).toStdString())
+        << "another item does change it";
     f.dlgSource.Execute = [&](TOpenDialog& d) {
         d.FileName = QString::fromStdString((dir / "chosen.rar").string());
         return true;
@@ -312,7 +313,7 @@ TEST_F(DialogTest, ClickingTheSelectedLocationChangesNothing) {
 
 TEST_F(DialogTest, MsgProgressBringsTheLastLineWithTextToTheTopOfTheView) {
     auto& f = Open();
-    auto topLine = [&] { return f.mProgress->cursorForPosition(QPoint(1, 1)).block().text(); };
+    auto topLine = [&] { return f.mProgress->cursorForPosition(QPoint(1, 1)).block().text().toStdString(); };
     for (int i = 1; i <= 40; ++i)
         f.MsgProgress(0, u"line " + Utf8ToString(std::to_string(i)), true);
     EXPECT_EQ(topLine(), "line 40");
