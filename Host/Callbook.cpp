@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <list>
 #include <string_view>
@@ -16,8 +17,15 @@
 
 namespace {
 
-// The columns the plug-ins' statements and the host's window rely on.
-constexpr const char* kRequiredColumns[] = {"OMCALL", "DXCCPFX", "OMNAME", "QTH", "GRID", "Use_BUREAU"};
+// The columns the plug-ins' statements rely on.
+constexpr const char* kRequiredColumns[] = {"OMCALL", "DXCCPFX", "Use_BUREAU"};
+// The columns that may hold each detail, by CallbookDetail, in order of preference.
+struct DetailColumns {
+    const char* first;
+    const char* second; // or null
+};
+constexpr DetailColumns kDetailColumns[] = {{"OMNAME", "NAME"}, {"QTH", nullptr}, {"GRID", "LOCATOR"}};
+constexpr std::size_t kDetails = std::size(kDetailColumns);
 constexpr int kBusyTimeoutMs = 5000;
 constexpr std::size_t kStatementCacheSize = 32;
 
@@ -51,6 +59,14 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
+// A name as an SQL identifier, whatever it holds.
+std::string QuotedName(const std::string& name) {
+    std::string quoted = "\"";
+    for (char c : name)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + '"';
+}
+
 std::string ColumnText(sqlite3_stmt* statement, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
     return text ? std::string(text, std::size_t(sqlite3_column_bytes(statement, column))) : std::string();
@@ -78,11 +94,22 @@ struct QueryResult {
 
 } // namespace
 
+// The filter that Rows and Count share: ?1 call pattern, ?2 bureau mark or NULL.
+#define CALLBOOK_FILTER                                                                                      \
+    " FROM CALLBOOK WHERE OMCALL LIKE ?1 ESCAPE '\\'"                                                        \
+    " AND (?2 IS NULL OR (coalesce(Use_BUREAU, 0) <> 0) = ?2)"
+
 struct Callbook::Impl {
     Database db;
     std::string file;
     std::unordered_map<std::int32_t, QueryResult> queries;
     std::int32_t lastHandle = 0;
+    // The table's column for each detail, as it is written there; empty when it has none.
+    std::string detailColumns[kDetails];
+    std::string rowsSql;
+    // The journal mode the file had before the host switched it to WAL; empty when there is none to
+    // give back.
+    std::string ownJournalMode;
 
     // Prepared statements by SQL text, most recently used first.
     std::list<std::pair<std::string, Statement>> cache;
@@ -190,7 +217,8 @@ struct Callbook::Impl {
         throw CallbookError("Query " + std::to_string(query) + " has no field \"" + field + "\"");
     }
 
-    void CheckColumns() const {
+    // Checks that the table has the columns the plug-ins need, and finds those of the details.
+    void ReadColumns() {
         Statement info = Prepare("PRAGMA table_info(CALLBOOK)");
         std::vector<std::string> present;
         int rc;
@@ -199,13 +227,66 @@ struct Callbook::Impl {
         Check(rc, "Cannot read the callbook \"" + file + "\"");
         if (present.empty())
             throw CallbookError("The file \"" + file + "\" holds no table CALLBOOK");
+        auto find = [&](const char* column) {
+            auto found = std::find_if(present.begin(), present.end(), [&](const std::string& name) {
+                return EqualsIgnoringCase(name, column);
+            });
+            return found == present.end() ? std::string() : *found;
+        };
         std::string missing;
         for (const char* column : kRequiredColumns)
-            if (std::none_of(present.begin(), present.end(),
-                             [&](const std::string& name) { return EqualsIgnoringCase(name, column); }))
+            if (find(column).empty())
                 missing += (missing.empty() ? "" : ", ") + std::string(column);
         if (!missing.empty())
             throw CallbookError("The table CALLBOOK in \"" + file + "\" lacks the column(s) " + missing);
+
+        rowsSql = "SELECT OMCALL, DXCCPFX";
+        for (std::size_t i = 0; i < kDetails; ++i) {
+            detailColumns[i] = find(kDetailColumns[i].first);
+            if (detailColumns[i].empty() && kDetailColumns[i].second != nullptr)
+                detailColumns[i] = find(kDetailColumns[i].second);
+            rowsSql += detailColumns[i].empty() ? ", ''" : ", " + QuotedName(detailColumns[i]);
+        }
+        rowsSql += ", coalesce(Use_BUREAU, 0) <> 0" CALLBOOK_FILTER " ORDER BY OMCALL LIMIT ?3";
+    }
+
+    // Every bureau mark looks a call up by OMCALL: without an index each one reads the whole table.
+    // An index is all the host adds to a user's file, and only when none starts with OMCALL; when the
+    // file does not allow it, the marks are only slower.
+    void EnsureCallIndex() const {
+        Statement indexed = Prepare("SELECT count(*) FROM pragma_index_list('CALLBOOK') AS l, "
+                                    "pragma_index_info(l.name) AS i WHERE i.seqno = 0 AND i.name = 'OMCALL' "
+                                    "COLLATE NOCASE");
+        const int rc = sqlite3_step(indexed.get());
+        Check(rc, "Cannot read the indexes of the callbook \"" + file + "\"");
+        if (rc == SQLITE_ROW && sqlite3_column_int(indexed.get(), 0) > 0)
+            return;
+        indexed.reset();
+        sqlite3_exec(db.get(), "CREATE INDEX IF NOT EXISTS CALLBOOK_OMCALL ON CALLBOOK (OMCALL)", nullptr,
+                     nullptr, nullptr);
+    }
+
+    // The journal mode the pragma leaves, or the empty text when it fails (a busy or read-only file).
+    std::string JournalMode(const std::string& pragma) const {
+        std::string error;
+        Statement statement = TryPrepare(pragma, error);
+        if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+            return {};
+        return ColumnText(statement.get(), 0);
+    }
+
+    // WAL lets the host write while readers look on and makes single-row updates cheap; NORMAL syncs
+    // at checkpoints only, which WAL keeps consistent. A file that cannot use WAL keeps its own mode.
+    void UseWal(bool isNew) {
+        const std::string own = JournalMode("PRAGMA journal_mode");
+        if (!EqualsIgnoringCase(own, "wal")) {
+            if (!EqualsIgnoringCase(JournalMode("PRAGMA journal_mode=WAL"), "wal"))
+                return;
+            if (!isNew &&
+                std::all_of(own.begin(), own.end(), [](char c) { return std::isalpha(unsigned(c)); }))
+                ownJournalMode = own;
+        }
+        Exec("PRAGMA synchronous=NORMAL", "Cannot set the callbook's synchronous mode");
     }
 
     // Binds the filter that Rows and Count share: ?1 call pattern, ?2 bureau mark or NULL.
@@ -217,10 +298,6 @@ struct Callbook::Impl {
               "Cannot bind the bureau filter");
     }
 };
-
-#define CALLBOOK_FILTER                                                                                      \
-    " FROM CALLBOOK WHERE OMCALL LIKE ?1 ESCAPE '\\'"                                                        \
-    " AND (?2 IS NULL OR (coalesce(Use_BUREAU, 0) <> 0) = ?2)"
 
 Callbook::Callbook(const std::filesystem::path& file) : impl_(std::make_unique<Impl>()) {
     const auto utf8 = file.u8string();
@@ -247,20 +324,25 @@ Callbook::Callbook(const std::filesystem::path& file) : impl_(std::make_unique<I
         impl_->Exec("COMMIT", "Cannot create the callbook \"" + impl_->file + "\"");
         rollback.Dismiss();
     }
-    impl_->CheckColumns();
-
-    // WAL lets the host write while readers look on and makes single-row updates cheap; NORMAL
-    // syncs at checkpoints only, which WAL keeps consistent.
-    Statement journal = impl_->Prepare("PRAGMA journal_mode=WAL");
-    rc = sqlite3_step(journal.get());
-    impl_->Check(rc, "Cannot switch the callbook \"" + impl_->file + "\" to WAL");
-    if (rc != SQLITE_ROW || !EqualsIgnoringCase(ColumnText(journal.get(), 0), "wal"))
-        throw CallbookError("The callbook \"" + impl_->file + "\" cannot use WAL mode");
-    journal.reset();
-    impl_->Exec("PRAGMA synchronous=NORMAL", "Cannot set the callbook's synchronous mode");
+    impl_->ReadColumns();
+    impl_->EnsureCallIndex();
+    impl_->UseWal(isNew);
 }
 
-Callbook::~Callbook() = default;
+Callbook::~Callbook() {
+    if (impl_->ownJournalMode.empty())
+        return;
+    // Other programs may not read WAL files: the file leaves with the mode it came with. Statements
+    // still prepared would keep the change from happening.
+    impl_->cacheIndex.clear();
+    impl_->cache.clear();
+    const std::string restore = "PRAGMA journal_mode=" + impl_->ownJournalMode;
+    sqlite3_exec(impl_->db.get(), restore.c_str(), nullptr, nullptr, nullptr);
+}
+
+bool Callbook::HasDetail(CallbookDetail detail) const {
+    return !impl_->detailColumns[static_cast<std::size_t>(detail)].empty();
+}
 
 std::int32_t Callbook::CreateQuery() {
     if (impl_->lastHandle == std::numeric_limits<std::int32_t>::max())
@@ -359,9 +441,7 @@ std::int32_t Callbook::ExecSQL(const std::string& sql) {
 
 std::vector<CallbookRow> Callbook::Rows(const std::string& prefix, std::optional<bool> bureau,
                                         int limit) const {
-    sqlite3_stmt* statement =
-        impl_->Cached("SELECT OMCALL, DXCCPFX, OMNAME, QTH, GRID, "
-                      "coalesce(Use_BUREAU, 0) <> 0" CALLBOOK_FILTER " ORDER BY OMCALL LIMIT ?3");
+    sqlite3_stmt* statement = impl_->Cached(impl_->rowsSql);
     ResetOnExit reset(statement);
     impl_->BindFilter(statement, prefix, bureau);
     impl_->Check(sqlite3_bind_int(statement, 3, limit < 0 ? -1 : limit), "Cannot bind the row limit");

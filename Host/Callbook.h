@@ -17,7 +17,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// One station as the host's window lists it.
+// What the host shows of a station besides its call, prefix and bureau mark. A callbook has a
+// detail only when its table has a column for it; the plug-ins need none of them.
+enum class CallbookDetail { Name, Qth, Grid };
+
+// One station as the host's window lists it; a detail the callbook lacks is empty.
 struct CallbookRow {
     std::string Call;
     std::string DxccPrefix;
@@ -32,7 +36,10 @@ struct CallbookRow {
 class Callbook {
 public:
     // Opens the file, creating it with the callbook's table when it does not exist. An existing
-    // file must already hold the table with all its columns.
+    // file must hold the table CALLBOOK with at least OMCALL, DXCCPFX and Use_BUREAU (names in any
+    // case); other columns are the user's and are left as they are. The host adds an index on OMCALL
+    // when there is none, and works in WAL mode when the file allows it, giving the file its own
+    // journal mode back when it closes.
     explicit Callbook(const std::filesystem::path& file);
     ~Callbook();
     Callbook(const Callbook&) = delete;
@@ -58,6 +65,8 @@ public:
     std::vector<CallbookRow> Rows(const std::string& prefix, std::optional<bool> bureau, int limit) const;
     std::int64_t Count(const std::string& prefix = {}, std::optional<bool> bureau = {}) const;
     std::int64_t BureauCount() const { return Count({}, true); }
+    // Whether the table has a column for the detail (OMNAME or NAME, QTH, GRID or LOCATOR).
+    bool HasDetail(CallbookDetail detail) const;
 
 private:
     struct Impl;

@@ -1,12 +1,38 @@
 #include "Host/LogHostCallbookModel.h"
 
+#include <algorithm>
+
+namespace {
+
+// The columns every callbook has: the call, its prefix and the bureau mark.
+const std::vector<LogHostCallbookModel::Column> kAlwaysShown = {
+    LogHostCallbookModel::Call, LogHostCallbookModel::Prefix, LogHostCallbookModel::Bureau};
+
+} // namespace
+
+LogHostCallbookModel::LogHostCallbookModel(QObject* parent)
+    : QAbstractTableModel(parent), shown_(kAlwaysShown) {}
+
 void LogHostCallbookModel::Reload(const Callbook* callbook, const QString& prefix,
                                   std::optional<bool> bureau) {
     beginResetModel();
     rows_.clear();
-    if (callbook != nullptr)
+    shown_ = {Call, Prefix};
+    if (callbook != nullptr) {
         rows_ = callbook->Rows(prefix.trimmed().toStdString(), bureau, kRowLimit);
+        const std::pair<Column, CallbookDetail> details[] = {
+            {Name, CallbookDetail::Name}, {Qth, CallbookDetail::Qth}, {Grid, CallbookDetail::Grid}};
+        for (const auto& [column, detail] : details)
+            if (callbook->HasDetail(detail))
+                shown_.push_back(column);
+    }
+    shown_.push_back(Bureau);
     endResetModel();
+}
+
+int LogHostCallbookModel::SectionOf(Column column) const {
+    const auto found = std::find(shown_.begin(), shown_.end(), column);
+    return found == shown_.end() ? -1 : static_cast<int>(found - shown_.begin());
 }
 
 int LogHostCallbookModel::rowCount(const QModelIndex& parent) const {
@@ -14,15 +40,17 @@ int LogHostCallbookModel::rowCount(const QModelIndex& parent) const {
 }
 
 int LogHostCallbookModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
 }
 
 QVariant LogHostCallbookModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size()))
+    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size()) ||
+        index.column() >= static_cast<int>(shown_.size()))
         return {};
     const CallbookRow& row = rows_[static_cast<std::size_t>(index.row())];
+    const Column column = shown_[static_cast<std::size_t>(index.column())];
     if (role == Qt::DisplayRole) {
-        switch (index.column()) {
+        switch (column) {
         case Call:
             return QString::fromStdString(row.Call);
         case Prefix:
@@ -37,7 +65,7 @@ QVariant LogHostCallbookModel::data(const QModelIndex& index, int role) const {
             return {};
         }
     }
-    if (role == Qt::CheckStateRole && index.column() == Bureau)
+    if (role == Qt::CheckStateRole && column == Bureau)
         return row.Bureau ? Qt::Checked : Qt::Unchecked;
     return {};
 }
@@ -48,5 +76,7 @@ QVariant LogHostCallbookModel::headerData(int section, Qt::Orientation orientati
     if (orientation == Qt::Vertical)
         return section + 1;
     static const char* const titles[ColumnCount] = {"Call", "DXCC", "Name", "QTH", "Grid", "Bureau"};
-    return section >= 0 && section < ColumnCount ? QString(titles[section]) : QVariant();
+    if (section < 0 || section >= static_cast<int>(shown_.size()))
+        return {};
+    return QString(titles[shown_[static_cast<std::size_t>(section)]]);
 }

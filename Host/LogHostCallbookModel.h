@@ -1,4 +1,5 @@
-// The callbook as the main window's table shows it: a filtered, bounded list of rows.
+// The callbook as the main window's table shows it: a filtered, bounded list of rows, with the
+// details the callbook has (name, QTH, grid) and without those it lacks.
 #pragma once
 
 #include "Host/Callbook.h"
@@ -12,12 +13,15 @@ class LogHostCallbookModel final : public QAbstractTableModel {
 public:
     // The window lists no more rows than this; the status bar tells how many match.
     static constexpr int kRowLimit = 5000;
+    // Every column the table may show, in the order shown.
     enum Column { Call, Prefix, Name, Qth, Grid, Bureau, ColumnCount };
 
-    explicit LogHostCallbookModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+    explicit LogHostCallbookModel(QObject* parent = nullptr);
 
-    // Reads the rows again; a null callbook shows none.
+    // Reads the rows again, and which columns the callbook has; a null callbook shows none.
     void Reload(const Callbook* callbook, const QString& prefix, std::optional<bool> bureau);
+    // The section that shows the column, or -1 when the callbook has no such column.
+    int SectionOf(Column column) const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -26,4 +30,5 @@ public:
 
 private:
     std::vector<CallbookRow> rows_;
+    std::vector<Column> shown_;
 };

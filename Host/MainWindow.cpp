@@ -67,7 +67,6 @@ MainWindow::MainWindow() {
     table_->setAlternatingRowColors(true);
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setSectionResizeMode(LogHostCallbookModel::Qth, QHeaderView::Stretch);
     log_ = new QPlainTextEdit(splitter);
     log_->setObjectName("mLog");
     log_->setReadOnly(true);
@@ -116,6 +115,15 @@ void MainWindow::Refresh() {
     const QString prefix = prefix_->text().trimmed();
     model_->Reload(callbook, prefix, bureau);
     table_->resizeColumnsToContents();
+    // The widest detail the callbook has takes the room that is left.
+    QHeaderView* header = table_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    for (const auto column :
+         {LogHostCallbookModel::Qth, LogHostCallbookModel::Name, LogHostCallbookModel::Prefix})
+        if (const int section = model_->SectionOf(column); section >= 0) {
+            header->setSectionResizeMode(section, QHeaderView::Stretch);
+            break;
+        }
     if (callbook == nullptr) {
         counts_->setText("No callbook open");
         return;

@@ -107,9 +107,9 @@ HRESULT HandleSafeCallError(const TObject& obj, const std::exception& e) {
 
 std::unique_ptr<Exception> CreateExceptionFromError(HRESULT code) {
     ErrorText text;
-    IErrorInfo* raw = nullptr;
-    if (GetErrorInfo(0, &raw) == S_OK && raw != nullptr) {
-        ComPtr<IErrorInfo> info = ComPtr<IErrorInfo>::Attach(raw);
+    // Whatever the runtime hands out, also with a result other than S_OK, is released with info.
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) == S_OK && info) {
         BStr s;
         if (info->GetSource(s.put()) >= 0)
             text.source = s.str();
@@ -120,8 +120,6 @@ std::unique_ptr<Exception> CreateExceptionFromError(HRESULT code) {
         DWORD context = 0;
         if (info->GetHelpContext(&context) >= 0)
             text.helpContext = static_cast<std::int32_t>(context);
-    } else if (raw != nullptr) {
-        raw->Release();
     }
 
     if (HRESULT_FACILITY(code) == FACILITY_WIN32) {

@@ -86,7 +86,15 @@ TForm::~TForm() {
 int TForm::ShowModal() {
     HostCall(FApplicationWindows->BeginModal());
     modalFailure_ = nullptr;
-    const int result = RunModalLoop();
+    int result = 0;
+    try {
+        result = RunModalLoop();
+    } catch (...) {
+        // An exception that escaped the event loop: the host is told all the same, so that it does not
+        // stay disabled. A failing EndModal is the failure that propagates then.
+        HostCall(FApplicationWindows->EndModal());
+        throw;
+    }
     HostCall(FApplicationWindows->EndModal());
     if (modalFailure_)
         std::rethrow_exception(std::exchange(modalFailure_, nullptr));
@@ -100,9 +108,16 @@ int TForm::RunModalLoop() {
     setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
     const auto finished = connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible())
-        loop.exec(QEventLoop::DialogExec);
+    try {
+        show();
+        if (isVisible())
+            loop.exec(QEventLoop::DialogExec);
+    } catch (...) {
+        // The run is over: a modal window left on screen would block the host's windows.
+        disconnect(finished);
+        hide();
+        throw;
+    }
     disconnect(finished);
     return result();
 }

@@ -33,8 +33,9 @@ void TPluginMenuItem::RemoveFromHost() {
         return;
     removed_ = true;
     ComPtr<IMenuManager> manager = std::move(FMenuManager);
-    // The host may clear our variable; whatever it leaves there is ours to release.
+    // The host may clear our variable; whatever it leaves there is ours to release, after the manager.
     const HRESULT hr = manager->DeleteItem(FMenuItem.ref());
+    manager.reset();
     FMenuItem.reset();
     HostCall(hr);
 }

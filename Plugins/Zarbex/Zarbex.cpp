@@ -1,6 +1,7 @@
 #include "Plugins/Zarbex/Zarbex.h"
 
 #include "Platform/Application.h"
+#include "Platform/OleAuto.h"
 #include "PluginAPI/BStr.h"
 #include "PluginAPI/Plugins/PluginForm.h"
 
@@ -34,8 +35,11 @@ TPlugin::TPlugin(ICore* core) : FCore(core) {
 }
 
 TPlugin::~TPlugin() {
-    // A destructor cannot raise: a host that wants to see a failure calls NotifyDestroy itself.
-    NotifyDestroy();
+    // A destructor cannot raise: a host that wants to see a failure calls NotifyDestroy itself. The
+    // record the swallowed failure published would wait on the host's thread for its next failing
+    // call, which would then report our failure as its own.
+    if (NotifyDestroy() < 0)
+        SetErrorInfo(0, nullptr);
     ReleaseApplication();
 }
 

@@ -191,6 +191,8 @@ void TfrmZarbex::BuildWidgets() {
     mProgress->setLineWrapMode(QPlainTextEdit::NoWrap);
     mProgress->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mProgress->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Like the memo's EM_LINESCROLL, the view may scroll until the last line is at its top.
+    mProgress->setCenterOnScroll(true);
     QPalette palette = mProgress->palette();
     palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
     mProgress->setPalette(palette);
@@ -209,8 +211,11 @@ void TfrmZarbex::BuildWidgets() {
     // Connections are made once, here.
     connect(edSource, &QLineEdit::textChanged, this, [this] { Guard([this] { edSourceChange(); }); });
     connect(edSourceButton, &QAction::triggered, this, [this] { Guard([this] { edSourceButtonClick(); }); });
-    connect(rgLocationItems, &QButtonGroup::idClicked, this,
-            [this](int id) { Guard([this, id] { rgLocationChanging(id); }); });
+    // A click on the item already selected (the one FLocation stands for) selects nothing new.
+    connect(rgLocationItems, &QButtonGroup::idClicked, this, [this](int id) {
+        if (id != (FLocation == SourceLocation::Internet ? 0 : FLocation == SourceLocation::Local ? 1 : -1))
+            Guard([this, id] { rgLocationChanging(id); });
+    });
     connect(cbMarkDates, &QCheckBox::stateChanged, this, [this] { Guard([this] { cbMarkDatesClick(); }); });
     connect(dbtUpdateOk, &QPushButton::clicked, this, [this] { Guard([this] { dbtUpdateClickOk(); }); });
     connect(dbtUpdateCancel, &QPushButton::clicked, this,

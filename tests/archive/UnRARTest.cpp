@@ -1,9 +1,10 @@
 // The UnRAR binding against the real library: RAR 5 archives made here by the rar tool, and RAR 4
-// archives from the shared fixtures. This program never sets a locale, so it runs in the "C" locale, in
-// which the library's own conversions of non-ASCII paths and names fail.
+// archives from the repository's fixtures. This program never sets a locale, so it runs in the "C"
+// locale, in which the library's own conversions of non-ASCII paths and names fail.
 #include "Includes/UnRAR.h"
 
 #include "tests/archive/TestFiles.h"
+#include "tests/support/Fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -473,7 +474,8 @@ TEST_F(TUnRARTest, Rar4Archives) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string archive = std::string(RAR4_FIXTURES) + "/" + c.file;
+        std::string archive;
+        ASSERT_NO_FATAL_FAILURE(Fixture(std::string("rar4/") + c.file, archive));
         {
             TRarArchive rar = library_->OpenArchive(archive);
             int end = 0;
@@ -505,7 +507,9 @@ TEST(TUnRARLibraryTest, HugeEntryIsListedWithItsFullSizeAndPassedOver) {
     TempDir dir;
     fs::create_symlink(UNRAR_SYSTEM_LIBRARY, TUnRARLibrary::PathIn(dir.Path()));
     TUnRARLibrary library(dir.Path());
-    TRarArchive rar = library.OpenArchive(std::string(RAR4_FIXTURES) + "/rar_ppmd_lzss_conversion.rar");
+    std::string archive;
+    ASSERT_NO_FATAL_FAILURE(Fixture("rar4/rar_ppmd_lzss_conversion.rar", archive));
+    TRarArchive rar = library.OpenArchive(archive);
     int end = 0;
     EXPECT_EQ(List(rar, end), (std::vector<TListed>{{"ppmd_lzss_conversion_test.txt", 241647978, 'f'}}));
     EXPECT_EQ(end, RarResult::EndOfArchive);

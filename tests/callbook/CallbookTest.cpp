@@ -63,11 +63,14 @@ protected:
     }
 
     // The column of an opened query, row by row.
-    std::vector<std::string> Column(std::int32_t query, const std::string& field) {
+    static std::vector<std::string> Column(Callbook& book, std::int32_t query, const std::string& field) {
         std::vector<std::string> values;
-        for (std::int32_t row = 0; row < book_->RecordCount(query); ++row)
-            values.push_back(book_->Value(query, row, field).value_or("<NULL>"));
+        for (std::int32_t row = 0; row < book.RecordCount(query); ++row)
+            values.push_back(book.Value(query, row, field).value_or("<NULL>"));
         return values;
+    }
+    std::vector<std::string> Column(std::int32_t query, const std::string& field) {
+        return Column(*book_, query, field);
     }
 
     TempDir dir_;
@@ -109,6 +112,9 @@ TEST_F(CallbookTest, UnusableFilesGiveAClearError) {
                  "GRID TEXT)");
          },
          "lacks the column(s) Use_BUREAU"},
+        {"only calls and names", "names.db",
+         [](const auto& file) { RawDatabase(file).Exec("CREATE TABLE callbook (omcall TEXT, name TEXT)"); },
+         "lacks the column(s) DXCCPFX, Use_BUREAU"},
         {"not a database", "text.db", [](const auto& file) { std::ofstream{file} << std::string(4096, 'x'); },
          "file is not a database"},
         {"missing folder", "absent/callbook.db", [](const auto&) {}, "unable to open database file"},
@@ -124,6 +130,78 @@ TEST_F(CallbookTest, UnusableFilesGiveAClearError) {
             EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
         }
     }
+}
+
+// Callbooks of other programs: the three columns the plug-ins need, in any case, and whatever else the
+// user keeps. The host shows the details it finds, adds an index on OMCALL when there is none, works
+// in WAL mode and leaves the file in its own journal mode with the user's data as it was.
+TEST_F(CallbookTest, UsersCallbooksNeedOnlyTheColumnsOfThePlugins) {
+    const struct {
+        const char* name;
+        const char* file;
+        const char* schema;
+        const char* rows; // UR5ABC (UR) and DL1ABC (DL), in the table's own columns
+        bool hasName, hasQth, hasGrid;
+        std::vector<CallbookRow> shown; // before any mark
+    } cases[] = {
+        {"three columns",
+         "three.db",
+         "CREATE TABLE CALLBOOK (OMCALL TEXT, DXCCPFX TEXT, Use_BUREAU INTEGER)",
+         "INSERT INTO CALLBOOK VALUES ('UR5ABC', 'UR', 0), ('DL1ABC', 'DL', NULL)",
+         false,
+         false,
+         false,
+         {{"DL1ABC", "DL", "", "", "", false}, {"UR5ABC", "UR", "", "", "", false}}},
+        {"other columns, small letters, boolean mark, an index of its own",
+         "other.db",
+         "CREATE TABLE callbook (omcall TEXT, dxccpfx TEXT, name TEXT, qth TEXT, country TEXT, use_bureau "
+         "BOOLEAN NOT NULL DEFAULT FALSE); CREATE INDEX by_call ON callbook (omcall)",
+         "INSERT INTO callbook (omcall, dxccpfx, name, qth, country) VALUES ('UR5ABC', 'UR', 'Ivan', 'Kyiv', "
+         "'Ukraine'), ('DL1ABC', 'DL', 'Hans', NULL, 'Germany')",
+         true,
+         true,
+         false,
+         {{"DL1ABC", "DL", "Hans", "", "", false}, {"UR5ABC", "UR", "Ivan", "Kyiv", "", false}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = dir_.Path() / c.file;
+        {
+            RawDatabase raw(file);
+            raw.Exec(c.schema);
+            raw.Exec(c.rows);
+        }
+        const std::string userData =
+            "SELECT group_concat(quote(omcall) || quote(dxccpfx), ',') FROM callbook";
+        const std::string before = RawDatabase(file).Scalar(userData);
+        {
+            Callbook book(file);
+            EXPECT_EQ(c.hasName, book.HasDetail(CallbookDetail::Name));
+            EXPECT_EQ(c.hasQth, book.HasDetail(CallbookDetail::Qth));
+            EXPECT_EQ(c.hasGrid, book.HasDetail(CallbookDetail::Grid));
+            EXPECT_EQ(c.shown, book.Rows("", {}, -1));
+
+            // The plug-in's statements as it writes them.
+            const auto query = book.CreateQuery();
+            book.OpenQuery(query, kUkrainianCalls);
+            EXPECT_EQ((std::vector<std::string>{"UR5ABC"}), Column(book, query, "OMCALL"));
+            EXPECT_EQ(1, book.ExecSQL(kMarkUR5ABC));
+            EXPECT_EQ(1, book.BureauCount());
+            EXPECT_EQ(2, book.Count());
+            EXPECT_EQ("wal", RawDatabase(file).Scalar("PRAGMA journal_mode"));
+        }
+        RawDatabase raw(file);
+        EXPECT_EQ("delete", raw.Scalar("PRAGMA journal_mode")) << "the file's own mode is given back";
+        EXPECT_EQ("1", raw.Scalar("SELECT count(*) FROM pragma_index_list('CALLBOOK') AS l, "
+                                  "pragma_index_info(l.name) AS i WHERE i.seqno = 0 AND i.name = 'OMCALL' "
+                                  "COLLATE NOCASE"));
+        EXPECT_EQ(before, raw.Scalar(userData));
+        EXPECT_EQ("1", raw.Scalar("SELECT use_bureau FROM callbook WHERE omcall = 'UR5ABC'"));
+        EXPECT_EQ("0", raw.Scalar("SELECT count(*) FROM callbook WHERE omcall = 'DL1ABC' AND use_bureau"));
+    }
+    // The other program's columns are still its own.
+    EXPECT_EQ("Ukraine,Germany",
+              RawDatabase(dir_.Path() / "other.db").Scalar("SELECT group_concat(country) FROM callbook"));
 }
 
 TEST_F(CallbookTest, LocateAnswersForTheWholeResultInAnyOrder) {

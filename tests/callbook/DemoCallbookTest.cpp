@@ -62,8 +62,8 @@ TEST(DemoCallbook, GeneratorWritesTheHostsSchemaAndListsUkrainianCalls) {
     for (const auto& call : calls)
         EXPECT_TRUE(book.Locate(query, "OMCALL", call)) << call;
 
-    // The shipped callbook is this generator's current output. Opened from a copy, since opening
-    // switches the file to WAL.
+    // The shipped callbook is this generator's current output. Opened from a copy: the host adds to
+    // the file while it works on it (WAL files beside it).
     const auto shipped = kScript.parent_path() / "callbook.db";
     std::filesystem::copy_file(shipped, dir.Path() / "shipped.db");
     Callbook demo(dir.Path() / "shipped.db");

@@ -15,6 +15,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QThread>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -293,6 +296,80 @@ TEST_F(DialogTest, LocalSourceIsWrittenAsLocal) {
     form->close();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=" + archive.string() + "\r\nLocation=Local\r\n");
+}
+
+TEST_F(DialogTest, ClickingTheSelectedLocationChangesNothing) {
+    auto& f = Open();
+    ASSERT_TRUE(w.Location(0)->isChecked());
+    w.edSource->setText("http://typed.example/lists.rar");
+    Select(0);
+    EXPECT_EQ(w.edSource->text().toStdString(), "http://typed.example/lists.rar") << "the typed source stays";
+    EXPECT_TRUE(w.Location(0)->isChecked());
+
+    Select(1);
+    EXPECT_EQ(w.edSource->text().toStdString(), (dir / "download" / "members_upd2604.rar").string())
+        << "another item does change it";
+    f.OpenDialog().Execute = [&](TOpenDialog& d) {
+        d.FileName = QString::fromStdString((dir / "chosen.rar").string());
+        return true;
+    };
+    w.edSourceButton->trigger();
+    Select(1);
+    EXPECT_EQ(w.edSource->text().toStdString(), (dir / "chosen.rar").string());
+}
+
+TEST_F(DialogTest, MsgProgressBringsTheLastLineWithTextToTheTopOfTheView) {
+    auto& f = Open();
+    auto topLine = [&] { return w.mProgress->cursorForPosition(QPoint(1, 1)).block().text().toStdString(); };
+    for (int i = 1; i <= 40; ++i)
+        f.MsgProgress(0, u"line " + Utf8ToString(std::to_string(i)), true);
+    EXPECT_EQ(topLine(), "line 40");
+    f.MsgProgress(1, u"continued", false);
+    EXPECT_EQ(topLine(), "   continued") << "a line without its end yet is the last line with text";
+    f.MsgProgress(0, u" and ended", true);
+    EXPECT_EQ(topLine(), "   continued and ended");
+    EXPECT_EQ(w.mProgress->horizontalScrollBar()->value(), 0) << "never scrolled sideways";
+}
+
+// Throws from the modal loop itself: while the dialog is being shown, its handlers pump messages under
+// their own guard, so the throw waits until a loop runs.
+class ThrowFromTheEventLoop {
+public:
+    ThrowFromTheEventLoop() {
+        timer_.setInterval(0);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QThread::currentThread()->loopLevel() == 0)
+                return;
+            timer_.stop();
+            throw EAbort(u"escaped from the event loop");
+        });
+        timer_.start();
+    }
+
+private:
+    QTimer timer_;
+};
+
+TEST_F(DialogTest, AnExceptionThatEscapesTheEventLoopStillEndsTheHostsModalState) {
+    auto& f = Open(false);
+    {
+        ThrowFromTheEventLoop thrower;
+        EXPECT_THROW(f.ShowModal(), EAbort);
+    }
+    EXPECT_EQ(host->ModalBegins(), 1);
+    EXPECT_EQ(host->ModalDepth(), 0) << "EndModal was called";
+    EXPECT_FALSE(f.isVisible()) << "no modal window is left over the host";
+
+    // When EndModal fails too, its failure is the one raised.
+    host->Faults().failing["IApplicationWindows.EndModal"] = {E_FAIL, u"the host is gone"};
+    auto& g = Open(false);
+    ThrowFromTheEventLoop thrower;
+    try {
+        g.ShowModal();
+        ADD_FAILURE() << "no exception";
+    } catch (const EOleException& e) {
+        EXPECT_EQ(e.Message(), u"the host is gone");
+    }
 }
 
 int main(int argc, char** argv) {

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
+
 namespace {
 
 constexpr GUID kClassNameGuid{0x43B2F1E1, 0xE897, 0x4584, {0xA9, 0x2A, 0x06, 0xAE, 0x75, 0xDF, 0x83, 0x4D}};
@@ -141,9 +144,11 @@ TEST(ClassNameCode, EveryIncomingClassComesBackAsItself) {
         PublishRecord(u"why");
         auto e = CreateExceptionFromError(code);
         EXPECT_STREQ(e->ClassName(), name);
+        EXPECT_EQ(e->Message(), u"why") << name << ": the record's description is the message";
         EXPECT_EQ(ExceptionToHResult(*e), code) << name;
         try {
             RaiseSafeCallError(code, nullptr);
+            ADD_FAILURE() << name << " not raised";
         } catch (const Exception& raised) {
             EXPECT_STREQ(raised.ClassName(), name) << "raised with its own class";
         }
@@ -167,36 +172,36 @@ TEST(Outgoing, EAbortPublishesTheClassNameGuidAndSource) {
     EXPECT_EQ(r.description, u"stopped");
 }
 
-TEST(Outgoing, ResultsByExceptionKind) {
+TEST(Outgoing, ResultsAndRecordsByExceptionKind) {
     EOSError osZero(u"fine");
     EOSError osBig(u"big");
     osBig.ErrorCode = 0x12345;
     struct Case {
         const char* what;
+        std::function<HRESULT()> escape;
         HRESULT result;
-        bool facilityItfGuid;
-        bool hasDescription;
+        bool facilityItfGuid;       // the record's GUID is the class-name GUID rather than GUID_NULL
+        std::u16string description; // empty when none is published
     };
     const Case cases[] = {
-        {"plain Exception", Escape(Exception(u"plain", 3)), false, true},
-        {"EOSError 0", Escape(osZero), false, true},
-        {"EOSError 0x12345", Escape(osBig), false, true},
-        {"EOleSysError 1", Escape(EOleSysError(u"odd", 1, 0)), false, true},
-        {"EBaseException", Escape(EBaseException(u"base")), true, true},
-        {"not an Exception", Escape(std::runtime_error("other")), false, false},
+        {"plain Exception", [] { return Escape(Exception(u"plain", 3)); }, E_UNEXPECTED, false, u"plain"},
+        {"EOSError 0", [&] { return Escape(osZero); }, S_OK, false, u"fine"},
+        {"EOSError 0x12345", [&] { return Escape(osBig); }, static_cast<HRESULT>(0x80072345u), false, u"big"},
+        {"EOleSysError 1", [] { return Escape(EOleSysError(u"odd", 1, 0)); }, 1, false, u"odd"},
+        {"EBaseException", [] { return Escape(EBaseException(u"base")); }, static_cast<HRESULT>(0x80047031u),
+         true, u"base"},
+        {"not an Exception", [] { return Escape(std::runtime_error("other")); }, E_UNEXPECTED, false, u""},
     };
-    const HRESULT expected[] = {
-        E_UNEXPECTED, S_OK, static_cast<HRESULT>(0x80072345u), 1, static_cast<HRESULT>(0x80047031u),
-        E_UNEXPECTED};
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(cases[i].result, expected[i]) << cases[i].what;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.escape(), c.result);
+        // Every kind publishes a record, the success of an EOSError 0 included.
+        const Record r = TakeRecord();
+        ASSERT_TRUE(r.present);
+        EXPECT_EQ(r.source, u"pluginsystem.TPlugin");
+        EXPECT_TRUE(r.guid == (c.facilityItfGuid ? kClassNameGuid : GUID_NULL));
+        EXPECT_EQ(r.description, c.description);
     }
-    // The last record published is that of the non-Exception throw: its source only.
-    Record r = TakeRecord();
-    ASSERT_TRUE(r.present);
-    EXPECT_EQ(r.source, u"pluginsystem.TPlugin");
-    EXPECT_EQ(r.description, u"");
-    EXPECT_TRUE(r.guid == GUID_NULL);
 }
 
 TEST(Outgoing, PlainExceptionPublishesDescriptionAndHelpContextWithNullGuid) {

@@ -2,6 +2,7 @@
 #include "Host/Callbook.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -22,6 +23,25 @@ struct Outcome {
     int status = -1;
     std::string out, err;
 };
+
+// Runs SQL on the file through a connection of its own, as another program would; yields the first
+// column of the last row as text.
+std::string Sql(const fs::path& file, const std::string& sql) {
+    sqlite3* raw = nullptr;
+    sqlite3_open(file.c_str(), &raw);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
+    std::string last;
+    auto keep = [](void* out, int, char** values, char**) {
+        *static_cast<std::string*>(out) = values[0] ? values[0] : "NULL";
+        return 0;
+    };
+    char* error = nullptr;
+    if (sqlite3_exec(db.get(), sql.c_str(), keep, &last, &error) != SQLITE_OK) {
+        last = std::string("error: ") + (error ? error : "?");
+        sqlite3_free(error);
+    }
+    return last;
+}
 
 std::string Read(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -129,6 +149,47 @@ TEST_F(LoghostProcess, InvokeAnswersTheDialogAndClosesItWhenGetDataIsDisabled) {
     EXPECT_NE(run.out.find("bureau flags: 0 of 0 callsigns\n"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::is_directory(home_ / "dl")); // the download folder is made for the plug-in
     EXPECT_FALSE(fs::exists(ini));               // nothing ran, so the dialog stored nothing
+}
+
+// Callbooks of other programs, with only the columns the plug-in needs or with others of their own:
+// the demo's bureau lists set the flags of the Ukrainian stations they name, and nothing else changes.
+TEST_F(LoghostProcess, InvokeUpdatesTheCallbookOfAnotherProgram) {
+    // EM0ENH, US7YM and UX5AB are named by the demo's lists (demo/members_demo), UT0ZZZ is not;
+    // UX5AB is not counted as Ukrainian here.
+    const struct {
+        const char* name;
+        const char* schema;
+        const char* rows;
+    } cases[] = {
+        {"three columns", "CREATE TABLE CALLBOOK (OMCALL TEXT, DXCCPFX TEXT, Use_BUREAU INTEGER)",
+         "INSERT INTO CALLBOOK VALUES ('EM0ENH', 'UR', 0), ('US7YM', 'UR', 0), ('UX5AB', 'UA', 0), "
+         "('UT0ZZZ', 'UR', 0)"},
+        {"other columns",
+         "CREATE TABLE callbook (omcall TEXT, dxccpfx TEXT, name TEXT, qth TEXT, use_bureau BOOLEAN)",
+         "INSERT INTO callbook VALUES ('EM0ENH', 'UR', 'Ivan', 'Kharkiv', FALSE), ('US7YM', 'UR', "
+         "'Viktor', 'Lviv', FALSE), ('UX5AB', 'UA', 'Volodymyr', 'Lviv', FALSE), ('UT0ZZZ', 'UR', NULL, "
+         "NULL, FALSE)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path callbook = home_ / "users.db";
+        fs::remove(callbook);
+        ASSERT_EQ(Sql(callbook, std::string(c.schema) + "; " + c.rows), "");
+        const std::string userData = "SELECT group_concat(omcall || '/' || dxccpfx, ' ') FROM callbook";
+        const std::string before = Sql(callbook, userData);
+
+        const Outcome run = Loghost(
+            std::string("--headless --invoke '") + kCaption +
+            "' --location local --source '" DEMO_DIR "/members_demo.rar' --callbook '" + callbook.string() +
+            "' --ini '" + (home_ / "host.ini").string() + "' --download '" + (home_ / "dl").string() + "'");
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_NE(run.out.find("bureau flags: 2 of 4 callsigns\n"), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(Sql(callbook, "SELECT group_concat(omcall, ' ') FROM (SELECT omcall FROM callbook WHERE "
+                                "use_bureau ORDER BY omcall)"),
+                  "EM0ENH US7YM");
+        EXPECT_EQ(Sql(callbook, userData), before);
+        EXPECT_EQ(Sql(callbook, "PRAGMA journal_mode"), "delete") << "the file keeps its own journal mode";
+    }
 }
 
 TEST_F(LoghostProcess, InvokeWithoutACallbookFails) {

@@ -117,6 +117,18 @@ TEST(Plugin, TheLastReleaseAloneReleasesTheHost) {
     EXPECT_TRUE(host->MenuItems().empty());
 }
 
+TEST(Plugin, AFailureTheLastReleaseSwallowsLeavesNoErrorRecordBehind) {
+    auto host = HostServices::Create();
+    Library lib;
+    IPlugin* plugin = nullptr;
+    ASSERT_EQ(lib.entry(host.get(), &plugin), S_OK);
+    host->Faults().failing["IMenuManager.DeleteItem"] = {E_FAIL, u"The menu is locked"};
+    EXPECT_EQ(plugin->Release(), 0u);
+    EXPECT_EQ(host->CallCount("IMenuManager.DeleteItem"), 1);
+    EXPECT_FALSE(ErrorRecordPending()) << "a later failing call of the host would take it for its own";
+    EXPECT_EQ(host->RefCount(), 1u);
+}
+
 TEST(Plugin, WithoutKernelItLoadsButTheCommandFails) {
     auto host = HostServices::Create();
     host->Faults().withheld.push_back(IHostKernel::iid);

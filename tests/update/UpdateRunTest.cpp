@@ -5,6 +5,7 @@
 #include "Plugins/Zarbex/uZarbex.h"
 #include "TestServer.h"
 #include "tests/support/DialogWidgets.h"
+#include "tests/support/Fixture.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tools/fixturegen/PdfFixture.h"
@@ -148,6 +149,11 @@ struct UpdateTest : ::testing::Test {
             lines.push_back(QString::fromStdU16String(l).toStdString());
         return lines;
     }
+    // The host's last log line, or a text saying that there is none.
+    std::string LastLog() const {
+        const auto lines = Log();
+        return lines.empty() ? "<no log line>" : lines.back();
+    }
 };
 
 // ---- Obtaining the archive ----
@@ -278,11 +284,11 @@ struct UpdateRunTest : UpdateTest {
 
 TEST_F(UpdateRunTest, LocalArchiveOfTwoListsSetsTheFlagsOfTheUkrainiansFound) {
     const fs::path archive = dir / "lists.rar";
-    Rar(archive, {pdfA, pdfB});
+    ASSERT_NO_FATAL_FAILURE(Rar(archive, {pdfA, pdfB}));
     const std::string archiveBytes = ReadFile(archive);
     const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
 
-    Run(1, archive.string());
+    ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
 
     EXPECT_TRUE(messages.empty());
     const std::string elapsed =
@@ -312,11 +318,11 @@ TEST_F(UpdateRunTest, DownloadedArchiveIsDeletedAndFoldersAreSkipped) {
     fs::create_directories(dir / "emptydir");
     const fs::path cyrillic = dir / "Список.pdf";
     fs::copy_file(pdfA, cyrillic);
-    Rar(dir / "www" / "lists.rar", {dir / "emptydir", cyrillic});
+    ASSERT_NO_FATAL_FAILURE(Rar(dir / "www" / "lists.rar", {dir / "emptydir", cyrillic}));
     TestServer server(dir / "www");
     const std::string url = server.Url("/files/lists.rar");
 
-    Run(0, url);
+    ASSERT_NO_FATAL_FAILURE(Run(0, url));
 
     EXPECT_TRUE(messages.empty());
     ExpectMemo("* Use: " + url + "\n" + Parsing("Список.pdf", cyrillic) +
@@ -343,10 +349,10 @@ TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummary) {
         UpdateDone = false;
         host->Faults() = {};
         const std::size_t logBefore = Log().size();
-        Run(c.location, c.source);
+        ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
         ExpectMemo("* Use: " + c.source + "\n", "Files:0, Tot:0, Upd:0");
         ASSERT_EQ(Log().size(), logBefore + 1);
-        EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
+        EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
         EXPECT_FALSE(UpdateDone);
         EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
         EXPECT_TRUE(FileNames(download).empty()) << c.source;
@@ -374,7 +380,7 @@ TEST_F(UpdateRunTest, MissingComponentsAreReportedBeforeAnythingElse) {
     for (const auto& c : cases) {
         messages.clear();
         w.mProgress->setPlainText("earlier run");
-        Run(c.location, c.source);
+        ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
         ASSERT_EQ(messages.size(), 1u) << "UnRAR is not checked after missing OpenSSL";
         EXPECT_EQ(QString::fromStdU16String(messages[0].first).toStdString(), c.caption);
         EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(), c.text);
@@ -388,11 +394,11 @@ TEST_F(UpdateRunTest, MissingComponentsAreReportedBeforeAnythingElse) {
 
 TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     const fs::path archive = dir / "lists.rar";
-    Rar(archive, {pdfA, pdfB});
+    ASSERT_NO_FATAL_FAILURE(Rar(archive, {pdfA, pdfB}));
     {
         // The converter cannot be started: the case of an Acrobat that is not installed.
         ScopedEnv converter("ZARBEX_PDFTOTEXT", (dir / "no-such-pdftotext").c_str());
-        Run(1, archive.string());
+        ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
     }
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
@@ -407,7 +413,7 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     messages.clear();
     host->Faults().failing["IHostServer.ExecSQL"] = {E_FAIL, u"callbook locked", 2};
     const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
-    Run(1, archive.string());
+    ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
     EXPECT_NE(messages[0].second.find(u"callbook locked"), std::u16string::npos);
@@ -426,7 +432,7 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     fs::copy_file(archive, dir / "www" / "lists.rar");
     TestServer server(dir / "www");
     messages.clear();
-    Run(0, server.Url("/files/lists.rar"));
+    ASSERT_NO_FATAL_FAILURE(Run(0, server.Url("/files/lists.rar")));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(FileNames(download),
               (std::vector<std::string>{"File0001.pdf", "File0001.txt", "File0002.pdf", "File0002.txt"}));
@@ -443,7 +449,7 @@ TEST_F(UpdateRunTest, CloseDuringARunWaitsForItThenWritesTheSettings) {
         w.dbtUpdateCancel->click();
         closedDuringRun = form->isVisible();
     });
-    Run(1, archive.string());
+    ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
     EXPECT_TRUE(closedDuringRun) << "the dialog stays while the run works";
     EXPECT_FALSE(form->isVisible());
     ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) +
@@ -474,7 +480,8 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string archive = std::string(RAR4_FIXTURES) + "/" + c.file;
+        std::string archive;
+        ASSERT_NO_FATAL_FAILURE(Fixture(std::string("rar4/") + c.file, archive));
         std::string start = "* Use: " + archive + "\n";
         std::string marks;
         for (const auto& [name, size] : c.files) {
@@ -482,17 +489,18 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
                      "      Found 0, updated 0 callsigns\n";
             marks += '>';
         }
-        Run(1, archive);
+        ASSERT_NO_FATAL_FAILURE(Run(1, archive));
         ExpectMemo(start, "Files:" + std::to_string(c.files.size()) + ", Tot:0, Upd:0");
         EXPECT_EQ(w.psInfo->text().toStdString(), marks);
-        EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + archive + " failed.");
+        EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + archive + " failed.");
         EXPECT_TRUE(FileNames(download).empty());
     }
     EXPECT_TRUE(messages.empty());
 
     // A damaged entry: the library leaves nothing to convert, and the run ends through its error path.
-    const std::string damaged = std::string(RAR4_FIXTURES) + "/rar_invalid1.rar";
-    Run(1, damaged);
+    std::string damaged;
+    ASSERT_NO_FATAL_FAILURE(Fixture("rar4/rar_invalid1.rar", damaged));
+    ASSERT_NO_FATAL_FAILURE(Run(1, damaged));
     EXPECT_EQ(Memo(), "* Use: " + damaged + "\n   Parsing test (3 bytes)\n");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
@@ -511,27 +519,27 @@ TEST_F(UpdateRunTest, Rar5ArchivesOfEveryShape) {
                           {"a", "-s", "-ep1", "-idq", QString::fromStdString(solid.string()),
                            QString::fromStdString(pdfA.string()), QString::fromStdString(pdfB.string())}),
         0);
-    Rar(folderOnly, {dir / "emptydir"});
+    ASSERT_NO_FATAL_FAILURE(Rar(folderOnly, {dir / "emptydir"}));
     WriteFile(signature, std::string("Rar!\x1a\x07\x01\x00", 8));
     const std::string whole = ReadFile(solid);
     WriteFile(truncated, whole.substr(0, whole.size() - 200));
     const std::string listA = Parsing("a.pdf", pdfA) + "      Found 4, updated 2 callsigns\n";
     const std::string listB = Parsing("b.pdf", pdfB) + "      Found 3, updated 2 callsigns\n";
 
-    Run(1, solid.string());
+    ASSERT_NO_FATAL_FAILURE(Run(1, solid.string()));
     ExpectMemo("* Use: " + solid.string() + "\n" + listA + listB, "Files:2, Tot:7, Upd:4");
     EXPECT_EQ(commands.size(), 1u);
 
     for (const fs::path& empty : {folderOnly, signature}) {
-        Run(1, empty.string());
+        ASSERT_NO_FATAL_FAILURE(Run(1, empty.string()));
         ExpectMemo("* Use: " + empty.string() + "\n", "Files:0, Tot:0, Upd:0");
-        EXPECT_EQ(Log().back(), "Exec: " + std::string(kCaption) + ", " + empty.string() + " failed.");
+        EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + empty.string() + " failed.");
     }
     EXPECT_TRUE(messages.empty());
 
     // The entry cut short extracts to nothing: the run stops with an error, after the first list's updates.
     const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
-    Run(1, truncated.string());
+    ASSERT_NO_FATAL_FAILURE(Run(1, truncated.string()));
     EXPECT_EQ(Memo(), "* Use: " + truncated.string() + "\n" + listA + Parsing("b.pdf", pdfB));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
@@ -545,7 +553,7 @@ TEST_F(UpdateRunTest, Rar5ArchivesOfEveryShape) {
 // without its mark reads as the ANSI code page, whose first zero byte ends the text.
 TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
     const fs::path archive = dir / "lists.rar";
-    Rar(archive, {pdfA, pdfB});
+    ASSERT_NO_FATAL_FAILURE(Rar(archive, {pdfA, pdfB}));
     const struct {
         const char* name;
         const char* recode; // a filter from pdftotext's UTF-8 to the text file's bytes
@@ -565,7 +573,8 @@ TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
             Converter(c.name, "pdftotext \"$1\" - | " + std::string(c.recode) + " > \"$2\"");
         ScopedEnv converter("ZARBEX_PDFTOTEXT", script.c_str());
         const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
-        Run(1, archive.string());
+        w.edSource->clear(); // the same source again, given anew after a successful run
+        ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
         const auto entry = [](int found, int updated) {
             return "      Found " + std::to_string(found) + ", updated " + std::to_string(updated) +
                    " callsigns\n";
@@ -585,10 +594,10 @@ TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
 TEST_F(UpdateRunTest, EveryOccurrenceOfACallsignCounts) {
     const fs::path pdf = dir / "lines.pdf", archive = dir / "lines.rar";
     WritePdfLines(pdf.string(), {"UR5ABC and UR5ABC again", "ut2xy", "QSL VIA UR7QQ/P", "DL1ABC UR3NEW"});
-    Rar(archive, {pdf});
+    ASSERT_NO_FATAL_FAILURE(Rar(archive, {pdf}));
     const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
     const int lookupsBefore = host->CallCount("IHostServer.Locate");
-    Run(1, archive.string());
+    ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
     ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("lines.pdf", pdf) +
                    "      Found 5, updated 3 callsigns\n",
                "Files:1, Tot:5, Upd:3");

@@ -108,7 +108,10 @@ OLEAUT32_API HRESULT WINAPI CreateErrorInfo(ICreateErrorInfo** pperrinfo) {
     return record == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
-OLEAUT32_API HRESULT WINAPI SetErrorInfo(ULONG, IErrorInfo* perrinfo) {
+// The reserved argument must be 0, as in the real runtime: anything else is refused and changes nothing.
+OLEAUT32_API HRESULT WINAPI SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo) {
+    if (dwReserved != 0)
+        return E_INVALIDARG;
     if (perrinfo != nullptr)
         perrinfo->AddRef();
     IErrorInfo* old = current.info;
@@ -118,8 +121,8 @@ OLEAUT32_API HRESULT WINAPI SetErrorInfo(ULONG, IErrorInfo* perrinfo) {
     return S_OK;
 }
 
-OLEAUT32_API HRESULT WINAPI GetErrorInfo(ULONG, IErrorInfo** pperrinfo) {
-    if (pperrinfo == nullptr)
+OLEAUT32_API HRESULT WINAPI GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo) {
+    if (dwReserved != 0 || pperrinfo == nullptr)
         return E_INVALIDARG;
     *pperrinfo = current.info; // ownership passes to the caller; the thread's record is cleared
     current.info = nullptr;
