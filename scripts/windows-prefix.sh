@@ -4,7 +4,7 @@
 # processes outlive the programs and would keep the callers' pipes open.
 #
 #   windows-prefix.sh start DIR   prepares what is missing and prints the environment to run wine64 with
-#                                 (NAME=value lines)
+#                                 (NAME=value lines, quoted for the shell)
 #   windows-prefix.sh stop DIR    ends the wineserver (and with it every Windows process) and the display
 set -euo pipefail
 
@@ -17,8 +17,9 @@ log=$dir/wine.log
 
 export WINEPREFIX=$dir/prefix
 export WINEDEBUG=-all
-# No .NET or HTML engine: the tests need neither, and wineboot would otherwise ask for them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No .NET or HTML engine: the tests need neither, and wineboot would otherwise ask for them. No menu
+# entries or file associations written into the user's home.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 display_alive() {
   [ -s "$dir/display" ] && [ -s "$dir/xvfb.pid" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null
@@ -44,17 +45,28 @@ start)
   flock 9
   display_alive || start_display
   export DISPLAY=":$(tr -d '\n' <"$dir/display")"
-  # The server is started first, detached and persistent, so that no Windows program started later
-  # inherits a caller's pipe through it. A second start finds it running and leaves (exit code 2).
-  # Nothing started here may inherit the lock (descriptor 9), or the next start would wait forever.
-  if setsid "$wineserver" -p </dev/null >>"$log" 2>&1 9>&-; then
+  # The server is started first, persistent and in a session of its own, so that no Windows program
+  # started later inherits a caller's pipe or process group through it. It returns once it serves; a
+  # second start finds it running and leaves with 2. Nothing started here may inherit the lock
+  # (descriptor 9), or the next start would wait forever.
+  mkdir -p "$WINEPREFIX"
+  status=0
+  setsid -w "$wineserver" -p </dev/null >>"$log" 2>&1 9>&- || status=$?
+  case $status in
+  0)
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       "$wine64" wineboot --init </dev/null >>"$log" 2>&1 9>&-
     else
       "$wine64" wineboot </dev/null >>"$log" 2>&1 9>&-
     fi
-  fi
-  printf 'WINEPREFIX=%s\nWINEDEBUG=%s\nWINEDLLOVERRIDES=%s\nDISPLAY=%s\n' \
+    ;;
+  2) ;;
+  *)
+    echo "wineserver did not start; see $log" >&2
+    exit 1
+    ;;
+  esac
+  printf 'WINEPREFIX=%q\nWINEDEBUG=%q\nWINEDLLOVERRIDES=%q\nDISPLAY=%q\n' \
     "$WINEPREFIX" "$WINEDEBUG" "$WINEDLLOVERRIDES" "$DISPLAY"
   ;;
 stop)
