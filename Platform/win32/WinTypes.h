@@ -1,7 +1,10 @@
 // The boundary types on Windows: the system's own (windows.h, with oleaut32's BSTR, IErrorInfo and
 // ICreateErrorInfo), and what the framework asks of them beyond that. Meant to be what Platform/WinTypes.h
-// includes on Windows.
+// includes on Windows. A BSTR holds wchar_t here: WidePtr and Utf16Ptr pass the project's char16_t text
+// to and from it.
 #pragma once
+
+#include "Platform/win32/WideChar.h"
 
 #include <windows.h>
 
