@@ -7,16 +7,24 @@ cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 started=$SECONDS
 
-configure() {
-  cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$2" >/dev/null
-  cmake --build "$1" -j"$jobs"
+took() {
+  echo "-- $1: $((SECONDS - $2)) s"
 }
 
-configure build-win64 mingw-x86_64.cmake
-configure build-win32 mingw-i686.cmake
+build() {
+  local step=$SECONDS
+  cmake -S . -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$2" >/dev/null
+  cmake --build "$1" -j"$jobs"
+  took "$1 built" "$step"
+}
+
+build build-win64 mingw-x86_64.cmake
+build build-win32 mingw-i686.cmake
 
 # The wineserver, its helper processes and the Xvfb display end with the stage, whatever its outcome.
 trap 'bash scripts/windows-prefix.sh stop build-win64/wine' EXIT
+step=$SECONDS
 (cd build-win64 && ctest --output-on-failure -j"$jobs" --timeout 600)
+took "tests under wine64" "$step"
 (cd build-win32 && ctest --output-on-failure --timeout 600)
-echo "Windows stage: $((SECONDS - started)) s"
+took "Windows stage" "$started"
