@@ -1,0 +1,19 @@
+#include "Platform/win32/Module.h"
+
+#include "Platform/win32/SystemError.h"
+#include "Platform/win32/WideChar.h"
+#include "PluginAPI/SysUtils.h"
+
+TModule::TModule(const std::u16string& path)
+    : path_(path), module_(LoadLibraryExW(WidePtr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+    if (module_ == nullptr) {
+        const DWORD error = GetLastError();
+        EOSError e(Format(u"Cannot load library \"%s\". %s", path, SysErrorMessage(error)));
+        e.ErrorCode = error;
+        throw e;
+    }
+}
+
+TModule::~TModule() {
+    FreeLibrary(module_);
+}

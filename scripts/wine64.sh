@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# The cross-compiling emulator of the x86_64 Windows build: runs a Windows program under wine64 in the
+# Wine set-up kept in DIR (see windows-prefix.sh), preparing it first when needed.
+#
+# Usage: wine64.sh DIR PROGRAM.exe [ARGUMENTS...]
+set -euo pipefail
+dir=$1
+shift
+set -a
+eval "$(bash "$(dirname "$0")/windows-prefix.sh" start "$dir")"
+set +a
+exec /usr/lib/wine/wine64 "$@"
