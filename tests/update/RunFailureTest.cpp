@@ -283,6 +283,8 @@ TEST_F(RunFailureTest, AFailedDownloadIsAFailedSourceWithItsReason) {
         {"refused", closed.Url("/lists.rar"), "Failed to connect to 127.0.0.1 port "},
         {"self-signed certificate", secure.Url("/files/lists.rar"),
          "SSL certificate problem: self-signed certificate"},
+        {"larger than the limit", server.Url("/large/300000000"),
+         "the file is larger than the download limit of 268435456 bytes (256 MiB)"},
         {"full download folder", server.Url("/files/lists.rar"),
          "Cannot write file in \"" + download.string() + "\": No space left on device", true},
     };
