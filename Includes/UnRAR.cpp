@@ -1,6 +1,7 @@
 #include "Includes/UnRAR.h"
 
 #include "Platform/CodePage.h"
+#include "Platform/QuantityText.h"
 #include "PluginAPI/ScopeExit.h"
 
 #include <algorithm>
@@ -110,10 +111,7 @@ UnicodeString EntryName(const wchar_t* text, std::size_t capacity) {
 
 // A size for the user: the exact count, and the round figure where there is one.
 UnicodeString Bytes(std::uint64_t count) {
-    UnicodeString text = Utf8ToString(std::to_string(count)) + u" bytes";
-    if (count >= (1u << 20) && count % (1u << 20) == 0)
-        text += u" (" + Utf8ToString(std::to_string(count >> 20)) + u" MiB)";
-    return text;
+    return Utf8ToString(ByteCountText(count));
 }
 
 template <class Fn> Fn Resolve(void* module, const char* name, const std::string& path) {

@@ -2,6 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
+#include "Platform/QuantityText.h"
 
 #include <curl/curl.h>
 
@@ -34,25 +35,6 @@ std::string OneLine(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.remove_suffix(1);
     return UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(text)));
-}
-
-std::string SizeText(std::uint64_t bytes) {
-    std::string text = std::to_string(bytes) + " bytes";
-    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0)
-        text += " (" + std::to_string(bytes >> 20) + " MiB)";
-    return text;
-}
-
-std::string DurationText(std::chrono::milliseconds duration) {
-    const auto count = duration.count();
-    const auto plural = [](long long n, const char* unit) {
-        return std::to_string(n) + " " + unit + (n == 1 ? "" : "s");
-    };
-    if (count > 0 && count % 60'000 == 0)
-        return plural(count / 60'000, "minute");
-    if (count % 1000 == 0)
-        return plural(count / 1000, "second");
-    return std::to_string(count) + " ms";
 }
 
 bool IsSuccessStatus(long status) {
@@ -267,7 +249,7 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
     }
     switch (result) {
     case TDownloadResult::TooLarge:
-        errorText_ = "the file is larger than the download limit of " + SizeText(sizeLimit_);
+        errorText_ = "the file is larger than the download limit of " + ByteCountText(sizeLimit_);
         break;
     case TDownloadResult::TimedOut:
         errorText_ = "the download took longer than the limit of " + DurationText(timeLimit_);

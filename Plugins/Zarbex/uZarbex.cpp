@@ -470,6 +470,11 @@ void TfrmZarbex::LockControls(bool locked) {
     CheckActions();
 }
 
+bool TfrmZarbex::CancelRequested() {
+    // Close during a run: the run stops what it can stop (a download), and the dialog closes after it.
+    return running_ && closeRequested_;
+}
+
 void TfrmZarbex::ProcessMessages() {
     // A breath every few milliseconds keeps the window as responsive as one per call, and costs far less
     // than one per line of a long list.

@@ -72,6 +72,7 @@ private:
     void SetBusyCursor(bool busy) override;
     void LockControls(bool locked) override;
     void ProcessMessages() override;
+    bool CancelRequested() override;
 
     void BuildWidgets();
     TIniFile& Settings();

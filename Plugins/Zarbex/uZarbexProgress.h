@@ -1,6 +1,7 @@
 // What the update run does to the window it runs in: progress messages, the entry marks of the status
-// panel, the busy cursor, the lock of the source widgets, and a breath for the user interface. The Qt
-// dialog implements it on Linux, a native dialog on Windows, a recorder in the tests.
+// panel, the busy cursor, the lock of the source widgets, a breath for the user interface, and the
+// user's request to stop. The Qt dialog implements it on Linux, a native dialog on Windows, a recorder
+// in the tests.
 #pragma once
 
 #include "PluginAPI/SysUtils.h"
@@ -24,6 +25,9 @@ public:
     virtual void LockControls(bool locked) = 0;
     // Lets the window handle what queued up: the run works on the window's own thread.
     virtual void ProcessMessages() = 0;
+    // True once the user asked to stop the run (Close pressed while it works): a download under way
+    // ends at the next breath.
+    virtual bool CancelRequested() = 0;
 
 protected:
     ~IUpdateProgress() = default;

@@ -3,11 +3,14 @@
 // interfaces and reports through IUpdateProgress; it knows nothing of the window toolkit.
 #pragma once
 
+#include "Includes/PdfToText.h"
+#include "Platform/HttpClient.h"
 #include "PluginAPI/ComPtr.h"
 #include "PluginAPI/Helpers.h"
 #include "PluginAPI/PluginAPI.h"
 #include "Plugins/Zarbex/uZarbexProgress.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -43,9 +46,12 @@ public:
     static std::size_t ConvertersAtATime();
     static constexpr const char* ConvertersVariable = "ZARBEX_CONVERTERS";
 
-    // How long a download may wait for a connection and for the next byte; tests shorten them.
+    // How long a download may wait for a connection and for the next byte, how long it may take as a
+    // whole, and how long one list may take to convert; tests shorten them.
     int ConnectTimeoutSeconds = 30;
     int StallTimeoutSeconds = 60;
+    std::chrono::milliseconds DownloadTime = DownloadTimeLimit;
+    std::chrono::milliseconds ConversionTime = PdfToTextTimeLimit;
 
 private:
     UnicodeString HostValue(const char16_t* name);
@@ -61,3 +67,5 @@ private:
 // The time a run took as "hh:nn:ss": milliseconds dropped, hours counted modulo 24.
 UnicodeString ElapsedText(std::uint32_t milliseconds);
 bool FileExists(const UnicodeString& path); // a file, not a folder
+// Every occurrence of from replaced by to, left to right; an empty from changes nothing.
+UnicodeString StringReplaceAll(UnicodeString text, const UnicodeString& from, const UnicodeString& to);

@@ -1,20 +1,27 @@
-// Source acquisition: the archive from a local path, or one GET of the address saved in a new
+// Source acquisition: the archive from a local path, or one GET of the address streamed into a new
 // temporary file in the host's DOWNLOAD folder.
 #include "Plugins/Zarbex/uZarbexRun.h"
 
 #include "Includes/TempFileName.h"
 #include "Platform/CodePage.h"
 #include "Platform/HttpClient.h"
+#include "Platform/QuantityText.h"
 #include "Platform/TempFile.h"
 
 #include <chrono>
-#include <cstdio>
-#include <memory>
 #include <sys/stat.h>
 
 bool FileExists(const UnicodeString& path) {
     struct stat info;
     return !path.empty() && ::stat(StringToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+UnicodeString StringReplaceAll(UnicodeString text, const UnicodeString& from, const UnicodeString& to) {
+    if (from.empty())
+        return text;
+    for (std::size_t at = text.find(from); at != UnicodeString::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
 }
 
 bool TUpdateRun::LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
@@ -34,26 +41,11 @@ bool TUpdateRun::LoadFromLocal(const UnicodeString& source, UnicodeString& path)
     return FileExists(path);
 }
 
-namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-void WriteWholeFile(const std::string& path, const std::string& bytes) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wbx"));
-    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    written = file != nullptr && std::fclose(file.release()) == 0 && written;
-    if (!written)
-        throw EFCreateError(Format(u"Cannot create file \"%s\"", AnsiToUnicode(path)));
-}
-
-} // namespace
-
 bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& path) {
-    auto client = std::make_unique<THTTPSend>();
-    client->SetConnectTimeout(std::chrono::seconds(ConnectTimeoutSeconds));
-    client->SetStallTimeout(std::chrono::seconds(StallTimeoutSeconds));
+    THTTPSend client;
+    client.SetConnectTimeout(std::chrono::seconds(ConnectTimeoutSeconds));
+    client.SetStallTimeout(std::chrono::seconds(StallTimeoutSeconds));
+    client.SetTimeLimit(DownloadTime);
     // The status is cleared however the download ends.
     struct StatusReset {
         IUpdateProgress& progress;
@@ -64,14 +56,25 @@ bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& pa
     } statusReset{progress_};
     progress_.MsgInfo(u"Trying to load file...");
     progress_.ProcessMessages();
-    if (!client->HTTPMethod("GET", UnicodeToAnsi(source)))
-        return false;
-    const std::string buffer = client->Document();
-    client.reset();
+    // While the bytes come in, the window shows how many, breathes, and may stop the download.
+    client.SetProgress([this](std::uint64_t received) {
+        if (received > 0)
+            progress_.MsgInfo(u"Trying to load file... " + Utf8ToString(ApproximateSizeText(received)));
+        progress_.ProcessMessages();
+        return !progress_.CancelRequested();
+    });
+    // The body goes into its file as it arrives; a download that does not end in the whole archive
+    // removes the file, so path is set only for an archive that is there.
     const UnicodeString folder = HostValue(u"DOWNLOAD");
-    path = MakeTempFileName(folder, u"~ar");
-    const std::string nativePath = UnicodeToAnsi(path);
-    std::remove(nativePath.c_str());
-    WriteWholeFile(nativePath, buffer);
+    const UnicodeString file = MakeTempFileName(folder, u"~ar");
+    if (client.Download(UnicodeToAnsi(source), UnicodeToAnsi(file)) != TDownloadResult::Done) {
+        // The reason names the temporary file only when writing it failed: the folder is what the user
+        // knows.
+        const UnicodeString reason = StringReplaceAll(Utf8ToString(client.ErrorText()), u"\"" + file + u"\"",
+                                                      u"in \"" + folder + u"\"");
+        progress_.MsgProgress(0, u"* Download failed: " + reason, true);
+        return false;
+    }
+    path = file;
     return FileExists(path);
 }

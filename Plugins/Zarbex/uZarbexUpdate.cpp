@@ -7,15 +7,19 @@
 #include "Includes/UnRAR.h"
 #include "Includes/uCommFunc.h"
 #include "Platform/CodePage.h"
+#include "Platform/QuantityText.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
 #include "PluginAPI/ScopeExit.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <exception>
+#include <memory>
 #include <optional>
 
 namespace {
@@ -77,17 +81,23 @@ UnicodeString MissingComponentMessage(const UnicodeString& first, const UnicodeS
            u" application.";
 }
 
+// Why an entry could not be extracted: the run ends with it at the entry's turn.
+std::exception_ptr ExtractionFailure(const UnicodeString& text) {
+    return std::make_exception_ptr(EInOutError(text));
+}
+
 // One entry taken out of the archive ahead of its turn: its header, its working files and its
 // converter. Until its turn its files carry a name of their own ("~File0002.pdf"), so that a file an
 // earlier run left under the entry's name stays until the entry really takes it. Its files go with it,
 // unless it is the entry whose turn it is when an error ends the run: those stay for the user to look at.
 struct TWorkingEntry {
-    int HeaderResult = 0;
+    bool HeaderRead = false; // false: the archive could not be read this far, and Entry is not this one
     TRarEntry Entry;
     UnicodeString PdfPath, TxtPath; // the names the files have now
-    int ExtractionResult = 0;
     std::unique_ptr<TPdfToTextProcess> Converter;
-    std::exception_ptr StartFailure; // the converter could not be started: raised at the entry's turn
+    // Why the entry cannot be read (its header or its extraction failed, or the converter could not be
+    // started): raised at the entry's turn, so that the entries before it are fully processed first.
+    std::exception_ptr Failure;
     bool KeepFiles = false;
 
     TWorkingEntry() = default;
@@ -100,19 +110,24 @@ struct TWorkingEntry {
             DeleteQuietly(PdfPath);
         }
     }
-    // Nothing after an entry whose header or extraction failed is read: the run ends with it.
-    bool EndsTheArchive() const { return HeaderResult != RarResult::Success || ExtractionResult != 0; }
+    // Nothing after an entry that cannot be read is taken out of the archive: the run ends with it.
+    bool EndsTheArchive() const { return Failure != nullptr; }
 
     // At its turn: waits for the converter, gives the files the entry's own names (replacing what an
-    // earlier run left there), and raises when the converter could not be started.
-    void TakeTurn(const UnicodeString& pdfPath, const UnicodeString& txtPath) {
+    // earlier run left there), and raises when the entry cannot be read or its conversion failed.
+    void TakeTurn(const UnicodeString& pdfPath, const UnicodeString& txtPath,
+                  std::chrono::milliseconds conversionTime) {
         KeepFiles = true;
+        std::optional<TPdfConversionResult> conversion;
         if (Converter)
-            Converter->Wait(PdfToTextTimeLimit);
+            conversion = Converter->Wait(conversionTime);
+        const UnicodeString converted = PdfPath;
         PdfPath = TakeName(PdfPath, pdfPath);
         TxtPath = TakeName(TxtPath, txtPath);
-        if (StartFailure)
-            std::rethrow_exception(StartFailure);
+        if (Failure)
+            std::rethrow_exception(Failure);
+        if (conversion && conversion->Outcome != TPdfConversion::Converted)
+            throw EOleSysError(ConversionFailure(*conversion, converted, conversionTime), E_FAIL, 0);
     }
 
 private:
@@ -122,6 +137,19 @@ private:
             std::remove(target.c_str()); // nothing was made for it: a stale file of that name goes
         return to;
     }
+    UnicodeString ConversionFailure(const TPdfConversionResult& conversion, const UnicodeString& workingPdf,
+                                    std::chrono::milliseconds conversionTime) const {
+        const UnicodeString name = Entry.DisplayName();
+        UnicodeString text = u"Cannot convert \"" + name + u"\" to text: ";
+        if (conversion.Outcome == TPdfConversion::TimedOut)
+            return text + u"the PDF converter took longer than the limit of " +
+                   Utf8ToString(DurationText(conversionTime)) + u" and was stopped";
+        if (conversion.ErrorLine.empty())
+            return text + u"the PDF converter failed without giving a reason";
+        // The converter knows the list only by its working file, which the user never made.
+        const UnicodeString reason = StringReplaceAll(Utf8ToString(conversion.ErrorLine), workingPdf, name);
+        return text + u"the PDF converter reported \"" + reason + u"\"";
+    }
 };
 
 // The entries of the archive in order, extracted and converting up to `depth` at a time. The archive is
@@ -129,8 +157,9 @@ private:
 // parallel with the run without a thread of ours.
 class TEntriesAhead {
 public:
-    TEntriesAhead(TRarArchive& archive, UnicodeString folder, std::size_t depth)
-        : archive_(archive), folder_(std::move(folder)), depth_(depth) {}
+    TEntriesAhead(TRarArchive& archive, UnicodeString folder, std::size_t depth,
+                  std::chrono::milliseconds conversionTime)
+        : archive_(archive), folder_(std::move(folder)), depth_(depth), conversionTime_(conversionTime) {}
 
     // The next entry in archive order, nullptr after the last one.
     TWorkingEntry* Next() {
@@ -140,7 +169,7 @@ public:
     // Takes the next entry's turn: see TWorkingEntry::TakeTurn.
     void TakeTurn(TWorkingEntry& entry) {
         const UnicodeString pdfPath = EntryFileName(folder_, ++turns_, u".pdf");
-        entry.TakeTurn(pdfPath, pdfPath.substr(0, pdfPath.size() - 4) + u".txt");
+        entry.TakeTurn(pdfPath, pdfPath.substr(0, pdfPath.size() - 4) + u".txt", conversionTime_);
     }
     // The current entry is done with: its working files go.
     void Finish() {
@@ -157,35 +186,67 @@ public:
             }
             // Folders and links carry no list: nothing of them is extracted, counted or shown.
             if (headerResult == RarResult::Success && !archive_.Entry().IsFile()) {
+                lastHeader_ = archive_.Entry().DisplayName();
                 archive_.Skip();
                 continue;
             }
             TWorkingEntry& entry = entries_.emplace_back();
-            entry.HeaderResult = headerResult;
+            entry.HeaderRead = headerResult == RarResult::Success;
             entry.Entry = archive_.Entry();
             entry.PdfPath = EntryFileName(folder_, ++taken_, u".pdf", u"~");
             entry.TxtPath = entry.PdfPath.substr(0, entry.PdfPath.size() - 4) + u".txt";
             DeleteQuietly(entry.PdfPath);
-            if (headerResult == RarResult::Success)
-                entry.ExtractionResult = archive_.Extract(UnicodeToAnsi(entry.PdfPath));
             DeleteQuietly(entry.TxtPath);
-            try {
-                entry.Converter = std::make_unique<TPdfToTextProcess>(
-                    UnicodeToAnsi(entry.PdfPath), UnicodeToAnsi(entry.TxtPath), PdfToTextProgram());
-            } catch (...) {
-                entry.StartFailure = std::current_exception();
+            entry.Failure = headerResult == RarResult::Success ? Extract(entry) : HeaderFailure(headerResult);
+            if (!entry.Failure) {
+                try {
+                    entry.Converter = std::make_unique<TPdfToTextProcess>(
+                        UnicodeToAnsi(entry.PdfPath), UnicodeToAnsi(entry.TxtPath), PdfToTextProgram());
+                } catch (...) {
+                    entry.Failure = std::current_exception();
+                }
             }
-            ended_ = entry.EndsTheArchive() || entry.StartFailure;
+            if (entry.HeaderRead)
+                lastHeader_ = entry.Entry.DisplayName();
+            ended_ = entry.EndsTheArchive();
         }
     }
 
 private:
+    // Writes the entry's data to its working PDF, or says why not. An entry that needs a password, or
+    // that would unpack to more than the size limit or the free space, is not extracted at all.
+    std::exception_ptr Extract(TWorkingEntry& entry) {
+        const UnicodeString name = u"\"" + entry.Entry.DisplayName() + u"\"";
+        if (entry.Entry.IsEncrypted)
+            return ExtractionFailure(u"Cannot extract " + name + u" from the archive: " +
+                                     archive_.ResultText(RarResult::MissingPassword));
+        if (const std::optional<UnicodeString> refusal =
+                ExtractionRefusal(entry.Entry, UnicodeToAnsi(folder_)))
+            return ExtractionFailure(u"Cannot extract from the archive: " + *refusal);
+        const int result = archive_.Extract(UnicodeToAnsi(entry.PdfPath));
+        if (result == RarResult::Success)
+            return nullptr;
+        // Where the output could not be written, the folder is part of the reason.
+        const bool output = result == RarResult::CreateError || result == RarResult::WriteError ||
+                            result == RarResult::CloseError;
+        return ExtractionFailure(u"Cannot extract " + name + u" from the archive" +
+                                 (output ? u" into \"" + folder_ + u"\"" : UnicodeString()) + u": " +
+                                 archive_.ResultText(result));
+    }
+    std::exception_ptr HeaderFailure(int headerResult) const {
+        const UnicodeString where = lastHeader_ ? u"Cannot read the archive past \"" + *lastHeader_ + u"\""
+                                                : UnicodeString(u"Cannot read the archive's first entry");
+        return ExtractionFailure(where + u": " + archive_.ResultText(headerResult));
+    }
+
     TRarArchive& archive_;
     UnicodeString folder_;
     std::size_t depth_;
+    std::chrono::milliseconds conversionTime_;
     std::deque<TWorkingEntry> entries_;
     std::int32_t taken_ = 0, turns_ = 0;
     bool ended_ = false;
+    std::optional<UnicodeString> lastHeader_; // the name of the last entry whose header was read
 };
 
 } // namespace
@@ -295,16 +356,26 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
                 TUnRARLibrary library(UnicodeToAnsi(FAppPath));
                 // A file the library cannot open is an archive without entries.
                 TRarArchive archive = library.OpenArchive(UnicodeToAnsi(archiveFile));
+                // Encrypted headers (rar -hp) keep every entry from the run: that is a reason to give.
+                if (archive.OpenResult() == RarResult::MissingPassword ||
+                    archive.OpenResult() == RarResult::BadPassword)
+                    throw EInOutError(u"Cannot open the archive \"" + source + u"\": " +
+                                      archive.ResultText(archive.OpenResult()));
                 // The extraction folder, read once before the first entry.
                 const UnicodeString folder = HostValue(u"DOWNLOAD");
                 progress_.ClearEntryMarks();
-                TEntriesAhead ahead(archive, folder, ConvertersAtATime());
+                TEntriesAhead ahead(archive, folder, ConvertersAtATime(), ConversionTime);
                 while (TWorkingEntry* current = ahead.Next()) {
-                    const TRarEntry& entry = current->Entry;
-                    progress_.MsgProgress(
-                        1, u"Parsing " + entry.Name + u" (" + Decimal(entry.UnpackedSize) + u" bytes)", true);
-                    ++files;
-                    progress_.AddEntryMark();
+                    // An entry whose header could not be read has no name or size to show: only its error.
+                    if (current->HeaderRead) {
+                        const TRarEntry& entry = current->Entry;
+                        progress_.MsgProgress(1,
+                                              u"Parsing " + entry.DisplayName() + u" (" +
+                                                  Decimal(entry.UnpackedSize) + u" bytes)",
+                                              true);
+                        ++files;
+                        progress_.AddEntryMark();
+                    }
                     // While this entry is read, the converters work on the next ones.
                     ahead.TakeTurn(*current);
                     std::vector<UnicodeString> lines = ReadTextLines(UnicodeToAnsi(current->TxtPath));

@@ -1,5 +1,9 @@
 // The loghost program as scripts use it: run as a child process with its own configuration folder.
 #include "Host/Callbook.h"
+#include "Platform/QuantityText.h"
+#include "TestServer.h"
+#include "tests/support/FolderCondition.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -7,8 +11,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <random>
 #include <sstream>
 #include <string>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -48,6 +55,14 @@ std::string Read(const fs::path& file) {
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+void Write(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
+
+void Shell(const std::string& command) {
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
 class LoghostProcess : public testing::Test {
@@ -264,6 +279,194 @@ TEST_F(LoghostProcess, HeadlessOutputCarriesNoControlCharacters) {
     EXPECT_NE(run.out.find("/x\uFFFD[31m\uFFFD]0;title\uFFFD.rar failed.\n"), std::string::npos) << run.out;
     for (const char control : {'\x1b', '\x07', '\r'})
         EXPECT_EQ(run.out.find(control), std::string::npos) << int(control) << "\n" << run.out;
+}
+
+// Every way a run can fail, as a script sees it: a status other than 0, and a message that names what
+// failed and why. Names from the archive reach the output without their control characters.
+TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
+    const fs::path work = home_ / "work", download = home_ / "dl";
+    fs::create_directories(work);
+    fs::create_directories(download);
+    // A list of two Ukrainian stations the callbook holds, a file that is no PDF, and a list too large
+    // for a nearly full download folder.
+    Write(work / "list.txt", "1 UR5ABC Ivan Kyiv\n2 UT2XY Petro Lviv\n");
+    Shell("'" FIXTUREGEN "' pdf '" + (work / "list.pdf").string() + "' --lines '" +
+          (work / "list.txt").string() + "'");
+    fs::copy_file(work / "list.pdf", work / "again.pdf");
+    Write(work / "notes.pdf", "UR5ABC is in these notes, but they are no PDF\n");
+    std::string noise(2 << 20, '\0');
+    std::mt19937 random(5);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    Write(work / "big.pdf", noise);
+    const fs::path callbook = home_ / "stations.db";
+    {
+        Callbook stations(callbook);
+        stations.ExecSQL("INSERT INTO CALLBOOK (OMCALL, DXCCPFX) VALUES ('UR5ABC', 'UR'), ('UT2XY', 'UR')");
+    }
+    const auto archive = [&](const std::string& name, const std::string& switches,
+                             const std::string& lists) -> std::string {
+        const fs::path path = work / name;
+        Shell("cd '" + work.string() + "' && '" RAR_PROGRAM "' a -idq " + switches + " '" + path.string() +
+              "' " + lists);
+        return path.string();
+    };
+    const std::string encrypted = archive("encrypted.rar", "-psecret", "list.pdf");
+    const std::string headers = archive("headers.rar", "-hpsecret", "list.pdf");
+    const std::string damaged = archive("damaged.rar", "-m0", "list.pdf");
+    {
+        // Stored, the list's bytes stand in the archive as they are: one changed is a CRC error.
+        std::string bytes = Read(damaged);
+        const std::string list = Read(work / "list.pdf");
+        const std::size_t at = bytes.rfind(list.substr(list.size() / 2, 64));
+        ASSERT_NE(at, std::string::npos);
+        bytes[at] = static_cast<char>(~bytes[at]);
+        Write(damaged, bytes);
+    }
+    const std::string notes = archive("notes.rar", "", "list.pdf notes.pdf again.pdf");
+    const std::string lists = archive("lists.rar", "", "list.pdf");
+    const std::string big = archive("big.rar", "", "big.pdf");
+    const fs::path named = work / "named";
+    fs::create_directories(named);
+    fs::copy_file(work / "list.pdf", named / "a\r\n- Done. Files:9\x1b[31m.pdf");
+    const std::string names = (work / "names.rar").string();
+    Shell("cd '" + named.string() + "' && '" RAR_PROGRAM "' a -idq '" + names + "' *");
+
+    TestServer server(work);
+    ClosedPort closed;
+    const fs::path certificate = work / "cert.pem", key = work / "key.pem";
+    Shell(std::string(OPENSSL_PROGRAM) + " req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1" +
+          " -addext subjectAltName=IP:127.0.0.1 -keyout '" + key.string() + "' -out '" +
+          certificate.string() + "' 2>/dev/null");
+    TestServer secure(work, TestServer::Tls{certificate, key});
+    const ScopedEnv systemStore("CURL_CA_BUNDLE", nullptr);
+
+    const std::string listSize = std::to_string(fs::file_size(work / "list.pdf"));
+    const auto failed = [](const std::string& source) {
+        return "message: Error: Resource open error: " + source + "\nlog: Exec: " + kCaption + ", " + source +
+               " failed.\n";
+    };
+    using Kind = FolderCondition::Kind;
+    const struct {
+        const char* name;
+        std::string location, source;
+        std::optional<Kind> folder;
+        int status;
+        std::function<std::vector<std::string>()> shown; // on standard output, each somewhere
+    } cases[] = {
+        {"encrypted", "local", encrypted, std::nullopt, 3,
+         [] {
+             return std::vector<std::string>{"message: Error: Cannot extract \"list.pdf\" from the archive: "
+                                             "it is encrypted (protected by a "
+                                             "password)\n"};
+         }},
+        {"headers encrypted", "local", headers, std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{"message: Error: Cannot open the archive \"" + headers +
+                                             "\": it is encrypted (protected by a password)\n"};
+         }},
+        {"damaged entry", "local", damaged, std::nullopt, 3,
+         [] {
+             return std::vector<std::string>{
+                 "message: Error: Cannot extract \"list.pdf\" from the archive: the "
+                 "data is damaged or cut short (CRC error)\n"};
+         }},
+        {"list, no PDF, list", "local", notes, std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{
+                 "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
+                 "message: Error: Cannot convert \"notes.pdf\" to text: the PDF converter reported \"Syntax "
+                 "Warning: May not be a PDF file (continuing anyway)\"\n",
+                 "bureau flags: 2 of 2 callsigns\n"};
+         }},
+        {"2 GiB entry", "local", HUGE_ARCHIVE, std::nullopt, 3,
+         [] {
+             return std::vector<std::string>{
+                 "message: Error: Cannot extract from the archive: \"zeros.pdf\" unpacks to 2147483648 bytes "
+                 "(2048 MiB), more than the limit of 268435456 bytes (256 MiB)\n"};
+         }},
+        {"read-only download folder", "local", lists, Kind::ReadOnly, 3,
+         [&] {
+             return std::vector<std::string>{
+                 "message: Error: Cannot extract \"list.pdf\" from the archive into "
+                 "\"" +
+                 download.string() + "\": the output file cannot be created\n"};
+         }},
+        {"full download folder", "local", big, Kind::NearlyFull, 3,
+         [&] {
+             struct statvfs space {};
+             EXPECT_EQ(statvfs(download.c_str(), &space), 0);
+             return std::vector<std::string>{"message: Error: Cannot extract from the archive: \"big.pdf\" "
+                                             "unpacks to 2097152 bytes (2 MiB), "
+                                             "more than the " +
+                                             ByteCountText(std::uint64_t{space.f_bavail} * space.f_frsize) +
+                                             " free in \"" + download.string() + "\"\n"};
+         }},
+        {"name with CR LF and ESC", "local", names, std::nullopt, 0,
+         [&] {
+             return std::vector<std::string>{"     Parsing a\uFFFD\uFFFD- Done. Files:9\uFFFD[31m.pdf (" +
+                                                 listSize + " bytes)\n",
+                                             "refresh\n"};
+         }},
+        {"HTTP 404", "internet", server.Url("/files/missing.rar"), std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{"  * Download failed: HTTP/1.1 404 Not Found\n",
+                                             failed(server.Url("/files/missing.rar"))};
+         }},
+        {"HTTP 500", "internet", server.Url("/status/500"), std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{"  * Download failed: HTTP/1.1 500 Internal Server Error\n",
+                                             failed(server.Url("/status/500"))};
+         }},
+        {"redirect", "internet", server.Url("/redirect"), std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{"  * Download failed: HTTP/1.1 302 Found\n",
+                                             failed(server.Url("/redirect"))};
+         }},
+        {"connection refused", "internet", closed.Url("/lists.rar"), std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{"  * Download failed: Failed to connect to 127.0.0.1 port ",
+                                             failed(closed.Url("/lists.rar"))};
+         }},
+        {"self-signed certificate", "internet", secure.Url("/files/lists.rar"), std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{
+                 "  * Download failed: SSL certificate problem: self-signed certificate\n",
+                 failed(secure.Url("/files/lists.rar"))};
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Callbook(callbook).ExecSQL("UPDATE CALLBOOK SET Use_BUREAU = FALSE");
+        std::unique_ptr<FolderCondition> condition;
+        if (c.folder) {
+            std::string why;
+            condition = FolderCondition::Make(*c.folder, download, why);
+            if (!condition) {
+                std::cout << "[ SKIPPED  ] " << c.name << ": " << why << std::endl;
+                continue;
+            }
+        }
+        const std::vector<std::string> shown = c.shown();
+        const Outcome run = Loghost(std::string("--headless --invoke '") + kCaption + "' --location " +
+                                    c.location + " --source '" + c.source + "' --callbook '" +
+                                    callbook.string() + "' --download '" + download.string() + "'");
+        condition.reset();
+        EXPECT_EQ(run.status, c.status) << run.out << run.err;
+        for (const std::string& line : shown)
+            EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+        for (const char* hidden : {"\x1b", "\r", "File0", "~ar"})
+            EXPECT_EQ(run.out.find(hidden), std::string::npos) << hidden << "\n" << run.out;
+        std::uintmax_t left = 0;
+        for (const auto& file : fs::directory_iterator(download))
+            left += file.file_size();
+        EXPECT_LT(left, 1u << 20) << "nothing large is left in the download folder";
+        if (c.status == 0) {
+            EXPECT_TRUE(fs::is_empty(download)) << "a finished run leaves no working file";
+        }
+        for (const auto& file : fs::directory_iterator(download))
+            fs::remove(file.path());
+    }
 }
 
 } // namespace

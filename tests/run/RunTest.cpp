@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -42,6 +43,7 @@ struct RecordingProgress final : IUpdateProgress {
     void SetBusyCursor(bool busy) override { calls.push_back(busy ? "busy" : "not busy"); }
     void LockControls(bool locked) override { calls.push_back(locked ? "lock" : "unlock"); }
     void ProcessMessages() override { ++breaths; }
+    bool CancelRequested() override { return false; }
 };
 
 void WriteFile(const fs::path& p, const std::string& bytes) {
@@ -185,6 +187,99 @@ TEST_F(RunTest, AnEarlyEndStopsTheConvertersStartedAhead) {
         running = ProcessesIn(download);
     }
     EXPECT_EQ(running, std::vector<std::string>{}) << "no converter is left running";
+}
+
+// An entry that cannot be extracted ends the run at its turn, once the entries before it are fully
+// processed: the error names the entry and the reason, nothing after it is taken out of the archive,
+// and no converter or working file is left behind.
+TEST_F(RunTest, AnExtractionFailureEndsTheRunAtItsEntry) {
+    ScopedEnv three(TUpdateRun::ConvertersVariable, "3");
+    const std::string secondList = "UT2XY second list, stored as it is\n";
+    WriteFile(dir / "a.pdf", "UR5ABC\n");
+    WriteFile(dir / "b.pdf", secondList);
+    WriteFile(dir / "c.pdf", "UT2XY\n");
+    const struct {
+        const char* name;
+        const char* secondSwitches; // how the second list is added
+        std::function<void(const fs::path&)> spoil;
+        std::string message;
+    } cases[] = {
+        {"encrypted", "-psecret", nullptr,
+         "Cannot extract \"b.pdf\" from the archive: it is encrypted (protected by a password)"},
+        {"damaged data", "-m0",
+         [&](const fs::path& archive) {
+             // Stored, the list's bytes stand in the archive as they are: one of them changed is a CRC error.
+             std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
+             const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+             const std::size_t at = bytes.find("stored as it is");
+             ASSERT_NE(at, std::string::npos);
+             file.seekp(static_cast<std::streamoff>(at));
+             file.put('S');
+         },
+         "Cannot extract \"b.pdf\" from the archive: the data is damaged or cut short (CRC error)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path archive = dir / (std::to_string(&c - cases) + ".rar");
+        for (const auto& [list, switches] :
+             {std::pair<std::string, std::string>{"a.pdf", ""}, {"b.pdf", c.secondSwitches}, {"c.pdf", ""}}) {
+            const std::string command = std::string(RAR_PROGRAM) + " a -ep1 -idq " + switches + " " +
+                                        archive.string() + " " + (dir / list).string();
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        }
+        if (c.spoil)
+            c.spoil(archive);
+        callbook->ExecSQL("UPDATE CALLBOOK SET Use_BUREAU = FALSE");
+        progress.calls.clear();
+
+        TUpdateRun run = Run();
+        try {
+            run.Execute(SourceLocation::Local, Utf8ToString(archive.string()));
+            ADD_FAILURE() << "the run ended without an error";
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(std::string(e.what()), c.message);
+        }
+
+        EXPECT_EQ(progress.calls,
+                  (std::vector<std::string>{
+                      "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /", "clear marks",
+                      "memo 1 Parsing a.pdf (7 bytes) /", ">", "progress 0",
+                      "memo 2 Found 1, updated 1 callsigns /", "progress 0",
+                      "memo 1 Parsing b.pdf (" + std::to_string(secondList.size()) + " bytes) /", ">",
+                      "unlock", "not busy"}));
+        EXPECT_EQ(callbook->Count({}, true), 1) << "the first list's update stays";
+        EXPECT_TRUE(host->LogLines().empty());
+        EXPECT_TRUE(fs::is_empty(download)) << "nothing of the second and third lists is left";
+        EXPECT_EQ(ProcessesIn(download), std::vector<std::string>{}) << "no converter is left running";
+    }
+}
+
+// A header the library cannot read ends the run with an error too, naming the last entry it could read:
+// no summary claims the archive was read to its end.
+TEST_F(RunTest, AHeaderThatCannotBeReadEndsTheRunWithAnError) {
+    const fs::path archive = Archive({{"a.pdf", "UR5ABC\n"}, {"b.pdf", "UT2XY\n"}});
+    // The second list's name stands in its header, which a checksum guards; the library reports the
+    // broken header when it reads on after it.
+    std::fstream file(archive, std::ios::in | std::ios::out | std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    const std::size_t at = bytes.find("b.pdf");
+    ASSERT_NE(at, std::string::npos);
+    file.seekp(static_cast<std::streamoff>(at));
+    file.put('B');
+    file.close();
+
+    TUpdateRun run = Run();
+    try {
+        run.Execute(SourceLocation::Local, Utf8ToString(archive.string()));
+        ADD_FAILURE() << "the run ended without an error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot read the archive past \"B.pdf\": the data is damaged or cut short (CRC error)");
+    }
+    for (const std::string& call : progress.calls)
+        EXPECT_EQ(call.find("* Done."), std::string::npos) << "no summary after an error";
+    EXPECT_TRUE(host->LogLines().empty());
+    EXPECT_TRUE(fs::is_empty(download));
 }
 
 TEST(ElapsedTextTest, DropsMillisecondsAndCountsHoursModulo24) {

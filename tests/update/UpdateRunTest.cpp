@@ -1,160 +1,9 @@
 // Obtaining the archive and the "Get data" run, through the real dialog against the host's side of the
 // boundary: real RAR archives, real PDFs, a real SQLite callbook and a real HTTP server on 127.0.0.1.
-#include "Host/Callbook.h"
-#include "Host/HostServices.h"
-#include "Plugins/Zarbex/uZarbex.h"
-#include "TestServer.h"
-#include "tests/support/DialogWidgets.h"
+#include "UpdateFixture.h"
 #include "tests/support/Fixture.h"
-#include "tests/support/ScopedEnv.h"
-#include "tests/support/TempDir.h"
-#include "tools/fixturegen/PdfFixture.h"
-
-#include <QApplication>
-#include <QButtonGroup>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
-#include <QRegularExpression>
-#include <QTimer>
-
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <optional>
-#include <random>
-
-namespace fs = std::filesystem;
 
 namespace {
-
-constexpr char kCaption[] = "Get Bureau users info (Ukraine)";
-
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> FileNames(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-struct UpdateTest : ::testing::Test {
-    TempDir temp;
-    fs::path dir = temp.Path();
-    fs::path download = dir / "download";
-    fs::path app = dir / "app";
-    ComPtr<HostServices> host;
-    std::unique_ptr<Callbook> callbook;
-    std::unique_ptr<TfrmZarbex> form;
-    DialogWidgets w;
-    std::vector<std::pair<std::u16string, std::u16string>> messages; // caption, text
-    std::vector<std::pair<std::u16string, std::u16string>> commands; // name, value
-
-    void SetUp() override {
-        fs::create_directories(download);
-        fs::create_directories(app);
-        fs::create_symlink(UNRAR_LIBRARY, app / "UnRAR.dll");
-        HostServices::Backend backend;
-        backend.showMessage = [this](const std::u16string& t, const std::u16string& c) {
-            messages.emplace_back(c, t);
-        };
-        backend.command = [this](const std::u16string& n, const std::u16string& v) {
-            commands.emplace_back(n, v);
-        };
-        host = HostServices::Create(backend);
-        host->SetVariable(u"APPINI", (dir / "host.ini").u16string());
-        host->SetVariable(u"DOWNLOAD", download.u16string());
-        host->SetVariable(u"APPPATH", app.u16string());
-        host->SetVariable(u"APPNAME", u"LogHost");
-        callbook = std::make_unique<Callbook>(dir / "callbook.db");
-        host->SetCallbook(callbook.get());
-        UpdateDone = false;
-        Open();
-    }
-    void TearDown() override {
-        form.reset();
-        UpdateDone = false;
-    }
-
-    // The command's opening steps, then the show.
-    void Open() {
-        form =
-            TfrmZarbex::Create(host.get(), ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()));
-        w = DialogWidgets(*form);
-        form->show();
-    }
-    // The run that "Get data" starts, reporting to the dialog, for the acquisition on its own.
-    bool LoadSource(SourceLocation location, const std::u16string& source, std::u16string& path) {
-        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), *form,
-                       Utf8ToString(kCaption));
-        run.ConnectTimeoutSeconds = 10;
-        run.StallTimeoutSeconds = 10;
-        return run.LoadSource(location, source, path);
-    }
-
-    void AddStation(const std::string& call, const std::string& prefix) {
-        callbook->ExecSQL("INSERT INTO CALLBOOK (OMCALL, DXCCPFX) VALUES ('" + call + "', '" + prefix + "')");
-    }
-    bool Bureau(const std::string& call) const {
-        const auto rows = callbook->Rows(call, std::nullopt, -1);
-        return !rows.empty() && rows.front().Bureau;
-    }
-
-    // A RAR 5 archive of the given files and folders, stored without their folder paths.
-    static void Rar(const fs::path& archive, const std::vector<fs::path>& members) {
-        QStringList args{"a", "-ep1", "-idq", QString::fromStdString(archive.string())};
-        for (const auto& m : members)
-            args << QString::fromStdString(m.string());
-        ASSERT_EQ(QProcess::execute(RAR_PROGRAM, args), 0);
-    }
-
-    // Runs "Get data" as the user does: location and source in the dialog, then the button.
-    void Run(int location, const std::string& source) {
-        w.Location(location)->click();
-        w.edSource->setText(QString::fromStdString(source));
-        ASSERT_TRUE(w.dbtUpdateOk->isEnabled());
-        w.dbtUpdateOk->click();
-    }
-    std::string Memo() const { return w.mProgress->toPlainText().toStdString(); }
-    // Checks that the memo is start followed by the summary line with no line break after it; returns
-    // the elapsed time shown there.
-    std::string ExpectMemo(const std::string& start, const std::string& counts) const {
-        const std::string memo = Memo();
-        EXPECT_EQ(memo.substr(0, start.size()), start) << memo;
-        const QString tail = QString::fromStdString(memo.substr(std::min(start.size(), memo.size())));
-        const QRegularExpressionMatch done =
-            QRegularExpression(QRegularExpression::anchoredPattern(
-                                   QRegularExpression::escape(QString::fromStdString("* Done. " + counts)) +
-                                   R"( \((00:00:0\d)\))"))
-                .match(tail);
-        EXPECT_TRUE(done.hasMatch()) << memo;
-        return done.captured(1).toStdString();
-    }
-    std::vector<std::string> Log() const {
-        std::vector<std::string> lines;
-        for (const auto& l : host->LogLines())
-            lines.push_back(QString::fromStdU16String(l).toStdString());
-        return lines;
-    }
-    // The host's last log line, or a text saying that there is none.
-    std::string LastLog() const {
-        const auto lines = Log();
-        return lines.empty() ? "<no log line>" : lines.back();
-    }
-};
 
 // ---- Obtaining the archive ----
 
@@ -184,20 +33,22 @@ TEST_F(UpdateTest, LocalAndNoneTouchNothingButTheGivenPath) {
     EXPECT_TRUE(FileNames(download).empty());
 }
 
-TEST_F(UpdateTest, DownloadSavesWhateverBodyACompleteResponseBrings) {
+// Only a successful response is an archive: an error page or a redirection is not saved (the failure
+// table of the run shows what the user is told), and a redirection is not followed.
+TEST_F(UpdateTest, DownloadSavesTheBodyOfASuccessfulResponseOnly) {
     fs::create_directories(dir / "www");
     std::string big(3 * 1024 * 1024 + 17, '\0');
     std::mt19937 random(7);
     for (char& c : big)
         c = static_cast<char>(random());
     WriteFile(dir / "www" / "lists.rar", big);
+    WriteFile(dir / "www" / "empty.rar", "");
     TestServer server(dir / "www");
     struct Case {
         std::string path, body;
     } cases[] = {
         {"/files/lists.rar", big},
-        {"/files/missing.rar", "<html><body>404 Not Found</body></html>"},
-        {"/redirect", "moved to /target"},
+        {"/files/empty.rar", ""},
     };
     const QRegularExpression tempName(QRegularExpression::anchoredPattern(R"(~ar[0-9A-F]+\.tmp)"));
     for (const auto& c : cases) {
@@ -209,6 +60,13 @@ TEST_F(UpdateTest, DownloadSavesWhateverBodyACompleteResponseBrings) {
         EXPECT_TRUE(ReadFile(saved) == c.body) << c.path;
         EXPECT_TRUE(w.psInfo->text().isEmpty());
         fs::remove(saved);
+    }
+    for (const char* refused : {"/files/missing.rar", "/redirect"}) {
+        std::u16string path = u"given";
+        EXPECT_FALSE(LoadSource(SourceLocation::Internet, Utf8ToString(server.Url(refused)), path))
+            << refused;
+        EXPECT_EQ(path, u"given");
+        EXPECT_TRUE(FileNames(download).empty()) << refused;
     }
     std::u16string requests;
     ASSERT_TRUE(LoadSource(SourceLocation::Internet, Utf8ToString(server.Url("/requests")), requests));
@@ -248,39 +106,6 @@ TEST_F(UpdateTest, MissingDownloadFolderRaisesNamingIt) {
 }
 
 // ---- The update run ----
-
-struct UpdateRunTest : UpdateTest {
-    fs::path pdfA = dir / "a.pdf";
-    fs::path pdfB = dir / "b.pdf";
-
-    void SetUp() override {
-        UpdateTest::SetUp();
-        AddStation("UR5ABC", "UR");
-        AddStation("UT2XY", "UR");
-        AddStation("UR7QQ", "UR");
-        AddStation("US1ZZ", "UR");  // in the callbook, in no list
-        AddStation("DL1ABC", "DL"); // in a list, but not Ukrainian
-        AddStation("RA3AA", "UA");
-        // UR5ABC appears in both lists; UR3NEW is in no callbook.
-        WritePdfTable(pdfA.string(), {{"1", "UR5ABC", "Ivan", "Kyiv"},
-                                      {"2", "UT2XY", "Petro", "Lviv"},
-                                      {"3", "DL1ABC", "Hans", "Berlin"},
-                                      {"4", "UR3NEW", "Oleg", "Odesa"}});
-        WritePdfTable(pdfB.string(), {{"1", "UR5ABC", "Ivan", "Kyiv"},
-                                      {"2", "UR7QQ", "Taras", "Poltava"},
-                                      {"3", "RA3AA", "Anna", "Moscow"}});
-    }
-    // A stand-in for the PDF converter: a shell script run as "script PDF TXT".
-    fs::path Converter(const std::string& name, const std::string& body) const {
-        const fs::path script = dir / (name + ".sh");
-        WriteFile(script, "#!/bin/sh\nset -e\n" + body + "\n");
-        fs::permissions(script, fs::perms::owner_all);
-        return script;
-    }
-    std::string Parsing(const std::string& name, const fs::path& pdf) const {
-        return "   Parsing " + name + " (" + std::to_string(fs::file_size(pdf)) + " bytes)\n";
-    }
-};
 
 TEST_F(UpdateRunTest, LocalArchiveOfTwoListsSetsTheFlagsOfTheUkrainiansFound) {
     const fs::path archive = dir / "lists.rar";
@@ -342,8 +167,7 @@ TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummary) {
         int location;
         std::string source;
     } cases[] = {
-        {1, junk.string()},
-        {0, server.Url("/files/missing.rar")}, // the 404 page is saved and given to the run
+        {1, junk.string()}, {0, server.Url("/files/junk.rar")}, // downloaded whole, and no archive either
     };
     for (const auto& c : cases) {
         UpdateDone = false;
@@ -497,13 +321,15 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
     }
     EXPECT_TRUE(messages.empty());
 
-    // A damaged entry: the library leaves nothing to convert, and the run ends through its error path.
+    // A damaged entry: nothing of it is converted, and the run ends through its error path saying why.
     std::string damaged;
     ASSERT_NO_FATAL_FAILURE(Fixture("rar4/rar_invalid1.rar", damaged));
     ASSERT_NO_FATAL_FAILURE(Run(1, damaged));
     EXPECT_EQ(Memo(), "* Use: " + damaged + "\n   Parsing test (3 bytes)\n");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
+    EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(),
+              "Cannot extract \"test\" from the archive: the data is damaged or cut short (CRC error)");
     EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     EXPECT_TRUE(commands.empty());
 }
@@ -537,12 +363,15 @@ TEST_F(UpdateRunTest, Rar5ArchivesOfEveryShape) {
     }
     EXPECT_TRUE(messages.empty());
 
-    // The entry cut short extracts to nothing: the run stops with an error, after the first list's updates.
+    // The entry cut short cannot be extracted: the run stops with an error naming it, after the first
+    // list's updates.
     const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
     ASSERT_NO_FATAL_FAILURE(Run(1, truncated.string()));
     EXPECT_EQ(Memo(), "* Use: " + truncated.string() + "\n" + listA + Parsing("b.pdf", pdfB));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
+    EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(),
+              "Cannot extract \"b.pdf\" from the archive: the data is damaged or cut short (CRC error)");
     EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 2);
     EXPECT_TRUE(FileNames(download).empty());
     EXPECT_EQ(commands.size(), 1u);

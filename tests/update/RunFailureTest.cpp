@@ -1,0 +1,345 @@
+// How a run that cannot be completed ends, through the real dialog: every failure names what failed and
+// why, in words for the user, and never a working file the user did not make.
+#include "UpdateFixture.h"
+
+#include "Platform/QuantityText.h"
+#include "tests/support/FolderCondition.h"
+
+#include <sys/statvfs.h>
+
+namespace {
+
+// Texts the user must never see in a message: the working files' names.
+void ExpectNoWorkingFileNamed(const std::string& text) {
+    for (const char* working : {"File0", "~ar", ".txt"})
+        EXPECT_EQ(text.find(working), std::string::npos) << working << " in: " << text;
+}
+
+std::uint64_t FreeBytes(const fs::path& folder) {
+    struct statvfs space {};
+    EXPECT_EQ(statvfs(folder.c_str(), &space), 0);
+    return std::uint64_t{space.f_bavail} * space.f_frsize;
+}
+
+using namespace std::string_literals;
+
+struct RunFailureTest : UpdateRunTest {
+    std::size_t logStart = 0; // log lines before the run under test
+
+    // The run ended through its error path: one message, no summary, no log line, no REFRESH, and the
+    // dialog ready for another run.
+    void ExpectErrorPath(const std::string& memo, const std::string& message) {
+        EXPECT_EQ(Memo(), memo);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].first, u"Error");
+        EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(), message);
+        ExpectNoWorkingFileNamed(QString::fromStdU16String(messages[0].second).toStdString());
+        EXPECT_EQ(Log().size(), logStart);
+        EXPECT_TRUE(commands.empty());
+        EXPECT_FALSE(UpdateDone);
+        EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
+    }
+    // The run took the failure branch of a source that was not obtained: the reason in the memo, then
+    // the message and the log line of that branch.
+    void ExpectFailedSource(const std::string& source, const std::string& reason) {
+        const std::string memo = Memo();
+        EXPECT_EQ(memo.rfind("* Download failed: " + reason, 0), 0u) << memo;
+        EXPECT_TRUE(memo.ends_with("\n") && memo.find('\n') == memo.size() - 1) << "one line: " << memo;
+        ExpectNoWorkingFileNamed(memo);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0], std::make_pair(u"Error"s, u"Resource open error: " + Utf8ToString(source)));
+        const std::vector<std::string> log = Log();
+        EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(logStart), log.end()),
+                  std::vector<std::string>{"Exec: " + std::string(kCaption) + ", " + source + " failed."});
+        EXPECT_TRUE(commands.empty());
+        EXPECT_FALSE(UpdateDone);
+        EXPECT_TRUE(FileNames(download).empty()) << "nothing of the download is left";
+    }
+    void Reset() {
+        messages.clear();
+        commands.clear();
+        logStart = Log().size();
+        callbook->ExecSQL("UPDATE CALLBOOK SET Use_BUREAU = FALSE");
+        for (const auto& name : FileNames(download))
+            fs::remove(download / name);
+    }
+    std::string ListA() const { return Parsing("a.pdf", pdfA) + "      Found 4, updated 2 callsigns\n"; }
+};
+
+// An entry that cannot be extracted or converted ends the run at its turn, after the lists before it
+// were read and their updates made; nothing is extracted for an entry that needs a password or would
+// unpack to more than the limit or the free space.
+TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
+    const fs::path notes = dir / "notes.pdf", big = dir / "big.pdf";
+    WriteFile(notes, "UR7QQ is in these notes, but they are no PDF\n");
+    std::string noise(2 << 20, '\0');
+    std::mt19937 random(11);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    WriteFile(big, noise);
+    using Kind = FolderCondition::Kind;
+    const struct {
+        const char* name;
+        std::function<fs::path()> archive;
+        std::optional<Kind> folder; // the state of the download folder during the run
+        std::function<std::string()> entries, message;
+        int flagged;                   // bureau flags set by the run
+        std::vector<std::string> left; // in the download folder afterwards
+    } cases[] = {
+        {"encrypted",
+         [&] {
+             Rar(dir / "encrypted.rar", {pdfA, pdfB}, {"-psecret"});
+             return dir / "encrypted.rar";
+         },
+         std::nullopt,
+         [&] { return Parsing("a.pdf", pdfA); },
+         [] {
+             return "Cannot extract \"a.pdf\" from the archive: it is encrypted (protected by a password)"s;
+         },
+         0,
+         {}},
+        {"headers encrypted",
+         [&] {
+             Rar(dir / "headers.rar", {pdfA, pdfB}, {"-hpsecret"});
+             return dir / "headers.rar";
+         },
+         std::nullopt,
+         [] { return ""s; },
+         [&] {
+             return "Cannot open the archive \"" + (dir / "headers.rar").string() +
+                    "\": it is encrypted (protected by a password)";
+         },
+         0,
+         {}},
+        {"damaged entry",
+         [&] {
+             // Stored, the second list's bytes stand in the archive as they are: one changed is a CRC error.
+             Rar(dir / "damaged.rar", {pdfA, pdfB}, {"-m0"});
+             std::string bytes = ReadFile(dir / "damaged.rar");
+             const std::string second = ReadFile(pdfB);
+             // The last occurrence: the two lists share their fonts.
+             const std::size_t at = bytes.rfind(second.substr(second.size() / 2, 64));
+             EXPECT_NE(at, std::string::npos);
+             bytes[at] = static_cast<char>(~bytes[at]);
+             WriteFile(dir / "damaged.rar", bytes);
+             return dir / "damaged.rar";
+         },
+         std::nullopt,
+         [&] { return ListA() + Parsing("b.pdf", pdfB); },
+         [] {
+             return "Cannot extract \"b.pdf\" from the archive: the data is damaged or cut short (CRC error)"s;
+         },
+         2,
+         {}},
+        {"list, no PDF, list",
+         [&] {
+             Rar(dir / "notes.rar", {pdfA, notes, pdfB});
+             return dir / "notes.rar";
+         },
+         std::nullopt,
+         [&] { return ListA() + Parsing("notes.pdf", notes); },
+         [] {
+             return "Cannot convert \"notes.pdf\" to text: the PDF converter reported \"Syntax Warning: May "
+                    "not be a PDF file (continuing anyway)\""s;
+         },
+         2,
+         {"File0002.pdf"}},
+        {"2 GiB entry",
+         [] { return fs::path(HUGE_ARCHIVE); },
+         std::nullopt,
+         [] { return "   Parsing zeros.pdf (2147483648 bytes)\n"s; },
+         [] {
+             return "Cannot extract from the archive: \"zeros.pdf\" unpacks to 2147483648 bytes (2048 MiB), "
+                    "more than the limit of 268435456 bytes (256 MiB)"s;
+         },
+         0,
+         {}},
+        {"read-only download folder",
+         [&] {
+             Rar(dir / "lists.rar", {pdfA, pdfB});
+             return dir / "lists.rar";
+         },
+         Kind::ReadOnly,
+         [&] { return Parsing("a.pdf", pdfA); },
+         [&] {
+             return "Cannot extract \"a.pdf\" from the archive into \"" + download.string() +
+                    "\": the output file cannot be created";
+         },
+         0,
+         {}},
+        {"full download folder",
+         [&] {
+             // First, so that the free space it is measured against is that of the empty folder.
+             Rar(dir / "big.rar", {big, pdfA});
+             return dir / "big.rar";
+         },
+         Kind::NearlyFull,
+         [&] { return Parsing("big.pdf", big); },
+         [&] {
+             return "Cannot extract from the archive: \"big.pdf\" unpacks to 2097152 bytes (2 MiB), more "
+                    "than "
+                    "the " +
+                    ByteCountText(FreeBytes(download)) + " free in \"" + download.string() + "\"";
+         },
+         0,
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        const fs::path archive = c.archive();
+        std::unique_ptr<FolderCondition> condition;
+        if (c.folder) {
+            std::string why;
+            condition = FolderCondition::Make(*c.folder, download, why);
+            if (!condition) {
+                std::cout << "[ SKIPPED  ] " << c.name << ": " << why << std::endl;
+                continue;
+            }
+        }
+        const std::string message = c.message();
+        Run(1, archive.string());
+        ExpectErrorPath("* Use: " + archive.string() + "\n" + c.entries(), message);
+        condition.reset();
+        EXPECT_EQ(callbook->Count({}, true), c.flagged);
+        EXPECT_EQ(FileNames(download), c.left);
+    }
+}
+
+// The converter is stopped at its time limit (shortened here), and the user is told which list it was
+// converting.
+TEST_F(RunFailureTest, AConverterThatTakesTooLongIsStoppedAndNamed) {
+    const fs::path script = Converter("slow", "case \"$1\" in *File0002.pdf) exec sleep 60 ;; esac\n"
+                                              "exec pdftotext \"$@\"");
+    ScopedEnv slow("ZARBEX_PDFTOTEXT", script.c_str());
+    const fs::path archive = dir / "lists.rar";
+    Rar(archive, {pdfA, pdfB});
+    TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), *form,
+                   Utf8ToString(kCaption));
+    run.ConversionTime = std::chrono::seconds(1);
+    try {
+        run.Execute(SourceLocation::Local, Utf8ToString(archive.string()));
+        ADD_FAILURE() << "the run ended without an error";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Cannot convert \"b.pdf\" to text: the PDF converter took longer than "
+                  "the limit of 1 second and was stopped");
+    }
+    EXPECT_EQ(Memo(), "* Use: " + archive.string() + "\n" + ListA() + Parsing("b.pdf", pdfB));
+    EXPECT_EQ(callbook->Count({}, true), 2);
+    EXPECT_EQ(FileNames(download), std::vector<std::string>{"File0002.pdf"}) << "the list stays to look at";
+}
+
+// Names come from the archive's author: a line end cannot forge memo lines, an escape cannot reach a
+// terminal, and a name of bytes that are no text is extracted and read like any other.
+TEST_F(RunFailureTest, EntryNamesAreShownSafelyAndDoNotMatterForTheExtraction) {
+    const fs::path folder = dir / "names";
+    fs::create_directories(folder);
+    const std::string forged = "a\r\n- Done. Files:9\x1b[31m.pdf", undecodable = "\xff\xfe.pdf";
+    fs::copy_file(pdfA, folder / forged);
+    fs::copy_file(pdfB, folder / undecodable);
+    const fs::path archive = dir / "names.rar";
+    const std::string command =
+        "cd '" + folder.string() + "' && '" RAR_PROGRAM "' a -idq '" + archive.string() + "' *";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+    Run(1, archive.string());
+    EXPECT_TRUE(messages.empty());
+    ExpectMemo("* Use: " + archive.string() + "\n" +
+                   Parsing("a\uFFFD\uFFFD- Done. Files:9\uFFFD[31m.pdf", pdfA) +
+                   "      Found 4, updated 2 callsigns\n" + Parsing("\uFFFD\uFFFD.pdf", pdfB) +
+                   "      Found 3, updated 2 callsigns\n",
+               "Files:2, Tot:7, Upd:4");
+    EXPECT_EQ(callbook->Count({}, true), 3);
+    EXPECT_TRUE(FileNames(download).empty());
+}
+
+// A download that does not bring the whole archive is a source not obtained: the memo says why, in the
+// server's or the network library's words, and nothing of it stays in the download folder.
+TEST_F(RunFailureTest, AFailedDownloadIsAFailedSourceWithItsReason) {
+    fs::create_directories(dir / "www");
+    WriteFile(dir / "www" / "lists.rar", std::string(3 << 20, 'r'));
+    TestServer server(dir / "www");
+    ClosedPort closed;
+    const fs::path certificate = dir / "cert.pem", key = dir / "key.pem";
+    const std::string openssl = std::string(OPENSSL_PROGRAM) +
+                                " req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
+                                " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+                                key.string() + "' -out '" + certificate.string() + "' 2>/dev/null";
+    ASSERT_EQ(std::system(openssl.c_str()), 0) << openssl;
+    TestServer secure(dir / "www", TestServer::Tls{certificate, key});
+    const ScopedEnv systemStore("CURL_CA_BUNDLE", nullptr);
+    WriteFile(app / "libeay32.dll", "");
+    WriteFile(app / "ssleay32.dll", "");
+    const struct {
+        const char* name;
+        std::string url;
+        std::string reason; // how the memo line goes on
+        bool full = false;  // the download folder has no room for the archive
+    } cases[] = {
+        {"404", server.Url("/files/missing.rar"), "HTTP/1.1 404 Not Found"},
+        {"500", server.Url("/status/500"), "HTTP/1.1 500 Internal Server Error"},
+        {"redirect", server.Url("/redirect"), "HTTP/1.1 302 Found"},
+        {"refused", closed.Url("/lists.rar"), "Failed to connect to 127.0.0.1 port "},
+        {"self-signed certificate", secure.Url("/files/lists.rar"),
+         "SSL certificate problem: self-signed certificate"},
+        {"larger than the limit", server.Url("/large/300000000"),
+         "the file is larger than the download limit of 268435456 bytes (256 MiB)"},
+        {"full download folder", server.Url("/files/lists.rar"),
+         "Cannot write file in \"" + download.string() + "\": No space left on device", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        std::unique_ptr<FolderCondition> condition;
+        if (c.full) {
+            std::string why;
+            condition = FolderCondition::Make(FolderCondition::Kind::NearlyFull, download, why);
+            if (!condition) {
+                std::cout << "[ SKIPPED  ] " << c.name << ": " << why << std::endl;
+                continue;
+            }
+        }
+        Run(0, c.url);
+        ExpectFailedSource(c.url, c.reason);
+        EXPECT_TRUE(w.psInfo->text().isEmpty());
+    }
+}
+
+// A server that sends a byte now and then never stalls: the overall time limit (shortened here) or the
+// user's Close ends the download. While it runs, the status shows what arrived.
+TEST_F(RunFailureTest, ATrickleEndsAtTheTimeLimitOrAtClose) {
+    fs::create_directories(dir / "www");
+    TestServer server(dir / "www");
+    const std::string url = server.Url("/trickle");
+    {
+        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), *form,
+                       Utf8ToString(kCaption));
+        run.DownloadTime = std::chrono::seconds(1);
+        EXPECT_FALSE(run.Execute(SourceLocation::Internet, Utf8ToString(url)));
+        ExpectFailedSource(url, "the download took longer than the limit of 1 second");
+    }
+
+    Reset();
+    QString shown;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!w.psInfo->text().contains("byte"))
+            return;
+        shown = w.psInfo->text();
+        watch.stop();
+        w.dbtUpdateCancel->click();
+    });
+    watch.start();
+    Run(0, url);
+    EXPECT_TRUE(
+        QRegularExpression(QRegularExpression::anchoredPattern(R"(Trying to load file\.\.\. \d+ bytes?)"))
+            .match(shown)
+            .hasMatch())
+        << shown.toStdString();
+    ExpectFailedSource(url, "the download was cancelled by the user");
+    EXPECT_FALSE(form->isVisible()) << "the dialog closes after the run";
+}
+
+} // namespace
