@@ -1,5 +1,10 @@
-// An owned POSIX file descriptor, closed when it goes.
+// An owned file: on Linux a POSIX file descriptor, on Windows a file handle with the ways the plug-in
+// opens files by their wide paths. Either is closed when it goes.
 #pragma once
+
+#if defined(_WIN32)
+#include "Platform/win32/FileHandle.h"
+#else
 
 #include <unistd.h>
 
@@ -31,3 +36,5 @@ public:
 private:
     int fd_;
 };
+
+#endif
