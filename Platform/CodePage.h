@@ -1,6 +1,9 @@
 // The system's code pages. On Linux UTF-8 plays both the ANSI and the OEM role; bytes that are not
-// UTF-8 decode to U+FFFD and never fail.
+// UTF-8 decode to U+FFFD and never fail. On Windows they are the system's ANSI (CP_ACP) and OEM (CP_OEMCP)
+// code pages.
 #pragma once
+
+#include "Platform/Unicode.h"
 
 #include <string>
 #include <string_view>
@@ -8,10 +11,9 @@
 std::u16string AnsiToUnicode(std::string_view text);
 std::string UnicodeToAnsi(std::u16string_view text);
 
-// Appends one code point as UTF-16; values that are no Unicode scalar become U+FFFD.
-void AppendUtf16(std::u16string& out, char32_t cp);
-
-// The text with every control character (U+0000 to U+001F, U+007F and U+0080 to U+009F) shown as U+FFFD,
-// for texts from outside (entry names, server replies, converter messages): a line end in one could
-// forge lines of a report, an escape character could steer a terminal.
-std::u16string ReplaceControlChars(std::u16string_view text);
+#if defined(_WIN32)
+// Bytes the code page does not define decode to its default character; the conversion never fails.
+std::u16string OemToUnicode(std::string_view text);
+// A character the code page lacks becomes '?'.
+std::string UnicodeToOem(std::u16string_view text);
+#endif

@@ -1,5 +1,8 @@
-// An owned POSIX file descriptor, closed when it goes.
+// An owned POSIX file descriptor, closed when it goes. On Windows the file layer, which raises the class
+// library's exceptions, is Includes/win32/FileHandle.h.
 #pragma once
+
+#if !defined(_WIN32)
 
 #include <unistd.h>
 
@@ -31,3 +34,5 @@ public:
 private:
     int fd_;
 };
+
+#endif

@@ -7,4 +7,8 @@
 
 using TickClock = std::chrono::steady_clock;
 
+#if defined(_WIN32)
+#include <windows.h> // kernel32's GetTickCount
+#else
 std::uint32_t GetTickCount();
+#endif

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #if defined(_WIN32)
-#include <windows.h>
+#include "Platform/win32/WinTypes.h"
 #else
 
 #if defined(__i386__)
@@ -80,5 +80,26 @@ protected:
     ~IUnknown() = default;
 };
 using IInterface = IUnknown;
+
+// The identifier of an interface type; every interface here carries its own as T::iid. Windows' system
+// interfaces do not, which is why code asks IidOf rather than T::iid.
+template <class T> constexpr const GUID& IidOf() {
+    return T::iid;
+}
+
+// A BSTR and the wide calls hold char16_t here, as the project's text does: the bridges that Windows needs
+// between char16_t and wchar_t pass the pointer as it is.
+inline const char16_t* WidePtr(const char16_t* text) {
+    return text;
+}
+inline char16_t* WidePtr(char16_t* text) {
+    return text;
+}
+inline const char16_t* Utf16Ptr(const char16_t* text) {
+    return text;
+}
+inline char16_t* Utf16Ptr(char16_t* text) {
+    return text;
+}
 
 #endif

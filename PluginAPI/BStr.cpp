@@ -4,7 +4,7 @@
 
 namespace {
 BSTR Allocate(std::u16string_view text) {
-    BSTR s = SysAllocStringLen(text.data(), static_cast<uint32_t>(text.size()));
+    BSTR s = SysAllocStringLen(WidePtr(text.data()), static_cast<std::uint32_t>(text.size()));
     if (s == nullptr)
         throw EOutOfMemory(u"Out of memory");
     return s;

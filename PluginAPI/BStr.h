@@ -34,7 +34,7 @@ public:
     std::u16string str() const { return ToString(s_); }
 
     static std::u16string ToString(BSTR s) {
-        return s == nullptr ? std::u16string() : std::u16string(s, SysStringLen(s));
+        return s == nullptr ? std::u16string() : std::u16string(Utf16Ptr(s), SysStringLen(s));
     }
 
 private:

@@ -60,7 +60,7 @@ public:
         if (p_ == nullptr)
             return result;
         void* raw = nullptr;
-        if (p_->QueryInterface(U::iid, &raw) == S_OK)
+        if (p_->QueryInterface(IidOf<U>(), &raw) == S_OK)
             result = ComPtr<U>::Attach(static_cast<U*>(raw));
         else if (raw != nullptr) {
             // A host that answers a success code other than S_OK may still hand out a reference.

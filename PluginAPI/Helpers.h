@@ -151,7 +151,7 @@ public:
         if (out == nullptr)
             return E_POINTER;
         *out = nullptr;
-        if (iid == IUnknown::iid)
+        if (iid == IidOf<IUnknown>())
             *out = static_cast<First*>(this);
         else
             (void)(Match<First>(iid, out) || ... || Match<Rest>(iid, out));
@@ -165,7 +165,7 @@ public:
 
 private:
     template <class I> bool Match(REFIID iid, void** out) {
-        if (iid != I::iid)
+        if (iid != IidOf<I>())
             return false;
         *out = static_cast<I*>(this);
         return true;

@@ -1,14 +1,17 @@
 #include "PluginAPI/SysUtils.h"
 
-#include "Platform/CodePage.h"
+#include "Platform/Unicode.h"
+#if defined(_WIN32)
+#include "Platform/win32/SystemError.h"
+#endif
 
 #include <cstdio>
 
 UnicodeString Utf8ToString(std::string_view text) {
-    return AnsiToUnicode(text);
+    return Utf8ToUtf16(text);
 }
 std::string StringToUtf8(std::u16string_view text) {
-    return UnicodeToAnsi(text);
+    return Utf16ToUtf8(text);
 }
 
 UnicodeString FormatV(std::u16string_view pattern, const std::vector<FormatArg>& args) {
@@ -81,9 +84,17 @@ void Exception::SetMessage(UnicodeString message) {
 
 EOleSysError::EOleSysError(UnicodeString message, HRESULT errorCode, std::int32_t helpContext)
     : EOleError(std::move(message), helpContext), ErrorCode(errorCode) {
-    // This platform has no system message table, so the default text is the one for unknown codes.
-    if (Message().empty())
-        SetMessage(Format(u"OLE error %.8x", std::int64_t(static_cast<std::uint32_t>(errorCode))));
+    if (!Message().empty())
+        return;
+#if defined(_WIN32)
+    // The system's own text for the code, when it has one.
+    if (UnicodeString text = SysErrorMessage(static_cast<std::uint32_t>(errorCode)); !text.empty()) {
+        SetMessage(std::move(text));
+        return;
+    }
+#endif
+    // Without a system message table (Linux) or for a code it lacks, the text for unknown codes.
+    SetMessage(Format(u"OLE error %.8x", std::int64_t(static_cast<std::uint32_t>(errorCode))));
 }
 
 namespace {

@@ -2,7 +2,6 @@
 // WideCharToMultiByte.
 #include "Platform/CodePage.h"
 
-#include "Platform/win32/OemCodePage.h"
 #include "Platform/win32/WideChar.h"
 
 #include <windows.h>
@@ -11,8 +10,6 @@
 #include <stdexcept>
 
 namespace {
-
-constexpr char16_t kReplacement = 0xFFFD;
 
 int CheckedLength(std::size_t size) {
     if (size > static_cast<std::size_t>(INT_MAX))
@@ -47,18 +44,6 @@ std::string Encode(UINT codePage, std::u16string_view text) {
 }
 
 } // namespace
-
-void AppendUtf16(std::u16string& out, char32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = kReplacement;
-    if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
-    } else {
-        cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    }
-}
 
 std::u16string AnsiToUnicode(std::string_view text) {
     return Decode(CP_ACP, text);

@@ -19,6 +19,9 @@ inline const wchar_t* WidePtr(const std::u16string& text) {
 inline const char16_t* Utf16Ptr(const wchar_t* text) {
     return reinterpret_cast<const char16_t*>(text);
 }
+inline char16_t* Utf16Ptr(wchar_t* text) {
+    return reinterpret_cast<char16_t*>(text);
+}
 inline std::u16string Utf16String(const wchar_t* text) {
     return text == nullptr ? std::u16string() : std::u16string(Utf16Ptr(text));
 }

@@ -43,7 +43,7 @@ void TPluginMenuItem::RemoveFromHost() {
 HRESULT TPluginMenuItem::QueryInterface(REFIID iid, void** out) {
     if (out == nullptr)
         return E_POINTER;
-    if (iid == INotifyEvent::iid || iid == IUnknown::iid) {
+    if (iid == IidOf<INotifyEvent>() || iid == IidOf<IUnknown>()) {
         *out = static_cast<INotifyEvent*>(this);
         return S_OK;
     }

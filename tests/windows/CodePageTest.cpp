@@ -1,7 +1,6 @@
 // The system's ANSI and OEM code pages. The tests run with the code pages of an English Windows (Wine
 // under LC_ALL=C.UTF-8): 1252 and 437.
 #include "Platform/CodePage.h"
-#include "Platform/win32/OemCodePage.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
 // A library built with the plug-in's export table, loaded as the host loads the plug-in: by file, then its
 // two functions by their digit-leading names.
-#include "Platform/win32/Module.h"
+#include "Includes/win32/Module.h"
 
 #include "tests/windows/TestFolder.h"
 

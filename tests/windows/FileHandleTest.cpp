@@ -1,5 +1,5 @@
 // Files opened by their wide paths, with the sharing the plug-in asks for.
-#include "Platform/win32/FileHandle.h"
+#include "Includes/win32/FileHandle.h"
 
 #include "Platform/win32/WideChar.h"
 #include "PluginAPI/SysUtils.h"

@@ -1,6 +1,7 @@
 // The system's GetTempFileNameW and the project's wrapper over it.
 #include "Platform/TempFile.h"
 
+#include "Includes/TempFileName.h"
 #include "PluginAPI/SysUtils.h"
 #include "tests/windows/TestFolder.h"
 

@@ -1,7 +1,7 @@
 // UnRAR.dll built with MinGW from Debian's unrar-nonfree source, loaded with LoadLibraryExW from a given
 // folder and driven through its wide calls on a RAR 5 archive made by the rar tool. On Windows wchar_t is
 // UTF-16, so the names pass without any code page.
-#include "Platform/win32/Module.h"
+#include "Includes/win32/Module.h"
 
 #include "Platform/win32/WideChar.h"
 #include "PluginAPI/SysUtils.h"

@@ -1,4 +1,4 @@
-#include "Platform/win32/FileHandle.h"
+#include "Includes/win32/FileHandle.h"
 
 #include "Platform/win32/SystemError.h"
 #include "Platform/win32/WideChar.h"
