@@ -2,6 +2,7 @@
 // archives from the repository's fixtures. This program never sets a locale, so it runs in the "C"
 // locale, in which the library's own conversions of non-ASCII paths and names fail.
 #include "Includes/UnRAR.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include "tests/archive/TestFiles.h"
 #include "tests/support/Fixture.h"
@@ -309,15 +310,11 @@ TEST_F(TUnRARTest, WriteErrorFailsWithItsReasonAndLeavesNoFile) {
     TRarArchive rar = library_->OpenArchive(Rar("a.rar", {}, {"a.pdf"}));
     ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
     // A full disk, as the file size limit of this process makes it.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1 << 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int result = rar.Extract(Pdf(1));
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    int result;
+    {
+        TFileSizeLimit full(1 << 20);
+        result = rar.Extract(Pdf(1));
+    }
     EXPECT_EQ(result, RarResult::WriteError);
     EXPECT_EQ(rar.ResultText(result), u"the output file cannot be written (the disk may be full)");
     EXPECT_FALSE(FileExists(Pdf(1)));

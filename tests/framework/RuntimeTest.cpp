@@ -3,6 +3,7 @@
 #include "Platform/OleAuto.h"
 #include "PluginAPI/BStr.h"
 #include "PluginAPI/ComPtr.h"
+#include "tests/support/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,6 @@
 #include <string>
 
 namespace {
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), &pclose);
-    char buffer[512];
-    while (pipe && fgets(buffer, sizeof buffer, pipe.get()))
-        out += buffer;
-    return out;
-}
 
 ComPtr<IErrorInfo> NewRecord(const std::u16string& description) {
     ComPtr<ICreateErrorInfo> create;

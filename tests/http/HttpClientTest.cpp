@@ -1,6 +1,7 @@
 #include "Platform/HttpClient.h"
 #include "Includes/TempFileName.h"
 #include "Platform/TempFile.h"
+#include "tests/support/FileSizeLimit.h"
 
 #include "TestServer.h"
 #include "tests/support/ScopedEnv.h"
@@ -185,16 +186,12 @@ TEST_F(HttpClientTest, FileThatCannotBeWrittenEndsTheDownloadNamingIt) {
     EXPECT_EQ(http_.ErrorText(), "Cannot create file \"" + missingFolder + "\": No such file or directory");
 
     // A full disk, as the file size limit of this process makes it: writes fail part way.
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 1 << 20;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const std::string target = Target();
-    const TDownloadResult result = http_.Download(server_->Url("/files/three.rar"), target);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldSignal);
+    TDownloadResult result;
+    {
+        TFileSizeLimit full(1 << 20);
+        result = http_.Download(server_->Url("/files/three.rar"), target);
+    }
     EXPECT_EQ(result, TDownloadResult::Failed);
     EXPECT_EQ(http_.ErrorText(), "Cannot write file \"" + target + "\": File too large");
     EXPECT_FALSE(fs::exists(target));

@@ -3,6 +3,7 @@
 #include "Host/HostServices.h"
 #include "Host/PluginLibrary.h"
 #include "PluginAPI/BStr.h"
+#include "tests/support/Shell.h"
 
 #include <gtest/gtest.h>
 
@@ -26,15 +27,6 @@ bool ErrorRecordPending() {
     if (raw != nullptr)
         raw->Release();
     return present;
-}
-
-std::string Shell(const std::string& command) {
-    std::string out;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), &pclose);
-    char buffer[512];
-    while (pipe && fgets(buffer, sizeof buffer, pipe.get()))
-        out += buffer;
-    return out;
 }
 
 } // namespace
