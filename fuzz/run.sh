@@ -20,7 +20,7 @@ clang++-14 -std=c++20 -g -O1 -fPIC -Wall -Wextra -Werror \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer \
     -I"$root" $(pkg-config --cflags Qt6Core) \
     "$root/fuzz/uCommFuncFuzz.cpp" "$root/Includes/uCommFunc.cpp" "$root/Includes/UnicodeCategoryTable.cpp" \
-    "$root/PluginAPI/SysUtils.cpp" "$root/Platform/CodePage.cpp" \
+    "$root/PluginAPI/SysUtils.cpp" "$root/Platform/posix/CodePage.cpp" "$root/Platform/Unicode.cpp" \
     $(pkg-config --libs Qt6Core) -o "$build/uCommFuncFuzz"
 
 # Seeds: a minimum-length byte followed by a line in UTF-16LE.
