@@ -1,16 +1,16 @@
 #include "Includes/PdfToText.h"
 
+#include "Platform/FileSystem.h"
 #include "PluginAPI/SysUtils.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 // COM's codes for a server whose class is unknown and for one that failed to start: the codes the
 // automation server's creation fails with on Windows.
-constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
-constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
+constexpr HRESULT ClassStringError = static_cast<HRESULT>(0x800401F3u);
+constexpr HRESULT ServerExecFailure = static_cast<HRESULT>(0x80080005u);
 constexpr const char* DefaultProgram = "pdftotext";
 
 // pdftotext would read a path that starts with '-' as an option.
@@ -23,11 +23,11 @@ std::string AsArgument(const std::string& path) {
         const UnicodeString hint = program == DefaultProgram ? u" (install poppler-utils)" : u"";
         throw EOleSysError(Format(u"Cannot start the PDF converter \"%s\": program not found%s",
                                   Utf8ToString(program), hint),
-                           CO_E_CLASSSTRING, 0);
+                           ClassStringError, 0);
     }
     throw EOleSysError(Format(u"Cannot start the PDF converter \"%s\": %s", Utf8ToString(program),
                               Utf8ToString(error.Reason)),
-                       CO_E_SERVER_EXEC_FAILURE, 0);
+                       ServerExecFailure, 0);
 }
 
 } // namespace
@@ -69,7 +69,7 @@ TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit
         result_.Outcome = TPdfConversion::Failed;
         break;
     case TChildProcess::TEnd::TimedOut:
-        std::remove(txtPath_.c_str()); // a killed converter leaves a cut text behind
+        DeleteFileQuietly(txtPath_); // a killed converter leaves a cut text behind
         result_.Outcome = TPdfConversion::TimedOut;
         break;
     }
