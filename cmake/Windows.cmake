@@ -16,6 +16,10 @@ target_sources(platform_win32_io PRIVATE ${CMAKE_SOURCE_DIR}/Includes/win32/File
 add_library(includes_mingw STATIC Includes/TempFileName.cpp)
 target_link_libraries(includes_mingw PUBLIC platform_win32_io pluginframework_mingw)
 
+# The PDF converter: pdftotext.exe as a child process in a job object.
+add_library(pdftotext_mingw STATIC Includes/PdfToText.cpp)
+target_link_libraries(pdftotext_mingw PUBLIC pluginframework_mingw platform_win32)
+
 # The plug-in's export table: exactly the two names the host looks up.
 set(ZARBEX_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/Plugins/Zarbex/Zarbex.def)
 
