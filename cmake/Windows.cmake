@@ -45,17 +45,18 @@ add_library(unrarbinding_mingw STATIC Includes/UnRAR.cpp Includes/win32/UnRAR.cp
 target_include_directories(unrarbinding_mingw PRIVATE ${CMAKE_BINARY_DIR}/unrar-headers)
 target_link_libraries(unrarbinding_mingw PUBLIC platform_win32_io pluginframework_mingw)
 
-add_library(pdftotext_mingw STATIC Includes/PdfToText.cpp)
-target_link_libraries(pdftotext_mingw PUBLIC pluginframework_mingw)
-
 add_library(textfile_mingw STATIC Includes/TextFile.cpp Includes/win32/TextFile.cpp)
 target_link_libraries(textfile_mingw PUBLIC platform_win32_io pluginframework_mingw PRIVATE textencoding_mingw)
+
+# The PDF converter: pdftotext.exe as a child process in a job object.
+add_library(pdftotext_mingw STATIC Includes/PdfToText.cpp)
+target_link_libraries(pdftotext_mingw PUBLIC pluginframework_mingw platform_win32)
 
 # The update run, without a window: the native dialog and the tests drive it. The child process and the
 # HTTP client it uses are Platform/win32's.
 add_library(zarbexrun_mingw STATIC Plugins/Zarbex/uZarbexSource.cpp Plugins/Zarbex/uZarbexUpdate.cpp)
 target_link_libraries(zarbexrun_mingw PUBLIC pluginframework_mingw commfunc_mingw tempfile_mingw unrarbinding_mingw
-                                             pdftotext_mingw textfile_mingw)
+                                             pdftotext_mingw textfile_mingw platform_win32_net)
 
 # The plug-in's export table: exactly the two names the host looks up.
 set(ZARBEX_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/Plugins/Zarbex/Zarbex.def)
