@@ -6,6 +6,7 @@
 #include "Platform/Unicode.h"
 #include "Platform/win32/OwnedHandle.h"
 #include "PluginAPI/SysUtils.h"
+#include "tests/windows/ScopedVariable.h"
 #include "tests/windows/TestFolder.h"
 
 #include <windows.h>
@@ -34,25 +35,6 @@ std::unique_ptr<TChildProcess> StartChild(const std::vector<std::string>& args) 
     EXPECT_TRUE(process) << error.Reason;
     return process;
 }
-
-// Sets an environment variable (or clears it, for nullopt) for the life of the object.
-class TScopedVariable {
-public:
-    TScopedVariable(const char16_t* name, const std::optional<std::u16string>& value) : name_(name) {
-        wchar_t old[32767];
-        const DWORD length = GetEnvironmentVariableW(WidePtr(name), old, 32767);
-        if (length > 0 && length < 32767)
-            old_ = std::u16string(Utf16Ptr(old), length);
-        SetEnvironmentVariableW(WidePtr(name), value ? WidePtr(*value) : nullptr);
-    }
-    TScopedVariable(const TScopedVariable&) = delete;
-    TScopedVariable& operator=(const TScopedVariable&) = delete;
-    ~TScopedVariable() { SetEnvironmentVariableW(WidePtr(name_), old_ ? WidePtr(*old_) : nullptr); }
-
-private:
-    const char16_t* name_;
-    std::optional<std::u16string> old_;
-};
 
 // The stand-in's "hang" and "leave" modes write the ids of the child and of the sleeper it started.
 struct TFamily {
