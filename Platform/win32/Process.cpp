@@ -72,7 +72,7 @@ public:
 
     void StartReading() {
         if (read_ && !pending_)
-            Issue();
+            ReadNext();
     }
 
     // Takes what has arrived and reads on, without waiting.
@@ -87,7 +87,7 @@ public:
             }
             pending_ = false;
             Keep(std::string_view(buffer_, count));
-            Issue();
+            ReadNext();
         }
     }
 
@@ -105,7 +105,7 @@ public:
                 return;
             }
             Keep(std::string_view(buffer_, count)); // the piece had arrived before the cancel
-            Issue();
+            ReadNext();
         }
     }
 
@@ -140,7 +140,7 @@ private:
         return utf8 ? Utf8ToUtf16(text) : AnsiToUnicode(text);
     }
 
-    void Issue() {
+    void ReadNext() {
         ResetEvent(event_.Get());
         overlapped_ = OVERLAPPED{};
         overlapped_.hEvent = event_.Get();
