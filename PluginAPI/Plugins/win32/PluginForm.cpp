@@ -59,7 +59,8 @@ INT_PTR TForm::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
             FormCreate();
             return TRUE; // the dialog manager gives the first control the focus
         case WM_SHOWWINDOW:
-            if (wParam != FALSE) {
+            // Shown by ShowWindow itself (lParam 0), not uncovered along with its owner.
+            if (wParam != FALSE && lParam == 0) {
                 ApplyHostIcons();
                 FormShow();
             }

@@ -170,6 +170,17 @@ void TfrmZarbex::DockControls() {
                  over.top + (over.bottom - over.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
+    // The layout is made for Tahoma 8 at 96 dots per inch, 6 by 13 pixels of base units: whatever the
+    // font the system found came to, every control goes where it would be with those.
+    RECT units{0, 0, 4, 8};
+    MapDialogRect(Handle(), &units);
+    for (HWND child = GetWindow(Handle(), GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const RECT rect = ClientRectOf(child);
+        SetWindowPos(child, nullptr, MulDiv(rect.left, 6, units.right), MulDiv(rect.top, 13, units.bottom),
+                     MulDiv(rect.right - rect.left, 6, units.right), MulDiv(rect.bottom - rect.top, 13, units.bottom),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
     // The status bar along the bottom edge: status text, the segmented progress, an empty pane.
     HWND statusBar = Item(IDC_StatusBar);
     SetWindowPos(statusBar, nullptr, 0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight,
