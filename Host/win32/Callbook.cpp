@@ -22,8 +22,9 @@ struct Station {
 };
 
 std::string AsciiUpper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c); });
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
+        return static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    });
     return text;
 }
 
@@ -138,8 +139,9 @@ void Callbook::FreeQuery(std::int32_t query) {
 }
 
 std::int32_t Callbook::ExecSQL(const std::string& sql) {
-    const std::optional<std::string> call =
-        sql.starts_with(SetBureauPrefix) ? LiteralToEnd(sql.substr(sizeof SetBureauPrefix - 1)) : std::nullopt;
+    const std::optional<std::string> call = sql.starts_with(SetBureauPrefix)
+                                                ? LiteralToEnd(sql.substr(sizeof SetBureauPrefix - 1))
+                                                : std::nullopt;
     if (!call)
         throw CallbookError("The in-memory callbook does not execute the statement: " + sql);
     std::int32_t changed = 0;
@@ -151,12 +153,14 @@ std::int32_t Callbook::ExecSQL(const std::string& sql) {
     return changed;
 }
 
-std::vector<CallbookRow> Callbook::Rows(const std::string& prefix, std::optional<bool> bureau, int limit) const {
+std::vector<CallbookRow> Callbook::Rows(const std::string& prefix, std::optional<bool> bureau,
+                                        int limit) const {
     std::vector<CallbookRow> rows;
     for (const Station& station : impl_->stations)
         if (StartsWithIgnoringCase(station.Call, prefix) && (!bureau || station.Bureau == *bureau))
             rows.push_back(CallbookRow{station.Call, station.DxccPrefix, {}, {}, {}, station.Bureau});
-    std::sort(rows.begin(), rows.end(), [](const CallbookRow& a, const CallbookRow& b) { return a.Call < b.Call; });
+    std::sort(rows.begin(), rows.end(),
+              [](const CallbookRow& a, const CallbookRow& b) { return a.Call < b.Call; });
     if (limit >= 0 && rows.size() > static_cast<std::size_t>(limit))
         rows.resize(static_cast<std::size_t>(limit));
     return rows;

@@ -25,8 +25,8 @@ HICON CreateIconFromPixels(std::int32_t width, std::int32_t height, const std::u
     header.bV5BlueMask = 0x000000FF;
     header.bV5AlphaMask = 0xFF000000;
     void* bits = nullptr;
-    const TBitmap color(CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS,
-                                         &bits, nullptr, 0));
+    const TBitmap color(CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&header),
+                                         DIB_RGB_COLORS, &bits, nullptr, 0));
     const TBitmap mask(CreateBitmap(width, height, 1, 1, nullptr));
     if (!color || !mask || bits == nullptr)
         return nullptr;

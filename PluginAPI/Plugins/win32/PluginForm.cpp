@@ -20,8 +20,9 @@ int TForm::ShowModal() {
     HostCall(FApplicationWindows->BeginModal());
     FModalFailure = nullptr;
     // Nothing raises out of the modal run: its failures wait in FModalFailure.
-    const INT_PTR result = DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(FTemplateId), ApplicationHandle(),
-                                           &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result =
+        DialogBoxParamW(ResourceModule(), MAKEINTRESOURCEW(FTemplateId), ApplicationHandle(),
+                        &TForm::DialogProc, reinterpret_cast<LPARAM>(this));
     const DWORD error = GetLastError();
     FHandle = nullptr;
     // The host leaves its modal state however the run ended; a failing EndModal is the failure raised.

@@ -31,7 +31,8 @@ TGdiObject<HBITMAP> ZarbexLogo(COLORREF background) {
     const std::unique_ptr<std::remove_pointer_t<HDC>, TMemoryDCDelete> dc(CreateCompatibleDC(screen.get()));
     TGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen.get(), Width, Height));
     if (!dc || !bitmap)
-        throw EOutOfResources(u"The dialog's logo could not be drawn: the system has no drawing resources left");
+        throw EOutOfResources(
+            u"The dialog's logo could not be drawn: the system has no drawing resources left");
     {
         const TSelectObject canvas(dc.get(), bitmap.get());
         const TGdiObject<HBRUSH> back(CreateSolidBrush(background));

@@ -69,8 +69,9 @@ bool ShowOpenDialog(TOpenDialog& dialog, HWND owner) {
     filter.append(2, u'\0');
     std::vector<wchar_t> file(32768, L'\0');
     std::copy_n(WidePtr(dialog.FileName), std::min(dialog.FileName.size(), file.size() - 1), file.begin());
-    const UnicodeString defaultExt =
-        !dialog.DefaultExt.empty() && dialog.DefaultExt[0] == u'.' ? dialog.DefaultExt.substr(1) : dialog.DefaultExt;
+    const UnicodeString defaultExt = !dialog.DefaultExt.empty() && dialog.DefaultExt[0] == u'.'
+                                         ? dialog.DefaultExt.substr(1)
+                                         : dialog.DefaultExt;
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
@@ -174,11 +175,12 @@ void TfrmZarbex::DockControls() {
     // font the system found came to, every control goes where it would be with those.
     RECT units{0, 0, 4, 8};
     MapDialogRect(Handle(), &units);
-    for (HWND child = GetWindow(Handle(), GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(Handle(), GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
         const RECT rect = ClientRectOf(child);
         SetWindowPos(child, nullptr, MulDiv(rect.left, 6, units.right), MulDiv(rect.top, 13, units.bottom),
-                     MulDiv(rect.right - rect.left, 6, units.right), MulDiv(rect.bottom - rect.top, 13, units.bottom),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     MulDiv(rect.right - rect.left, 6, units.right),
+                     MulDiv(rect.bottom - rect.top, 13, units.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     // The status bar along the bottom edge: status text, the segmented progress, an empty pane.
@@ -599,7 +601,8 @@ void TfrmZarbex::SetBusyCursor(bool busy) {
 void TfrmZarbex::LockControls(bool locked) {
     running_ = locked;
     // No second run may start inside the first: the source and its options wait for the run.
-    for (int id : {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
+    for (int id :
+         {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
         EnableWindow(Item(id), !locked);
     CheckActions();
 }

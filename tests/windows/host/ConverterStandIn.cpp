@@ -3,8 +3,8 @@
 // OUTPUT. Exit status 0 when written, 1 with a reason on the error stream when not.
 #include <cstdio>
 #include <cwchar>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {

@@ -109,7 +109,8 @@ TEST(PluginInHost, WithoutKernelTheCommandFailsWithARecordOnTheClickingThreadOnl
     }).join();
     EXPECT_LT(clicked, 0);
     EXPECT_TRUE(recordOnClickingThread);
-    EXPECT_NE(description.find(u"IHostKernel"), std::u16string::npos) << std::string(description.begin(), description.end());
+    EXPECT_NE(description.find(u"IHostKernel"), std::u16string::npos)
+        << std::string(description.begin(), description.end());
     EXPECT_FALSE(TakeErrorRecord()) << "the host's thread has no record of a call it did not make";
     EXPECT_EQ(host.Host().ModalBegins(), 0);
 
@@ -145,12 +146,14 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, EntryRefusal,
     ::testing::Values(
         RefusalCase{"version 104018", [](HostServices& h) { h.SetCoreVersion(104018); }},
-        RefusalCase{"no IHostServer", [](HostServices& h) { h.Faults().withheld.push_back(IHostServer::iid); }},
+        RefusalCase{"no IHostServer",
+                    [](HostServices& h) { h.Faults().withheld.push_back(IHostServer::iid); }},
         RefusalCase{"no IApplicationWindows",
                     [](HostServices& h) { h.Faults().withheld.push_back(IApplicationWindows::iid); }},
         RefusalCase{"S_FALSE for IHostServer",
                     [](HostServices& h) { h.Faults().answeredSFalse.push_back(IHostServer::iid); }},
-        RefusalCase{"no IMenuManager", [](HostServices& h) { h.Faults().withheld.push_back(IMenuManager::iid); }},
+        RefusalCase{"no IMenuManager",
+                    [](HostServices& h) { h.Faults().withheld.push_back(IMenuManager::iid); }},
         RefusalCase{"GetHandle fails", [](HostServices& h) { Fail(h, "IApplicationWindows.GetHandle"); }},
         RefusalCase{"CreateItem fails", [](HostServices& h) { Fail(h, "IMenuManager.CreateItem"); }},
         RefusalCase{"the real caption fails", [](HostServices& h) { Fail(h, "IMenuItem.SetCaption", 1); }}),

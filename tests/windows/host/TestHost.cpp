@@ -31,8 +31,8 @@ ATOM RegisterMainWindowClass() {
 TMainWindow::TMainWindow() {
     static const ATOM windowClass = RegisterMainWindowClass();
     handle_ = CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(windowClass)),
-                              L"Zarbex test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 800, 600, nullptr,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+                              L"Zarbex test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 800, 600,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (handle_ == nullptr)
         throw std::runtime_error("the test host's main window could not be created");
 }
