@@ -137,7 +137,7 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
     const std::u16string converter = ProgramFolder() + u"\\pdftotext-standin.exe";
     ASSERT_EQ(_wputenv(WidePtr(u"ZARBEX_PDFTOTEXT=" + converter)), 0);
 
-    const TPluginModule module;
+    const TPluginModule& module = PluginModule();
     TTestHost host(work / u"callbook.txt");
     host.Host().SetVariable(u"APPINI", work / u"host.ini");
     host.Host().SetVariable(u"DOWNLOAD", download.Path());

@@ -20,7 +20,7 @@ std::u16string Text(HRESULT (STDMETHODCALLTYPE IPlugin::*method)(BSTR*), IPlugin
 }
 
 TEST(PluginExports, DoneAnswersWithoutTheEntryAndTheEntryRefusesNoCore) {
-    const TPluginModule module;
+    const TPluginModule& module = PluginModule();
     EXPECT_EQ(module.Done()(), S_OK);
     IPlugin* plugin = reinterpret_cast<IPlugin*>(&plugin); // the entry must overwrite it with nil
     EXPECT_EQ(module.Entry()(nullptr, &plugin), E_UNEXPECTED);
@@ -29,7 +29,7 @@ TEST(PluginExports, DoneAnswersWithoutTheEntryAndTheEntryRefusesNoCore) {
 }
 
 TEST(PluginInHost, IdentityMenuCommandAndTearDown) {
-    const TPluginModule module;
+    const TPluginModule& module = PluginModule();
     TTestHost host;
     IPlugin* raw = nullptr;
     ASSERT_EQ(module.Entry()(host.Core(), &raw), S_OK);
@@ -47,9 +47,8 @@ TEST(PluginInHost, IdentityMenuCommandAndTearDown) {
     EXPECT_EQ(Text(&IPlugin::GetHomePage, plugin.get()).rfind(u"http://", 0), 0u);
     EXPECT_NE(Text(&IPlugin::GetEmail, plugin.get()).find(u'@'), std::u16string::npos);
 
-    const auto items = host.Host().MenuItems();
-    ASSERT_EQ(items.size(), 1u);
-    const ComPtr<HostMenuItem> item = items[0];
+    ASSERT_EQ(host.Host().MenuItems().size(), 1u);
+    const ComPtr<HostMenuItem> item = host.Host().MenuItems()[0];
     EXPECT_EQ(item->Caption(), u"Get Bureau users info (Ukraine)");
     EXPECT_EQ(item->Hint(), u"Update information about Bureau users (Ukraine)");
     EXPECT_EQ(item->Category(), 2);
@@ -82,7 +81,7 @@ TEST(PluginInHost, IdentityMenuCommandAndTearDown) {
 }
 
 TEST(PluginInHost, TheLastReleaseAloneReleasesTheHost) {
-    const TPluginModule module;
+    const TPluginModule& module = PluginModule();
     TTestHost host;
     IPlugin* plugin = nullptr;
     ASSERT_EQ(module.Entry()(host.Core(), &plugin), S_OK);
@@ -93,7 +92,7 @@ TEST(PluginInHost, TheLastReleaseAloneReleasesTheHost) {
 }
 
 TEST(PluginInHost, WithoutKernelTheCommandFailsWithARecordOnTheClickingThreadOnly) {
-    const TPluginModule module;
+    const TPluginModule& module = PluginModule();
     TTestHost host;
     host.Host().Faults().withheld.push_back(IHostKernel::iid);
     TLoadedPlugin plugin(module, host.Core());
@@ -127,7 +126,7 @@ struct RefusalCase {
 class EntryRefusal : public ::testing::TestWithParam<RefusalCase> {};
 
 TEST_P(EntryRefusal, ReturnsUnexpectedAndLeavesNothingBehind) {
-    const TPluginModule module;
+    const TPluginModule& module = PluginModule();
     TTestHost host;
     GetParam().setUp(host.Host());
     IPlugin* plugin = reinterpret_cast<IPlugin*>(&plugin);
@@ -165,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(PluginInHost, TheLowestVersionIsAcceptedAndASFalseHostMethodHasSucceeded) {
-    const TPluginModule module;
+    const TPluginModule& module = PluginModule();
     TTestHost host;
     host.Host().SetCoreVersion(104019);
     host.Host().Faults().failing["IMenuItem.SetState"] = {S_FALSE, u""};

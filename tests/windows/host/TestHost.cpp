@@ -13,32 +13,27 @@ TPluginModule::TPluginModule()
         throw std::runtime_error("Zarbex.ext lacks its entry or its _done export");
 }
 
-namespace {
-constexpr wchar_t MainWindowClass[] = L"ZarbexTestHost";
-
-ATOM RegisterMainWindowClass() {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcW;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = MainWindowClass;
-    return RegisterClassExW(&windowClass);
-}
-} // namespace
-
-TMainWindow::TMainWindow() {
-    static const ATOM windowClass = RegisterMainWindowClass();
-    handle_ = CreateWindowExW(0, reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(windowClass)),
-                              L"Zarbex test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 800, 600,
-                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (handle_ == nullptr)
-        throw std::runtime_error("the test host's main window could not be created");
+const TPluginModule& PluginModule() {
+    static const TPluginModule module;
+    return module;
 }
 
-TMainWindow::~TMainWindow() {
-    DestroyWindow(handle_);
+HWND MainWindow() {
+    static const HWND window = [] {
+        WNDCLASSEXW windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.lpfnWndProc = DefWindowProcW;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"ZarbexTestHost";
+        RegisterClassExW(&windowClass);
+        const HWND created =
+            CreateWindowExW(0, L"ZarbexTestHost", L"Zarbex test host", WS_OVERLAPPEDWINDOW, 100, 100, 800,
+                            600, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        if (created == nullptr)
+            throw std::runtime_error("the test host's main window could not be created");
+        return created;
+    }();
+    return window;
 }
 
 TTestHost::TTestHost(const std::u16string& callbookFile) {
@@ -51,8 +46,7 @@ TTestHost::TTestHost(const std::u16string& callbookFile) {
     backend.command = [this](const std::u16string& name, const std::u16string& value) {
         Commands.emplace_back(name, value);
     };
-    const HWND window = window_.Handle();
-    backend.mainWindow = [window] { return window; };
+    backend.mainWindow = [] { return MainWindow(); };
     host_ = HostServices::Create(std::move(backend));
     host_->SetCallbook(callbook_.get());
     host_->SetVariable(u"APPNAME", u"Zarbex test host");

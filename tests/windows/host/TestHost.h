@@ -17,7 +17,8 @@
 #include <utility>
 #include <vector>
 
-// The plug-in library beside the test programs, loaded from its file: its entry and _done by name.
+// The plug-in library in app/ beside the test programs, loaded from its file: its entry and _done by
+// name.
 class TPluginModule {
 public:
     TPluginModule();
@@ -30,18 +31,13 @@ private:
     PluginDoneProc done_;
 };
 
-// A host window, the owner of the plug-in's windows; destroyed with its holder.
-class TMainWindow {
-public:
-    TMainWindow();
-    ~TMainWindow();
-    TMainWindow(const TMainWindow&) = delete;
-    TMainWindow& operator=(const TMainWindow&) = delete;
-    HWND Handle() const { return handle_; }
+// The library, loaded once for the test program as a host loads it once (loading it pulls in the
+// system's dialog libraries, which takes Wine a while).
+const TPluginModule& PluginModule();
 
-private:
-    HWND handle_;
-};
+// The host's main window, the owner of the plug-in's windows: one for the test program, as a host has
+// one for its life (making and destroying one costs Wine a while each time). It stays hidden.
+HWND MainWindow();
 
 class TTestHost {
 public:
@@ -51,7 +47,6 @@ public:
 
     HostServices& Host() { return *host_.get(); }
     ICore* Core() { return host_.get(); }
-    HWND MainWindow() const { return window_.Handle(); }
     Callbook* CallbookTable() { return callbook_.get(); }
 
     // What the plug-in asked the host to show and to do, as (text, caption) and (name, value).
@@ -59,7 +54,6 @@ public:
     std::vector<std::pair<std::u16string, std::u16string>> Commands;
 
 private:
-    TMainWindow window_;
     std::unique_ptr<Callbook> callbook_;
     ComPtr<HostServices> host_;
 };
