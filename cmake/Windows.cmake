@@ -32,10 +32,12 @@ add_library(zarbexcore_mingw STATIC Plugins/Zarbex/Zarbex.cpp Plugins/Zarbex/Zar
                                     Plugins/Zarbex/win32/uZarbex.cpp Plugins/Zarbex/win32/ZarbexLogo.cpp)
 target_link_libraries(zarbexcore_mingw PUBLIC pluginform_mingw comctl32 comdlg32 gdi32)
 
-# Zarbex.ext: the plug-in library, over the update run and the class library built for Windows.
+# Zarbex.ext: the plug-in library, over the update run and the class library built for Windows (the
+# dialog's settings store and text helpers among them), with the download client the run uses.
 if(TARGET zarbexrun_mingw)
+  target_link_libraries(zarbexcore_mingw PUBLIC inifiles_mingw commfunc_mingw)
   add_library(Zarbex MODULE Plugins/Zarbex/Exports.cpp Plugins/Zarbex/win32/uZarbex.rc)
-  target_link_libraries(Zarbex PRIVATE zarbexcore_mingw zarbexrun_mingw)
+  target_link_libraries(Zarbex PRIVATE zarbexcore_mingw zarbexrun_mingw platform_win32_net)
   set_target_properties(Zarbex PROPERTIES PREFIX "" OUTPUT_NAME "Zarbex" SUFFIX ".ext"
                                           LINK_DEPENDS ${ZARBEX_EXPORTS_DEF})
   target_link_options(Zarbex PRIVATE ${ZARBEX_EXPORTS_DEF} -Wl,--enable-stdcall-fixup)

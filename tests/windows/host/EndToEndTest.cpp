@@ -115,9 +115,13 @@ void Drive(DWORD hostThread, const std::u16string& archive, const std::u16string
     seen.getDataEnabledAfterSuccess = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
 }
 
+// The HTTP test server of the download tests: its port, and the folder it serves.
 std::u16string HttpPort() {
-    const std::string text = ReadBytes(ProgramFolder() + u"\\http-port");
+    const std::string text = ReadBytes(ProgramFolder() + u"\\http-server.port");
     return Utf8ToString(text.substr(0, text.find_first_of("\r\n")));
+}
+std::u16string HttpRoot() {
+    return ProgramFolder() + u"\\http-server\\root";
 }
 
 bool IconAlive(HICON icon) {
@@ -142,6 +146,9 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
     host.Host().SetVariable(u"APPINI", work / u"host.ini");
     host.Host().SetVariable(u"DOWNLOAD", download.Path());
     const std::u16string archive = ProgramFolder() + u"\\members.rar";
+    std::filesystem::copy_file(std::filesystem::path(archive),
+                               std::filesystem::path(HttpRoot() + u"\\members.rar"),
+                               std::filesystem::copy_options::overwrite_existing);
     const std::u16string url = u"http://127.0.0.1:" + HttpPort() + u"/files/members.rar";
     {
         TLoadedPlugin plugin(module, host.Core());
