@@ -2,19 +2,9 @@
 
 #include "Includes/TextEncoding.h"
 #include "Includes/uCommFunc.h"
-#include "Platform/CodePage.h"
-#include "Platform/FileHandle.h"
-#include "PluginAPI/ScopeExit.h"
+#include "Platform/FileSystem.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <random>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace IniFileDetail {
@@ -40,50 +30,6 @@ namespace {
 
 using IniFileDetail::TContent;
 using IniFileDetail::TLine;
-
-// --- Errors
-
-UnicodeString ErrorText(int error) {
-    return AnsiToUnicode(std::strerror(error));
-}
-
-[[noreturn]] void RaiseOpenError(const UnicodeString& fileName, int error) {
-    throw EFOpenError(Format(u"Cannot open file \"%s\". %s", fileName, ErrorText(error)));
-}
-
-[[noreturn]] void RaiseCreateError(const UnicodeString& fileName, int error) {
-    throw EFCreateError(Format(u"Cannot create file \"%s\". %s", fileName, ErrorText(error)));
-}
-
-// A file without write permission for its owner is read-only, as with the read-only attribute on
-// Windows; permission bits do not stop root, so the bits decide and not access(). A user who is not the
-// owner and may not write it is refused as well.
-bool IsReadOnly(const std::string& path, const struct stat& status) {
-    return (status.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0;
-}
-
-// --- Files
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A new, exclusively created file beside target; its name is returned in tempPath.
-int CreateTempBeside(const std::string& target, std::string& tempPath) {
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, ".~%08x", static_cast<unsigned>(random()));
-        tempPath = target + suffix;
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
 
 // --- Text
 
@@ -264,9 +210,26 @@ void CheckEntry(std::u16string_view section, std::u16string_view key, std::u16st
                                         UnicodeString(key), UnicodeString(section)));
 }
 
+// Text the file's encoding cannot hold: a character outside the ANSI code page (Cyrillic in a Western
+// Windows' file without a mark), or a lone surrogate in UTF-8.
+void CheckEncodable(std::u16string_view section, std::u16string_view key, std::u16string_view value,
+                    TTextEncoding encoding) {
+    const auto survives = [encoding](std::u16string_view text) {
+        return DecodeText(EncodeText(text, encoding), encoding) == text;
+    };
+    if (!survives(section) || !survives(key) || !survives(value))
+        throw EArgumentException(Format(u"The settings entry \"%s\" in section \"%s\" holds characters "
+                                        u"that the encoding of the file cannot hold",
+                                        UnicodeString(key), UnicodeString(section)));
+}
+
 } // namespace
 
-TIniFile::TIniFile(std::u16string path) : FFileName(std::move(path)), FNativePath(UnicodeToAnsi(FFileName)) {}
+void IniFileDetail::RaiseReadOnly(const UnicodeString& fileName) {
+    throw EFCreateError(Format(u"Cannot write file \"%s\": the file is read-only", fileName));
+}
+
+TIniFile::TIniFile(std::u16string path) : FFileName(std::move(path)), FNativePath(StringToUtf8(FFileName)) {}
 
 TIniFile::~TIniFile() = default;
 
@@ -284,6 +247,7 @@ void TIniFile::WriteString(const UnicodeString& section, const UnicodeString& ke
     CheckEntry(section, key, value);
     // Changed on a copy, so that a failed write leaves this store as it was, like the file.
     TContent changed = Content();
+    CheckEncodable(section, key, value, changed.Encoding);
     const TLocation found = Locate(changed.Lines, section, key);
     if (found.Key >= 0) {
         ReplaceValue(changed.Lines[found.Key], value, changed.Encoding);
@@ -302,112 +266,37 @@ void TIniFile::WriteString(const UnicodeString& section, const UnicodeString& ke
 void TIniFile::BeforeReplace(const std::string&) {}
 
 TContent& TIniFile::Content() {
-    if (FContent)
-        return *FContent;
-    const int fd = ::open(FNativePath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    if (!FContent) {
         // A missing file reads as empty; the first write creates it.
-        FContent = std::make_unique<TContent>(ParseFile(std::string()));
-        return *FContent;
+        const std::optional<std::string> bytes = IniFileDetail::ReadFileBytes(FNativePath, FFileName);
+        FContent = std::make_unique<TContent>(ParseFile(bytes.value_or(std::string())));
     }
-    if (fd < 0)
-        RaiseOpenError(FFileName, errno);
-    TFileHandle file(fd);
-    struct stat status {};
-    if (::fstat(file.Get(), &status) != 0)
-        RaiseOpenError(FFileName, errno);
-    if (S_ISDIR(status.st_mode))
-        RaiseOpenError(FFileName, EISDIR);
-    std::string bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(file.Get(), buffer, sizeof buffer);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            RaiseOpenError(FFileName, errno);
-        if (count == 0)
-            break;
-        bytes.append(buffer, static_cast<std::size_t>(count));
-    }
-    FContent = std::make_unique<TContent>(ParseFile(bytes));
     return *FContent;
 }
 
-// The host's own file must never be left half written: the new content goes to a temporary file in
-// the same folder, is synced, and then renamed over the old file in one step.
+// The host's own file must never be left half written: see ReplaceFileBytes.
 void TIniFile::Save(const TContent& content) {
     std::string bytes = content.Bom;
     for (const TLine& line : content.Lines)
         bytes += line.Raw;
-
-    if (FNativePath.empty())
-        RaiseCreateError(FFileName, ENOENT);
-    // Through a symbolic link the file it points to is replaced, and the link stays.
-    std::string target = FNativePath;
-    struct stat status {};
-    if (::lstat(target.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
-        if (char* resolved = ::realpath(target.c_str(), nullptr)) {
-            target = resolved;
-            std::free(resolved);
-        }
-    }
-    const bool existed = ::stat(target.c_str(), &status) == 0;
-    // Renaming over the file would need only the folder's permission: a read-only file would be
-    // replaced, and would lose its protection.
-    if (existed && IsReadOnly(target, status))
-        throw EFCreateError(Format(u"Cannot write file \"%s\": the file is read-only", FFileName));
-
-    std::string tempPath;
-    const int fd = CreateTempBeside(target, tempPath);
-    if (fd < 0)
-        RaiseCreateError(FFileName, errno);
-    TFileHandle file(fd);
-    // Until it has become the settings file, the temporary file goes when this write does.
-    TScopeExit removeTemp([tempPath] { ::unlink(tempPath.c_str()); });
-    if (existed) {
-        if (::fchmod(file.Get(), status.st_mode & 07777) != 0)
-            RaiseCreateError(FFileName, errno);
-        // Only a privileged writer can hand the file back to its owner; anyone else owns both anyway.
-        [[maybe_unused]] const int owned = ::fchown(file.Get(), status.st_uid, status.st_gid);
-    }
-    for (std::size_t written = 0; written < bytes.size();) {
-        const ssize_t count = ::write(file.Get(), bytes.data() + written, bytes.size() - written);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            RaiseCreateError(FFileName, errno);
-        written += static_cast<std::size_t>(count);
-    }
-    if (::fsync(file.Get()) != 0 || file.Close() != 0)
-        RaiseCreateError(FFileName, errno);
-
-    BeforeReplace(tempPath);
-
-    if (::rename(tempPath.c_str(), target.c_str()) != 0)
-        RaiseCreateError(FFileName, errno);
-    removeTemp.Dismiss();
-    // Make the rename itself durable; the new content is complete either way.
-    const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        TFileHandle folderHandle(folder);
-        ::fsync(folderHandle.Get());
-    }
+    IniFileDetail::ReplaceFileBytes(FNativePath, FFileName, bytes,
+                                    [this](const std::string& tempPath) { BeforeReplace(tempPath); });
 }
 
 UnicodeString ResolveIniPath(const UnicodeString& iniPath, const UnicodeString& executablePath) {
     // The extension starts at the last '.' of the file name; a name without one gets it appended.
     const auto withIniExtension = [](UnicodeString path) {
-        const auto dot = path.find_last_of(u"./");
-        if (dot != UnicodeString::npos && path[dot] == u'.')
+        const auto dot = path.rfind(u'.');
+        const auto delimiter = path.find_last_of(PathDelimiters);
+        if (dot != UnicodeString::npos && (delimiter == UnicodeString::npos || dot > delimiter))
             path.resize(dot);
         return path + u".ini";
     };
     if (iniPath.empty())
         return withIniExtension(executablePath);
-    if (iniPath.find(u'/') != UnicodeString::npos)
+    if (iniPath.find_first_of(PathDelimiters) != UnicodeString::npos)
         return iniPath;
-    const auto slash = executablePath.rfind(u'/');
+    const auto slash = executablePath.find_last_of(PathDelimiters);
     const UnicodeString folder =
         slash == UnicodeString::npos ? UnicodeString() : executablePath.substr(0, slash + 1);
     return folder + withIniExtension(iniPath);

@@ -5,16 +5,30 @@
 
 #include "PluginAPI/SysUtils.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace IniFileDetail {
 struct TContent;
-}
+
+// The system's part (posix/, win32/); path is UTF-8, fileName names the file in messages.
+// The file's bytes, or nothing when there is no such file. Raises EFOpenError when it cannot be read.
+std::optional<std::string> ReadFileBytes(const std::string& path, const UnicodeString& fileName);
+// Puts bytes in place of the file at path in one step: they go to a new file in the same folder, which
+// is flushed, handed to beforeReplace and then takes the old file's place, keeping its permissions.
+// Raises EFCreateError, leaving the file as it was, when that cannot be done or the file is read-only.
+void ReplaceFileBytes(const std::string& path, const UnicodeString& fileName, const std::string& bytes,
+                      const std::function<void(const std::string& tempPath)>& beforeReplace);
+// The refusal of a read-only file, in the same words on every system.
+[[noreturn]] void RaiseReadOnly(const UnicodeString& fileName);
+} // namespace IniFileDetail
 
 class TIniFile {
 public:
-    // Binds the store to a path; nothing is read before the first ReadString or WriteString.
+    // Binds the store to a path; nothing is read before the first ReadString or WriteString. Paths given
+    // to the system are UTF-8 on every system (tempPath of BeforeReplace too).
     explicit TIniFile(std::u16string path);
     virtual ~TIniFile();
     TIniFile(const TIniFile&) = delete;
@@ -34,7 +48,7 @@ public:
     // EFOpenError when the file cannot be read, EFCreateError when it cannot be written (also when it
     // is read-only: no write permission for its owner, or none for this user; the file then stays
     // as it is), and EArgumentException for names or values that would not survive a round trip
-    // through the file.
+    // through the file (line ends, brackets, characters the file's encoding cannot hold).
     void WriteString(const UnicodeString& section, const UnicodeString& key, const UnicodeString& value);
 
 protected:

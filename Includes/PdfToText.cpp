@@ -1,17 +1,25 @@
 #include "Includes/PdfToText.h"
 
+#include "Platform/Environment.h"
+#include "Platform/FileSystem.h"
 #include "PluginAPI/SysUtils.h"
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace {
 
+#if !defined(_WIN32)
 // COM's codes for a server whose class is unknown and for one that failed to start: the codes the
-// automation server's creation fails with on Windows.
+// automation server's creation fails with on Windows, where the system's headers define them.
 constexpr HRESULT CO_E_CLASSSTRING = static_cast<HRESULT>(0x800401F3u);
 constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
+#endif
+#if defined(_WIN32)
+// Looked for beside the host's program, then in PATH.
+constexpr const char* DefaultProgram = "pdftotext.exe";
+constexpr const char16_t* InstallHint = u" (put Poppler's pdftotext.exe in the program's folder or in PATH)";
+#else
 constexpr const char* DefaultProgram = "pdftotext";
+constexpr const char16_t* InstallHint = u" (install poppler-utils)";
+#endif
 
 // pdftotext would read a path that starts with '-' as an option.
 std::string AsArgument(const std::string& path) {
@@ -20,7 +28,7 @@ std::string AsArgument(const std::string& path) {
 
 [[noreturn]] void RaiseCannotStart(const std::string& program, const TProcessStartError& error) {
     if (error.NotFound) {
-        const UnicodeString hint = program == DefaultProgram ? u" (install poppler-utils)" : u"";
+        const UnicodeString hint = program == DefaultProgram ? InstallHint : u"";
         throw EOleSysError(Format(u"Cannot start the PDF converter \"%s\": program not found%s",
                                   Utf8ToString(program), hint),
                            CO_E_CLASSSTRING, 0);
@@ -33,8 +41,8 @@ std::string AsArgument(const std::string& path) {
 } // namespace
 
 std::string PdfToTextProgram() {
-    const char* program = std::getenv(PdfToTextVariable);
-    return program != nullptr && *program != '\0' ? program : DefaultProgram;
+    const std::string program = GetEnvironmentText(PdfToTextVariable);
+    return !program.empty() ? program : DefaultProgram;
 }
 
 TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,
@@ -69,7 +77,7 @@ TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit
         result_.Outcome = TPdfConversion::Failed;
         break;
     case TChildProcess::TEnd::TimedOut:
-        std::remove(txtPath_.c_str()); // a killed converter leaves a cut text behind
+        DeleteFileQuietly(txtPath_); // a killed converter leaves a cut text behind
         result_.Outcome = TPdfConversion::TimedOut;
         break;
     }

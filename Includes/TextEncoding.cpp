@@ -31,7 +31,9 @@ char16_t CodeUnitAt(std::string_view bytes, std::size_t offset, TTextEncoding en
 }
 
 UnicodeString DecodeText(std::string_view bytes, TTextEncoding encoding) {
-    if (CodeUnitSize(encoding) == 1)
+    if (encoding == TTextEncoding::Utf8)
+        return Utf8ToString(bytes);
+    if (encoding == TTextEncoding::Ansi)
         return AnsiToUnicode(bytes);
     UnicodeString text;
     text.reserve(bytes.size() / 2 + 1);
@@ -43,7 +45,9 @@ UnicodeString DecodeText(std::string_view bytes, TTextEncoding encoding) {
 }
 
 std::string EncodeText(std::u16string_view text, TTextEncoding encoding) {
-    if (CodeUnitSize(encoding) == 1)
+    if (encoding == TTextEncoding::Utf8)
+        return StringToUtf8(text);
+    if (encoding == TTextEncoding::Ansi)
         return UnicodeToAnsi(text);
     // The byte of each code unit that comes first.
     const int firstShift = encoding == TTextEncoding::Utf16BE ? 8 : 0;

@@ -26,7 +26,7 @@ std::size_t CodeUnitSize(TTextEncoding encoding);
 // The code unit (a byte for the 8-bit encodings) that starts at byte offset.
 char16_t CodeUnitAt(std::string_view bytes, std::size_t offset, TTextEncoding encoding);
 
-// Text without a mark. UTF-8 is read as the system code page is; in UTF-16 an odd last byte, half a
-// code unit, becomes U+FFFD.
+// Text without a mark. Bytes that are not UTF-8 in UTF-8 text become U+FFFD; in UTF-16 an odd last
+// byte, half a code unit, becomes U+FFFD; ANSI text is the system code page's (UTF-8 on Linux).
 UnicodeString DecodeText(std::string_view bytes, TTextEncoding encoding);
 std::string EncodeText(std::u16string_view text, TTextEncoding encoding);

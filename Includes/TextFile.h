@@ -1,5 +1,5 @@
 // Reading a plain-text file into lines, whatever the converter wrote: UTF-8 or UTF-16 with a byte-order
-// mark, or the system ANSI code page without one.
+// mark, or the system ANSI code page without one. The path is UTF-8.
 #pragma once
 
 #include <string>
@@ -10,3 +10,9 @@
 // tested in that order) picks the encoding and is not part of the text. Raises EFOpenError when the file
 // cannot be opened or another process holds it locked for writing, EInOutError when reading fails.
 std::vector<std::u16string> ReadTextLines(const std::string& path);
+
+namespace TextFileDetail {
+// The system's part (posix/, win32/): the whole file, read with other writers shut out; raises as
+// ReadTextLines does.
+std::string ReadFileShared(const std::string& path);
+} // namespace TextFileDetail

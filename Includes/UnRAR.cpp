@@ -1,24 +1,13 @@
 #include "Includes/UnRAR.h"
 
+#include "Includes/UnRARLibrary.h"
 #include "Platform/CodePage.h"
+#include "Platform/FileSystem.h"
 #include "Platform/QuantityText.h"
-#include "PluginAPI/ScopeExit.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
-#include <sys/statvfs.h>
 #include <utility>
-
-// The library's header last: it defines HANDLE, LONG, UINT, LPARAM, CALLBACK and PASCAL as macros.
-#include <unrar/dll.hpp>
-#undef HANDLE
-#undef LONG
-#undef UINT
-#undef LPARAM
-#undef CALLBACK
-#undef PASCAL
 
 static_assert(RarResult::Success == ERAR_SUCCESS && RarResult::EndOfArchive == ERAR_END_ARCHIVE &&
               RarResult::NoMemory == ERAR_NO_MEMORY && RarResult::BadData == ERAR_BAD_DATA &&
@@ -28,18 +17,6 @@ static_assert(RarResult::Success == ERAR_SUCCESS && RarResult::EndOfArchive == E
               RarResult::WriteError == ERAR_EWRITE && RarResult::SmallBuffer == ERAR_SMALL_BUF &&
               RarResult::Unknown == ERAR_UNKNOWN && RarResult::MissingPassword == ERAR_MISSING_PASSWORD &&
               RarResult::BadReference == ERAR_EREFERENCE && RarResult::BadPassword == ERAR_BAD_PASSWORD);
-
-// Paths go to the library as bytes through its char fields; names come back through its wide fields.
-// On this platform the library turns a wide path into bytes with the process locale, which fails for
-// non-ASCII paths in the "C" locale, while it carries a byte path through losslessly in every locale.
-// Entry names are the other way round: the wide name is exact, the char one is cut short in the "C"
-// locale. So nothing here depends on the locale, and nothing here calls setlocale.
-struct TUnRARLibrary::TFunctions {
-    decltype(&::RAROpenArchiveEx) OpenArchiveEx;
-    decltype(&::RARReadHeaderEx) ReadHeaderEx;
-    decltype(&::RARProcessFile) ProcessFile;
-    decltype(&::RARCloseArchive) CloseArchive;
-};
 
 struct TRarArchive::THeaderRecord : RARHeaderDataEx {};
 
@@ -53,8 +30,11 @@ struct TRarCallbackState {
 
 namespace {
 
+// The callback's parameters: long on Linux, LPARAM (pointer-sized) on Windows.
+using TRarParam = decltype(RAROpenArchiveDataEx::UserData);
+
 // Runs inside the library: it must not throw, and it never blocks for an answer.
-int OnLibraryMessage(unsigned int message, long userData, long, long p2) {
+int CALLBACK OnLibraryMessage(unsigned int message, TRarParam userData, TRarParam, TRarParam p2) {
     auto& state = *reinterpret_cast<TRarCallbackState*>(userData);
     switch (message) {
     case UCM_PROCESSDATA: {
@@ -86,6 +66,9 @@ constexpr std::uint32_t MappedByteBase = 0xE000;
 
 UnicodeString EntryName(const wchar_t* text, std::size_t capacity) {
     const std::size_t length = std::find(text, text + capacity, L'\0') - text;
+    // On Windows wchar_t is UTF-16 already, and the library decodes RAR 4 names itself.
+    if constexpr (sizeof(wchar_t) == sizeof(char16_t))
+        return UnicodeString(text, text + length);
     const bool mapped = std::find(text, text + length, static_cast<wchar_t>(MappedNameMark)) != text + length;
     UnicodeString name;
     if (!mapped) {
@@ -114,47 +97,26 @@ UnicodeString Bytes(std::uint64_t count) {
     return Utf8ToString(ByteCountText(count));
 }
 
-template <class Fn> Fn Resolve(void* module, const char* name, const std::string& path) {
-    dlerror();
-    void* address = dlsym(module, name);
-    if (address == nullptr) {
-        throw EOSError(Format(u"The RAR library \"%s\" lacks the function \"%s\"", Utf8ToString(path),
-                              Utf8ToString(name)));
-    }
-    return reinterpret_cast<Fn>(address);
-}
-
 } // namespace
 
+void RaiseLibraryLoadError(const std::string& path, const UnicodeString& reason, std::uint32_t errorCode) {
+    EOSError e(Format(u"Cannot load the RAR library \"%s\": %s", Utf8ToString(path), reason));
+    e.ErrorCode = errorCode;
+    throw e;
+}
+
+void RaiseMissingFunction(const std::string& path, const char* name) {
+    throw EOSError(
+        Format(u"The RAR library \"%s\" lacks the function \"%s\"", Utf8ToString(path), Utf8ToString(name)));
+}
+
 std::string TUnRARLibrary::PathIn(const std::string& folder) {
-    // An empty folder means the current one; a bare file name would make dlopen search the system.
+    // An empty folder means the current one; a bare file name would make the loader search the system.
     if (folder.empty())
-        return std::string("./") + FileName;
-    if (folder.back() == '/')
+        return std::string(".") + PathDelimChar + FileName;
+    if (folder.back() == PathDelimChar || folder.back() == '/')
         return folder + FileName;
-    return folder + '/' + FileName;
-}
-
-TUnRARLibrary::TUnRARLibrary(const std::string& folder) : path_(PathIn(folder)) {
-    module_ = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module_ == nullptr) {
-        const char* reason = dlerror();
-        throw EOSError(Format(u"Cannot load the RAR library \"%s\": %s", Utf8ToString(path_),
-                              Utf8ToString(reason != nullptr ? reason : "unknown error")));
-    }
-    // The destructor does not run for a failed construction.
-    TScopeExit unload([this] { dlclose(module_); });
-    functions_ = std::make_unique<TFunctions>(TFunctions{
-        Resolve<decltype(TFunctions::OpenArchiveEx)>(module_, "RAROpenArchiveEx", path_),
-        Resolve<decltype(TFunctions::ReadHeaderEx)>(module_, "RARReadHeaderEx", path_),
-        Resolve<decltype(TFunctions::ProcessFile)>(module_, "RARProcessFile", path_),
-        Resolve<decltype(TFunctions::CloseArchive)>(module_, "RARCloseArchive", path_),
-    });
-    unload.Dismiss();
-}
-
-TUnRARLibrary::~TUnRARLibrary() {
-    dlclose(module_);
+    return folder + PathDelimChar + FileName;
 }
 
 TRarArchive TUnRARLibrary::OpenArchive(const std::string& archivePath) const {
@@ -167,8 +129,8 @@ TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
     std::memset(static_cast<RARHeaderDataEx*>(header_.get()), 0, sizeof(RARHeaderDataEx));
     RAROpenArchiveDataEx data;
     std::memset(&data, 0, sizeof data);
-    std::string name = path; // the library takes a mutable pointer
-    data.ArcName = name.data();
+    TRarPath name = RarPath(path); // the library takes a mutable pointer
+    SetArchiveName(data, name.data());
     data.OpenMode = RAR_OM_EXTRACT;
     // From the open on, so that encrypted headers are refused there rather than asked for.
     data.Callback = OnLibraryMessage;
@@ -243,13 +205,19 @@ int TRarArchive::Process(int operation, const std::string* destPath) {
     if (!entryPending_)
         return ERAR_UNKNOWN;
     entryPending_ = false;
-    std::string dest = destPath != nullptr ? *destPath : std::string();
+    TRarPath dest;
+    if (destPath != nullptr) {
+        dest = RarPath(*destPath);
+        // Whether the library would make them differs by version and system; a folder that cannot
+        // be made fails the extraction with the library's own reason.
+        CreateParentFolders(*destPath);
+    }
     callbackState_->written = 0;
     callbackState_->sizeLimitHit = false;
     const int result = library_->functions_->ProcessFile(handle_, operation, nullptr,
                                                          destPath != nullptr ? dest.data() : nullptr);
     if (destPath != nullptr && result != ERAR_SUCCESS)
-        std::remove(destPath->c_str()); // the library keeps some broken files (a write error's)
+        DeleteFileQuietly(*destPath); // the library keeps some broken files (a write error's)
     return callbackState_->sizeLimitHit ? RarResult::SizeLimit : result;
 }
 
@@ -317,17 +285,9 @@ std::optional<UnicodeString> ExtractionRefusal(const TRarEntry& entry, const std
     if (entry.UnpackedSize > limit)
         return name + u" unpacks to " + Bytes(entry.UnpackedSize) + u", more than the limit of " +
                Bytes(limit);
-    struct statvfs space {};
-    if (::statvfs(folder.c_str(), &space) != 0)
-        return std::nullopt;
-    const std::uint64_t free = std::uint64_t{space.f_bavail} * space.f_frsize;
-    if (entry.UnpackedSize > free)
-        return name + u" unpacks to " + Bytes(entry.UnpackedSize) + u", more than the " + Bytes(free) +
-               u" free in \"" + AnsiToUnicode(folder) + u"\"";
+    const std::optional<std::uint64_t> free = FreeDiskSpace(folder);
+    if (free && entry.UnpackedSize > *free)
+        return name + u" unpacks to " + Bytes(entry.UnpackedSize) + u", more than the " + Bytes(*free) +
+               u" free in \"" + Utf8ToString(folder) + u"\"";
     return std::nullopt;
-}
-
-std::string OemToAnsiName(const std::string& name) {
-    // Windows converts with OemToCharA; here OEM and ANSI are both UTF-8, so only the cut remains.
-    return name.substr(0, name.find('\0'));
 }

@@ -1,6 +1,7 @@
 // Binding of the UnRAR library: the library file "UnRAR.dll" is loaded at run time from a given folder,
-// so the file whose presence is checked is the file that runs. The library's own header stays inside
-// UnRAR.cpp: its records are packed and its macros (HANDLE, LONG, UINT...) would clash with ours.
+// so the file whose presence is checked is the file that runs. Paths are UTF-8 on every system. The
+// library's own header stays inside the binding (UnRARLibrary.h): its records are packed and its macros
+// (HANDLE, LONG, UINT...) would clash with ours.
 //
 // The library keeps global state: use it from one thread.
 #pragma once
@@ -40,7 +41,7 @@ inline constexpr std::uint64_t RarEntrySizeLimit = std::uint64_t{256} << 20; // 
 
 // What one header read yields about the current entry.
 struct TRarEntry {
-    UnicodeString Name; // the stored name, folders separated by '/'
+    UnicodeString Name; // the stored name, folders separated by the system's separator ('/', '\\')
     std::uint64_t UnpackedSize = 0;
     bool IsDirectory = false;
     bool IsLink = false;      // a symbolic link, hard link or file copy: it has no data of its own
@@ -147,11 +148,13 @@ public:
 private:
     friend class TRarArchive;
     struct TFunctions;
+    // The loaded file: a dlopen handle on Linux, a TModule on Windows.
+    struct TModuleHandle;
     std::string path_;
-    void* module_ = nullptr;
+    std::unique_ptr<TModuleHandle> module_;
     std::unique_ptr<TFunctions> functions_;
 };
 
-// Converts an entry name from the OEM to the ANSI code page, up to its first zero byte. Both code pages
-// are UTF-8 on this platform, so the name is copied.
+// Converts an entry name from the OEM to the ANSI code page, up to its first zero byte. On Linux both
+// code pages are UTF-8, so the name is copied.
 std::string OemToAnsiName(const std::string& name);

@@ -1,6 +1,7 @@
 // The HTTP client the plug-in downloads with, standing in for Synapse's THTTPSend: one request at a
-// time. Built on libcurl with its defaults: redirects are not followed, certificates are verified, and
-// the proxy comes from the environment only. Nothing of ours is added to a request.
+// time. Built on libcurl (WinHTTP on Windows) with its defaults: redirects are not followed, certificates
+// are verified, and the proxy comes from the environment only (on Windows from WinHTTP's own setting).
+// Nothing of ours is added to a request.
 //
 // Two ways to fetch: HTTPMethod keeps the body in memory and takes every HTTP status as a result;
 // Download streams the body into a file as it arrives and succeeds only on a 2xx status. Both run on
@@ -71,8 +72,9 @@ public:
     const std::string& StatusLine() const { return statusLine_; }
     // Why the last request failed, in words for the user, on one line (UTF-8, control characters
     // shown as U+FFFD); empty after a success. For a status other than 2xx in Download it is the
-    // status line; otherwise libcurl's reason ("Failed to connect to ...", "SSL certificate problem:
-    // ..."), or the limit that stopped the transfer, or the file that could not be written.
+    // status line; otherwise the system's reason (libcurl's "Failed to connect to ...", "SSL certificate
+    // problem: ..."; on Windows WinHTTP's text), or the limit that stopped the transfer, or the file that
+    // could not be written.
     const std::string& ErrorText() const { return errorText_; }
 
     // The request runs on the host's GUI thread, so neither connecting nor a silent transfer may block
@@ -88,12 +90,12 @@ public:
     void SetProgress(TDownloadProgress progress) { progress_ = std::move(progress); }
 
 private:
-    // libcurl's easy handle, an opaque pointer in its interface.
+    // libcurl's easy handle, an opaque pointer in its interface (on Windows the WinHTTP session).
     struct EasyDeleter {
         void operator()(void* handle) const;
     };
     struct TTransfer;
-    // libcurl's callbacks for the body and the header lines of a transfer.
+    // The body's pieces and the header lines of a transfer as they arrive (libcurl's callbacks on Linux).
     static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* transfer);
     static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* transfer);
 

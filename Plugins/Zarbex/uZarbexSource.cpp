@@ -3,17 +3,15 @@
 #include "Plugins/Zarbex/uZarbexRun.h"
 
 #include "Includes/TempFileName.h"
-#include "Platform/CodePage.h"
+#include "Platform/FileSystem.h"
 #include "Platform/HttpClient.h"
 #include "Platform/QuantityText.h"
 #include "Platform/TempFile.h"
 
 #include <chrono>
-#include <sys/stat.h>
 
 bool FileExists(const UnicodeString& path) {
-    struct stat info;
-    return !path.empty() && ::stat(StringToUtf8(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return IsFile(StringToUtf8(path));
 }
 
 UnicodeString StringReplaceAll(UnicodeString text, const UnicodeString& from, const UnicodeString& to) {
@@ -67,7 +65,7 @@ bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& pa
     // removes the file, so path is set only for an archive that is there.
     const UnicodeString folder = HostValue(u"DOWNLOAD");
     const UnicodeString file = MakeTempFileName(folder, u"~ar");
-    if (client.Download(UnicodeToAnsi(source), UnicodeToAnsi(file)) != TDownloadResult::Done) {
+    if (client.Download(StringToUtf8(source), StringToUtf8(file)) != TDownloadResult::Done) {
         // The reason names the temporary file only when writing it failed: the folder is what the user
         // knows.
         const UnicodeString reason = StringReplaceAll(Utf8ToString(client.ErrorText()), u"\"" + file + u"\"",

@@ -6,7 +6,7 @@
 #include "Includes/TextFile.h"
 #include "Includes/UnRAR.h"
 #include "Includes/uCommFunc.h"
-#include "Platform/CodePage.h"
+#include "Platform/FileSystem.h"
 #include "Platform/QuantityText.h"
 #include "Platform/SystemInfo.h"
 #include "Platform/TickCount.h"
@@ -68,11 +68,11 @@ UnicodeString EntryFileName(const UnicodeString& folder, std::int32_t number, co
                             const char16_t* prefix = u"") {
     char digits[16];
     std::snprintf(digits, sizeof digits, "%04d", number);
-    return folder + u"/" + prefix + u"File" + Utf8ToString(digits) + extension;
+    return folder + PathDelim + prefix + u"File" + Utf8ToString(digits) + extension;
 }
 
 void DeleteQuietly(const UnicodeString& path) {
-    std::remove(UnicodeToAnsi(path).c_str());
+    DeleteFileQuietly(StringToUtf8(path));
 }
 
 UnicodeString MissingComponentMessage(const UnicodeString& first, const UnicodeString& second,
@@ -132,9 +132,9 @@ struct TWorkingEntry {
 
 private:
     static UnicodeString TakeName(const UnicodeString& from, const UnicodeString& to) {
-        const std::string target = UnicodeToAnsi(to);
-        if (std::rename(UnicodeToAnsi(from).c_str(), target.c_str()) != 0)
-            std::remove(target.c_str()); // nothing was made for it: a stale file of that name goes
+        const std::string target = StringToUtf8(to);
+        if (!RenameFileReplacing(StringToUtf8(from), target))
+            DeleteFileQuietly(target); // nothing was made for it: a stale file of that name goes
         return to;
     }
     UnicodeString ConversionFailure(const TPdfConversionResult& conversion, const UnicodeString& workingPdf,
@@ -201,7 +201,7 @@ public:
             if (!entry.Failure) {
                 try {
                     entry.Converter = std::make_unique<TPdfToTextProcess>(
-                        UnicodeToAnsi(entry.PdfPath), UnicodeToAnsi(entry.TxtPath), PdfToTextProgram());
+                        StringToUtf8(entry.PdfPath), StringToUtf8(entry.TxtPath), PdfToTextProgram());
                 } catch (...) {
                     entry.Failure = std::current_exception();
                 }
@@ -221,9 +221,9 @@ private:
             return ExtractionFailure(u"Cannot extract " + name + u" from the archive: " +
                                      archive_.ResultText(RarResult::MissingPassword));
         if (const std::optional<UnicodeString> refusal =
-                ExtractionRefusal(entry.Entry, UnicodeToAnsi(folder_)))
+                ExtractionRefusal(entry.Entry, StringToUtf8(folder_)))
             return ExtractionFailure(u"Cannot extract from the archive: " + *refusal);
-        const int result = archive_.Extract(UnicodeToAnsi(entry.PdfPath));
+        const int result = archive_.Extract(StringToUtf8(entry.PdfPath));
         if (result == RarResult::Success)
             return nullptr;
         // Where the output could not be written, the folder is part of the reason.
@@ -286,8 +286,8 @@ bool TUpdateRun::CheckComponents(SourceLocation location, const UnicodeString& s
     const UnicodeString appPath = HostValue(u"APPPATH");
     const UnicodeString appName = HostValue(u"APPNAME");
     if (location == SourceLocation::Internet && AsciiUpper(source).find(u"HTTPS://") != UnicodeString::npos) {
-        bool present = FileExists(appPath + u"/libeay32.dll");
-        present = present && FileExists(appPath + u"/ssleay32.dll");
+        bool present = FileExists(appPath + PathDelim + u"libeay32.dll");
+        present = present && FileExists(appPath + PathDelim + u"ssleay32.dll");
         if (!present) {
             HostCall(FKernel->ShowMessage(
                 BStr(MissingComponentMessage(
@@ -298,7 +298,7 @@ bool TUpdateRun::CheckComponents(SourceLocation location, const UnicodeString& s
             return false;
         }
     }
-    if (!FileExists(appPath + u"/UnRAR.dll")) {
+    if (!FileExists(appPath + PathDelim + u"UnRAR.dll")) {
         HostCall(FKernel->ShowMessage(
             BStr(MissingComponentMessage(u"Not found library for RAR archive unpacking:",
                                          u"please put UnRAR.dll in application folder", appPath, appName))
@@ -353,9 +353,9 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
             {
                 if (FAppPath.empty())
                     FAppPath = HostValue(u"APPPATH");
-                TUnRARLibrary library(UnicodeToAnsi(FAppPath));
+                TUnRARLibrary library(StringToUtf8(FAppPath));
                 // A file the library cannot open is an archive without entries.
-                TRarArchive archive = library.OpenArchive(UnicodeToAnsi(archiveFile));
+                TRarArchive archive = library.OpenArchive(StringToUtf8(archiveFile));
                 // Encrypted headers (rar -hp) keep every entry from the run: that is a reason to give.
                 if (archive.OpenResult() == RarResult::MissingPassword ||
                     archive.OpenResult() == RarResult::BadPassword)
@@ -378,7 +378,7 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
                     }
                     // While this entry is read, the converters work on the next ones.
                     ahead.TakeTurn(*current);
-                    std::vector<UnicodeString> lines = ReadTextLines(UnicodeToAnsi(current->TxtPath));
+                    std::vector<UnicodeString> lines = ReadTextLines(StringToUtf8(current->TxtPath));
                     std::int32_t found = 0, updated = 0;
                     const std::size_t n = lines.size();
                     std::vector<UnicodeString> words;

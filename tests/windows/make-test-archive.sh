@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Makes the RAR 5 archive of the Windows UnRAR tests with the rar tool: DIR/lists.rar, and beside it the
-# archived files as they were, in DIR/archived, to compare what the library extracts with.
+# Makes the RAR 5 archives of the Windows UnRAR tests with the rar tool: DIR/lists.rar, and beside it the
+# archived files as they were, in DIR/archived, to compare what the library extracts with; and
+# DIR/encrypted.rar, the list again with its data encrypted (its name stays readable); DIR/run.rar, two
+# lists for the update run, already plain text (the stand-in converter copies them), the files in DIR/run.
 # Usage: make-test-archive.sh DIR
 set -euo pipefail
 dir=$(realpath -m "$1")
-rm -rf "$dir/archived" "$dir/lists.rar"
+rm -rf "$dir/archived" "$dir/lists.rar" "$dir/encrypted.rar" "$dir/run" "$dir/run.rar"
 mkdir -p "$dir/archived/lists"
 cd "$dir/archived"
 # A compressible list under a Cyrillic name, and incompressible bytes in a folder.
 for i in $(seq 1 3000); do echo "UR${i}ABC Петренко Тарас"; done >"Список членів.txt"
 head -c 100000 /dev/urandom >lists/random.bin
 rar a -ma5 -idq ../lists.rar "Список членів.txt" lists/random.bin
+rar a -ma5 -idq -pSecret ../encrypted.rar "Список членів.txt"
+
+mkdir -p "$dir/run"
+cd "$dir/run"
+printf '1 UR5ABC Ivan\r\n2 UR3NEW Oleg\r\n3 UT2XY Petro\r\n4 nothing\r\n' >"Список UR.pdf"
+printf 'DL1ABC UR5ABC\r\n' >b.pdf
+rar a -ma5 -idq ../run.rar "Список UR.pdf" b.pdf

@@ -1,16 +1,16 @@
 // The whole command under Wine: the test host's menu item opens the native dialog on this thread, and a
 // second thread works it as a user would, through window messages: a local RAR 5 archive first, then the
-// same archive downloaded from the HTTP test server, then Close. The real UnRAR.dll extracts, a stand-in
-// converter turns the list into text, and the host's in-memory callbook gets its bureau flags.
+// same archive downloaded from the HTTP test server, then Close. The real UnRAR.dll extracts, the stand-in
+// program plays the converter, and the host's in-memory callbook gets its bureau flags.
 #include "Includes/IniFiles.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
+#include "tests/windows/ScopedVariable.h"
 #include "tests/windows/TestFolder.h"
 #include "tests/windows/host/TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -137,9 +137,8 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
     const TTestFolder work;
     const TTestFolder download;
     WriteBytes(work / u"callbook.txt", "UR5ABC\tUR\t0\nUT1XYZ\tUR\t0\nUR0AAA\tUR\t0\nDL1ABC\tDL\t0\n");
-    // The converter the run starts: the stand-in beside this program.
-    const std::u16string converter = ProgramFolder() + u"\\pdftotext-standin.exe";
-    ASSERT_EQ(_wputenv(WidePtr(u"ZARBEX_PDFTOTEXT=" + converter)), 0);
+    // The converter the run starts: the stand-in program beside this one copies the list's text out.
+    const TScopedVariable converter{u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe"};
 
     const TPluginModule& module = PluginModule();
     TTestHost host(work / u"callbook.txt");

@@ -1,0 +1,24 @@
+#include "Platform/Environment.h"
+
+#include "Platform/Unicode.h"
+#include "Platform/win32/WideChar.h"
+
+#include <windows.h>
+
+std::string GetEnvironmentText(const char* name) {
+    const std::u16string wideName = Utf8ToUtf16(name);
+    std::u16string value(64, u'\0');
+    for (;;) {
+        const DWORD length = GetEnvironmentVariableW(WidePtr(wideName), WidePtr(value.data()),
+                                                     static_cast<DWORD>(value.size()));
+        if (length == 0)
+            return {}; // unset (ERROR_ENVVAR_NOT_FOUND) or empty
+        if (length < value.size()) {
+            value.resize(length);
+            return Utf16ToUtf8(value);
+        }
+        // Too small: length is the size needed, its terminating null included. The variable may grow
+        // between the two calls, hence the loop.
+        value.resize(length);
+    }
+}

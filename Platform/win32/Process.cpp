@@ -1,0 +1,461 @@
+#include "Platform/Process.h"
+
+#include "Platform/CodePage.h"
+#include "Platform/Environment.h"
+#include "Platform/Unicode.h"
+#include "Platform/win32/OwnedHandle.h"
+#include "Platform/win32/SystemError.h"
+#include "Platform/win32/WideChar.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <string_view>
+
+namespace {
+
+// Opened so that CreateProcessW can hand it to the child; the handle list keeps any other child of the
+// host's from getting it.
+SECURITY_ATTRIBUTES InheritableAttributes() {
+    return SECURITY_ATTRIBUTES{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+}
+
+TOwnedHandle OpenNul(DWORD access) {
+    SECURITY_ATTRIBUTES attributes = InheritableAttributes();
+    return TOwnedHandle(CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &attributes,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::string ErrorText(DWORD code) {
+    const std::u16string text = SysErrorMessage(code);
+    return !text.empty() ? Utf16ToUtf8(text) : "system error " + std::to_string(code);
+}
+
+// The child's error stream: the first line is kept as its reason, the rest is read and dropped, so that
+// a child with much to say never blocks on a full pipe. An anonymous pipe cannot be read with a time
+// limit, so this is a named pipe of our own whose reading end is overlapped: the wait for the process
+// and for the next piece of text is one WaitForMultipleObjects.
+class TErrorStream {
+public:
+    TErrorStream() {
+        static std::atomic<unsigned> counter{0};
+        const std::u16string name =
+            u"\\\\.\\pipe\\zarbex-errors-" + Utf8ToUtf16(std::to_string(GetCurrentProcessId())) + u"-" +
+            Utf8ToUtf16(std::to_string(++counter)) + u"-" + Utf8ToUtf16(std::to_string(GetTickCount64()));
+        // Without a pipe the converter still runs; only its reason is lost.
+        read_.Reset(CreateNamedPipeW(
+            WidePtr(name), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+            sizeof buffer_, 0, nullptr));
+        event_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!read_ || !event_) {
+            read_.Reset();
+            return;
+        }
+        SECURITY_ATTRIBUTES attributes = InheritableAttributes();
+        write_.Reset(CreateFileW(WidePtr(name), GENERIC_WRITE, 0, &attributes, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!write_)
+            read_.Reset();
+    }
+    TErrorStream(const TErrorStream&) = delete;
+    TErrorStream& operator=(const TErrorStream&) = delete;
+    // The buffer and the OVERLAPPED must outlive a pending read.
+    ~TErrorStream() { CancelRead(); }
+
+    HANDLE WriteEnd() const { return write_.Get(); }
+    // After the start: only the child writes, so its end closes the stream.
+    void CloseWriteEnd() { write_.Reset(); }
+    // Signalled when a read has completed; null when nothing is being read.
+    HANDLE ReadEvent() const { return pending_ ? event_.Get() : nullptr; }
+
+    void StartReading() {
+        if (read_ && !pending_)
+            Issue();
+    }
+
+    // Takes what has arrived and reads on, without waiting.
+    void Collect() {
+        while (pending_) {
+            DWORD count = 0;
+            if (!GetOverlappedResult(read_.Get(), &overlapped_, &count, FALSE)) {
+                if (GetLastError() == ERROR_IO_INCOMPLETE)
+                    return;
+                End(); // the child and everything it started closed the stream, or it broke
+                return;
+            }
+            pending_ = false;
+            Keep(std::string_view(buffer_, count));
+            Issue();
+        }
+    }
+
+    // After the process ended: what it wrote before is taken; a helper it left behind may hold the
+    // stream open, so nothing more is waited for.
+    void Finish() {
+        Collect();
+        while (pending_) {
+            CancelIoEx(read_.Get(), &overlapped_);
+            DWORD count = 0;
+            const bool read = GetOverlappedResult(read_.Get(), &overlapped_, &count, TRUE) != FALSE;
+            pending_ = false;
+            if (!read) {
+                End();
+                return;
+            }
+            Keep(std::string_view(buffer_, count)); // the piece had arrived before the cancel
+            Issue();
+        }
+    }
+
+    std::string FirstLine() const {
+        std::string_view line = line_;
+        if (line.ends_with('\r'))
+            line.remove_suffix(1);
+        return Utf16ToUtf8(ReplaceControlChars(Decode(line, line_.size() >= LineLimit)));
+    }
+
+private:
+    static constexpr std::size_t LineLimit = 1000;
+
+    // Poppler's pdftotext writes UTF-8 when its stream is no console; older builds and other programs
+    // write the ANSI code page, whose bytes are seldom valid UTF-8.
+    static std::u16string Decode(std::string_view text, bool cut) {
+        if (cut) {
+            // A character cut at the limit is dropped, so that the rest still reads as UTF-8.
+            std::size_t continuation = 0;
+            while (continuation < 3 && continuation < text.size() &&
+                   (static_cast<unsigned char>(text[text.size() - 1 - continuation]) & 0xC0) == 0x80)
+                ++continuation;
+            if (continuation < text.size()) {
+                const auto lead = static_cast<unsigned char>(text[text.size() - 1 - continuation]);
+                const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                if (length > continuation + 1)
+                    text.remove_suffix(continuation + 1);
+            }
+        }
+        const bool utf8 = text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                                              static_cast<int>(text.size()), nullptr, 0) != 0;
+        return utf8 ? Utf8ToUtf16(text) : AnsiToUnicode(text);
+    }
+
+    void Issue() {
+        ResetEvent(event_.Get());
+        overlapped_ = OVERLAPPED{};
+        overlapped_.hEvent = event_.Get();
+        // Completed at once or not: the result comes through GetOverlappedResult either way.
+        if (ReadFile(read_.Get(), buffer_, sizeof buffer_, nullptr, &overlapped_) ||
+            GetLastError() == ERROR_IO_PENDING)
+            pending_ = true;
+        else
+            End();
+    }
+
+    void CancelRead() {
+        if (!pending_)
+            return;
+        CancelIoEx(read_.Get(), &overlapped_);
+        DWORD count = 0;
+        GetOverlappedResult(read_.Get(), &overlapped_, &count, TRUE);
+        pending_ = false;
+    }
+
+    void End() {
+        pending_ = false;
+        read_.Reset();
+    }
+
+    void Keep(std::string_view text) {
+        if (lineComplete_)
+            return;
+        const std::size_t end = text.find('\n');
+        line_.append(text.substr(0, std::min(end, LineLimit - line_.size())));
+        lineComplete_ = end != std::string_view::npos || line_.size() >= LineLimit;
+    }
+
+    TOwnedHandle read_;
+    TOwnedHandle write_;
+    TOwnedHandle event_;
+    OVERLAPPED overlapped_{};
+    bool pending_ = false;
+    char buffer_[4096];
+    std::string line_;
+    bool lineComplete_ = false;
+};
+
+bool HasFolder(std::u16string_view name) {
+    return name.find_first_of(u"\\/:") != std::u16string_view::npos;
+}
+
+bool HasExtension(std::u16string_view name) {
+    const std::size_t dot = name.rfind(u'.');
+    const std::size_t folder = name.find_last_of(u"\\/:");
+    return dot != std::u16string_view::npos && (folder == std::u16string_view::npos || dot > folder);
+}
+
+bool IsFile(const std::u16string& path) {
+    const DWORD attributes = GetFileAttributesW(WidePtr(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The folder of the running program (the host), where a program shipped with the plug-in lies.
+std::u16string ProgramFolder() {
+    std::u16string path(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, WidePtr(path.data()), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const std::size_t end = path.find_last_of(u"\\/");
+    return end == std::u16string::npos ? std::u16string() : path.substr(0, end);
+}
+
+// A program named without a folder is looked for in the program's folder, then in the folders of PATH;
+// one without an extension is an .exe. Empty when it is nowhere.
+std::u16string FindProgram(const std::string& program) {
+    std::u16string name = Utf8ToUtf16(program);
+    if (!HasExtension(name))
+        name += u".exe";
+    if (HasFolder(name))
+        return name; // CreateProcessW says what is wrong with it
+    std::vector<std::u16string> folders{ProgramFolder()};
+    const std::u16string path = Utf8ToUtf16(GetEnvironmentText("PATH"));
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find(u';', start);
+        if (end == std::u16string::npos)
+            end = path.size();
+        std::u16string folder = path.substr(start, end - start);
+        // An entry may be quoted, as for a folder name with a semicolon.
+        std::erase(folder, u'"');
+        if (!folder.empty())
+            folders.push_back(std::move(folder));
+        start = end + 1;
+    }
+    for (std::u16string& folder : folders) {
+        if (folder.empty())
+            continue;
+        if (folder.back() != u'\\' && folder.back() != u'/')
+            folder += u'\\';
+        if (IsFile(folder + name))
+            return folder + name;
+    }
+    return {};
+}
+
+// One argument as CommandLineToArgvW and the MSVC runtime read it back: quoted when it is empty or holds
+// a blank or a quote, a quote escaped by a backslash, and backslashes doubled only where a quote follows
+// them (the closing one included).
+void AppendArgument(std::u16string& line, std::u16string_view arg) {
+    if (!arg.empty() && arg.find_first_of(u" \t\n\v\"") == std::u16string_view::npos) {
+        line += arg;
+        return;
+    }
+    line += u'"';
+    std::size_t backslashes = 0;
+    for (const char16_t c : arg) {
+        if (c == u'\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == u'"' ? 2 * backslashes + 1 : backslashes, u'\\');
+        backslashes = 0;
+        line += c;
+    }
+    line.append(2 * backslashes, u'\\');
+    line += u'"';
+}
+
+// The program's own name is read up to the next quote, backslashes as they are: always quoted, since a
+// file name holds no quote.
+std::u16string CommandLine(const std::vector<std::string>& args) {
+    std::u16string line;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i == 0) {
+            line += u'"' + Utf8ToUtf16(args[0]) + u'"';
+            continue;
+        }
+        line += u' ';
+        AppendArgument(line, Utf8ToUtf16(args[i]));
+    }
+    return line;
+}
+
+// The attribute list that names the only handles the child inherits.
+class TInheritedHandles {
+public:
+    explicit TInheritedHandles(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        storage_.resize(size);
+        list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+        if (!InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
+            list_ = nullptr;
+            return;
+        }
+        if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
+                                       handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(list_);
+            list_ = nullptr;
+        }
+    }
+    TInheritedHandles(const TInheritedHandles&) = delete;
+    TInheritedHandles& operator=(const TInheritedHandles&) = delete;
+    ~TInheritedHandles() {
+        if (list_ != nullptr)
+            DeleteProcThreadAttributeList(list_);
+    }
+    // Null when the list could not be made.
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
+
+private:
+    std::vector<HANDLE> handles_;
+    std::vector<char> storage_;
+    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// A job that ends every process in it when it is terminated or its last handle closes, and that keeps a
+// crashing child from waiting on the system's error report.
+TOwnedHandle CreateKillingJob() {
+    TOwnedHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job)
+        return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
+        job.Reset();
+    return job;
+}
+
+} // namespace
+
+struct TChildProcess::TImpl {
+    TErrorStream errors;
+    TOwnedHandle job;
+    TOwnedHandle process;
+    bool finished = false;
+    TEnd end = TEnd::Failed;
+
+    // Ends the child and everything it started, and waits until the child is gone.
+    void Kill() {
+        TerminateJobObject(job.Get(), 1);
+        WaitForSingleObject(process.Get(), INFINITE);
+    }
+
+    // False when the deadline came first.
+    bool WaitFor(TickClock::time_point deadline) {
+        for (;;) {
+            errors.Collect();
+            if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) {
+                errors.Finish();
+                return true;
+            }
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TickClock::now());
+            if (left.count() <= 0)
+                return false;
+            const HANDLE events[2] = {process.Get(), errors.ReadEvent()};
+            const DWORD wait = static_cast<DWORD>(std::min<std::int64_t>(left.count(), 60'000));
+            if (WaitForMultipleObjects(events[1] != nullptr ? 2 : 1, events, FALSE, wait) == WAIT_FAILED)
+                Sleep(10);
+        }
+    }
+};
+
+TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl)) {}
+
+std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
+                                                    const std::vector<std::string>& args,
+                                                    TProcessStartError& error) {
+    const std::u16string path = FindProgram(program);
+    if (path.empty()) {
+        error.NotFound = true;
+        error.Reason = ErrorText(ERROR_FILE_NOT_FOUND);
+        return nullptr;
+    }
+
+    auto impl = std::make_unique<TImpl>();
+    impl->job = CreateKillingJob();
+    if (!impl->job) {
+        error.Reason = "cannot make a job object for the program: " + ErrorText(GetLastError());
+        return nullptr;
+    }
+    const TOwnedHandle input = OpenNul(GENERIC_READ);
+    const TOwnedHandle output = OpenNul(GENERIC_WRITE);
+    if (!input || !output) {
+        error.Reason = "cannot open the null device for the program: " + ErrorText(GetLastError());
+        return nullptr;
+    }
+    const HANDLE errors = impl->errors.WriteEnd() != nullptr ? impl->errors.WriteEnd() : output.Get();
+    std::vector<HANDLE> inherited{input.Get(), output.Get()};
+    if (errors != output.Get())
+        inherited.push_back(errors);
+    const TInheritedHandles handleList(inherited);
+    if (handleList.Get() == nullptr) {
+        error.Reason = "cannot limit the handles the program inherits: " + ErrorText(GetLastError());
+        return nullptr;
+    }
+
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input.Get();
+    startup.StartupInfo.hStdOutput = output.Get();
+    startup.StartupInfo.hStdError = errors;
+    startup.lpAttributeList = handleList.Get();
+    std::u16string commandLine = CommandLine(args);
+    PROCESS_INFORMATION created{};
+    // Suspended until it is in the job, so that nothing it starts escapes the job.
+    if (!CreateProcessW(WidePtr(path), WidePtr(commandLine.data()), nullptr, nullptr, TRUE,
+                        CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
+                            EXTENDED_STARTUPINFO_PRESENT,
+                        nullptr, nullptr, &startup.StartupInfo, &created)) {
+        const DWORD code = GetLastError();
+        error.NotFound = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        error.Reason = ErrorText(code);
+        return nullptr;
+    }
+    impl->process.Reset(created.hProcess);
+    const TOwnedHandle thread(created.hThread);
+    if (!AssignProcessToJobObject(impl->job.Get(), impl->process.Get())) {
+        error.Reason = "cannot put the program in a job object: " + ErrorText(GetLastError());
+        TerminateProcess(impl->process.Get(), 1);
+        WaitForSingleObject(impl->process.Get(), INFINITE);
+        return nullptr;
+    }
+    ResumeThread(thread.Get());
+    impl->errors.CloseWriteEnd();
+    impl->errors.StartReading();
+    return std::unique_ptr<TChildProcess>(new TChildProcess(std::move(impl)));
+}
+
+TChildProcess::~TChildProcess() {
+    if (!impl_->finished)
+        impl_->Kill();
+}
+
+TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
+    if (impl_->finished)
+        return impl_->end;
+    if (!impl_->WaitFor(deadline)) {
+        impl_->Kill();
+        impl_->errors.Finish();
+        impl_->end = TEnd::TimedOut;
+    } else {
+        DWORD code = 1;
+        impl_->end =
+            GetExitCodeProcess(impl_->process.Get(), &code) && code == 0 ? TEnd::Succeeded : TEnd::Failed;
+    }
+    impl_->finished = true;
+    return impl_->end;
+}
+
+std::string TChildProcess::FirstErrorLine() const {
+    return impl_->errors.FirstLine();
+}

@@ -1,0 +1,139 @@
+// A console program the child-process tests start: what it does is chosen by its first argument.
+//   exit N              exits with N
+//   line                writes a line with an escape character and a second line to stderr, exits 3
+//   flood               writes a megabyte of lines to stderr, exits 1
+//   utf8                writes a Cyrillic line to stderr, exits 0
+//   echo FILE ARGS...   writes the arguments after FILE, as CommandLineToArgvW and as the C runtime read
+//                       them, and the kinds of its three std handles to FILE (UTF-8), exits 0
+//   hang FILE           starts a copy of itself that sleeps, says "waiting" on stderr, writes
+//                       "CHILD GRANDCHILD" (process ids) to FILE and sleeps
+//   leave FILE          starts the sleeper, writes the ids and exits 0 at once, leaving the sleeper behind
+//   sleep               sleeps for ten minutes
+// Started as a PDF converter ("PDF TXT -layout") it copies PDF to TXT and exits 0, or, when the PDF's name
+// holds "hang", says so on stderr, writes part of TXT and sleeps.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::string Utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    out.pop_back();
+    return out;
+}
+
+void WriteTo(HANDLE handle, const std::string& text) {
+    DWORD written = 0;
+    WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void WriteFileAt(const wchar_t* path, const std::string& text) {
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    WriteTo(file, text);
+    CloseHandle(file);
+}
+
+std::string HandleKind(DWORD which) {
+    switch (GetFileType(GetStdHandle(which))) {
+    case FILE_TYPE_CHAR:
+        return "char";
+    case FILE_TYPE_PIPE:
+        return "pipe";
+    case FILE_TYPE_DISK:
+        return "disk";
+    default:
+        return "none";
+    }
+}
+
+// Starts "<this program> sleep", inheriting nothing, and gives its process id.
+DWORD StartSleeper() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring line = L"\"" + std::wstring(self) + L"\" sleep";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &created))
+        return 0;
+    CloseHandle(created.hThread);
+    CloseHandle(created.hProcess);
+    return created.dwProcessId;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const HANDLE errors = GetStdHandle(STD_ERROR_HANDLE);
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (argc == 4 && std::wstring(argv[3]) == L"-layout") {
+        if (std::wstring(argv[1]).find(L"hang") != std::wstring::npos) {
+            WriteTo(errors, "Error: waiting for fonts\n");
+            WriteFileAt(argv[2], "UR5ABC");
+            Sleep(600'000);
+            return 1;
+        }
+        return CopyFileW(argv[1], argv[2], FALSE) ? 0 : 1;
+    }
+    if (mode == L"exit" && argc > 2)
+        return _wtoi(argv[2]);
+    if (mode == L"line") {
+        WriteTo(errors, "bad \x1b[31mred\r\nsecond\n");
+        return 3;
+    }
+    if (mode == L"flood") {
+        std::string lines;
+        while (lines.size() < 1'000'000)
+            lines += "Syntax Error: bad object\n";
+        WriteTo(errors, lines);
+        return 1;
+    }
+    if (mode == L"utf8") {
+        WriteTo(
+            errors,
+            "\xD0\x9F\xD0\xBE\xD0\xBC\xD0\xB8\xD0\xBB\xD0\xBA\xD0\xB0: \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB\n");
+        return 0;
+    }
+    if (mode == L"echo" && argc > 2) {
+        std::string out;
+        int count = 0;
+        wchar_t** parsed = CommandLineToArgvW(GetCommandLineW(), &count);
+        for (int i = 3; i < count; ++i)
+            out += "shell:" + Utf8(parsed[i]) + "\n";
+        LocalFree(parsed);
+        for (int i = 3; i < argc; ++i)
+            out += "crt:" + Utf8(argv[i]) + "\n";
+        char byte = 0;
+        DWORD read = 1;
+        const bool inputRead = ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &read, nullptr) != FALSE;
+        out += "stdin:" + HandleKind(STD_INPUT_HANDLE) + (inputRead && read == 0 ? " empty" : " not empty") +
+               "\n";
+        out += "stdout:" + HandleKind(STD_OUTPUT_HANDLE) + "\n";
+        out += "stderr:" + HandleKind(STD_ERROR_HANDLE) + "\n";
+        WriteFileAt(argv[2], out);
+        return 0;
+    }
+    if ((mode == L"hang" || mode == L"leave") && argc > 2) {
+        const DWORD grandchild = StartSleeper();
+        if (mode == L"hang")
+            WriteTo(errors, "waiting\n");
+        WriteFileAt(argv[2], std::to_string(GetCurrentProcessId()) + " " + std::to_string(grandchild));
+        if (mode == L"leave")
+            return 0;
+        Sleep(600'000);
+        return 1;
+    }
+    if (mode == L"sleep") {
+        Sleep(600'000);
+        return 0;
+    }
+    WriteTo(errors, "unknown mode\n");
+    return 2;
+}

@@ -1,0 +1,275 @@
+// The download client on WinHTTP against tests/http/http_test_server.py on 127.0.0.1, started by the
+// ctest fixture http-server.sh, which writes the servers' ports beside this program.
+#include "Platform/HttpClient.h"
+
+// Before windows.h, which would bring the old winsock.h otherwise.
+#include <winsock2.h>
+
+#include "Platform/Unicode.h"
+#include "tests/windows/TestFolder.h"
+
+#include <windows.h>
+#include <winhttp.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Utf8(const std::u16string& text) {
+    return Utf16ToUtf8(text);
+}
+
+std::string ServerUrl(const char16_t* portFile, const char* scheme, const std::string& path) {
+    std::string port = ReadBytes(ProgramFolder() + u"\\" + portFile);
+    port.erase(port.find_last_not_of("\r\n") + 1);
+    return scheme + std::string("://127.0.0.1:") + port + path;
+}
+
+std::string Url(const std::string& path) {
+    return ServerUrl(u"http-server.port", "http", path);
+}
+
+// A socket on 127.0.0.1, bound and, when asked, listening with a backlog that is kept full, so that a
+// connection to it is refused, or waits for an accept that never comes.
+class TLocalPort {
+public:
+    explicit TLocalPort(bool listening) {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int length = sizeof address;
+        if (socket_ == INVALID_SOCKET ||
+            bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            throw std::runtime_error("cannot reserve a port");
+        port_ = ntohs(address.sin_port);
+        if (!listening)
+            return;
+        listen(socket_, 1);
+        for (int i = 0; i < 4; ++i) {
+            const SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+            u_long nonBlocking = 1;
+            ioctlsocket(filler, FIONBIO, &nonBlocking);
+            connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            fillers_.push_back(filler);
+        }
+    }
+    ~TLocalPort() {
+        for (const SOCKET filler : fillers_)
+            closesocket(filler);
+        closesocket(socket_);
+        WSACleanup();
+    }
+    TLocalPort(const TLocalPort&) = delete;
+    TLocalPort& operator=(const TLocalPort&) = delete;
+
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+private:
+    SOCKET socket_ = INVALID_SOCKET;
+    std::vector<SOCKET> fillers_;
+    int port_ = 0;
+};
+
+bool RunningUnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+class HttpClientTest : public testing::Test {
+protected:
+    std::string Target() { return Utf8(folder_ / u"~ar1.tmp"); }
+
+    TTestFolder folder_;
+    THTTPSend http_;
+};
+
+TEST_F(HttpClientTest, DownloadWritesTheBodyAndReportsProgressFromZero) {
+    std::vector<std::uint64_t> reports;
+    http_.SetProgress([&](std::uint64_t received) {
+        reports.push_back(received);
+        return true;
+    });
+    // A folder whose name the ANSI code page cannot write.
+    const std::u16string folder =
+        folder_ / u"\u0417\u0430\u0432\u0430\u043D\u0442\u0430\u0436\u0435\u043D\u043D\u044F";
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
+    const std::u16string target = folder + u"\\~ar1.tmp";
+    ASSERT_EQ(http_.Download(Url("/files/members.txt"), Utf8(target)), TDownloadResult::Done)
+        << http_.ErrorText();
+    EXPECT_EQ(http_.ResultCode(), 200);
+    EXPECT_EQ(http_.StatusLine(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(http_.ErrorText(), "");
+    EXPECT_EQ(http_.Document(), "");
+    EXPECT_EQ(ReadBytes(target), "UR5ABC UT1AA US0KW\n");
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.front(), 0u);
+    EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
+
+    // A larger body than one read takes, and one of many chunks.
+    const struct {
+        const char* path;
+        std::size_t size;
+    } bodies[] = {{"/large/300000", 300000}, {"/large-chunked/3000000", 3000000}};
+    for (const auto& body : bodies) {
+        SCOPED_TRACE(body.path);
+        ASSERT_EQ(http_.Download(Url(body.path), Utf8(target)), TDownloadResult::Done) << http_.ErrorText();
+        EXPECT_EQ(ReadBytes(target), std::string(body.size, '\0'));
+    }
+}
+
+TEST_F(HttpClientTest, HTTPMethodKeepsAnyStatusAndFollowsNoRedirect) {
+    ASSERT_TRUE(http_.HTTPMethod("GET", Url("/files/absent.rar"))) << http_.ErrorText();
+    EXPECT_EQ(http_.ResultCode(), 404);
+    EXPECT_EQ(http_.Document(), "<html><body>404 Not Found</body></html>");
+
+    ASSERT_TRUE(http_.HTTPMethod("GET", Url("/redirect"))) << http_.ErrorText();
+    EXPECT_EQ(http_.ResultCode(), 302);
+    EXPECT_EQ(http_.Document(), "moved to /target");
+}
+
+// Every failed download says why and leaves no file behind.
+TEST_F(HttpClientTest, FailedDownloadsSayWhyAndLeaveNoFile) {
+    const TLocalPort closed(false);
+    const struct {
+        const char* name;
+        std::string url;
+        TDownloadResult result;
+        std::string reason; // the whole reason, or a part of it after '~'
+    } cases[] = {
+        {"not found", Url("/files/absent.rar"), TDownloadResult::HttpError, "HTTP/1.1 404 Not Found"},
+        {"server error", Url("/status/500"), TDownloadResult::HttpError,
+         "HTTP/1.1 500 Internal Server Error"},
+        {"redirect", Url("/redirect"), TDownloadResult::HttpError, "HTTP/1.1 302 Found"},
+        {"refused", closed.Url("/files/members.txt"), TDownloadResult::Failed,
+         "A connection with the server could not be established"},
+        {"body shorter than its Content-Length", Url("/short"), TDownloadResult::Failed,
+         "the server closed the connection after 100 of the 1000 bytes it announced"},
+        {"not an HTTP address", "file:///etc/hostname", TDownloadResult::Failed,
+         "~Cannot read the address \"file:///etc/hostname\": "},
+        {"no address", "http://", TDownloadResult::Failed, "~Cannot read the address \"http://\": "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string target = Target();
+        WriteBytes(folder_ / u"~ar1.tmp", "");
+        EXPECT_EQ(http_.Download(c.url, target), c.result);
+        if (c.reason.starts_with('~'))
+            EXPECT_NE(http_.ErrorText().find(c.reason.substr(1)), std::string::npos) << http_.ErrorText();
+        else
+            EXPECT_EQ(http_.ErrorText(), c.reason);
+        EXPECT_FALSE(http_.ErrorText().empty());
+        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    }
+    ASSERT_TRUE(http_.HTTPMethod("GET", Url("/requests")));
+    EXPECT_NE(http_.Document().find("/redirect"), std::string::npos);
+    EXPECT_EQ(http_.Document().find("/target"), std::string::npos) << "the redirect was followed";
+}
+
+// Wine's WinHTTP takes the end of the connection for the end of a chunked body, so there the client
+// cannot tell; Windows' reports the connection's error.
+TEST_F(HttpClientTest, BrokenChunkedStreamFails) {
+    if (RunningUnderWine())
+        GTEST_SKIP() << "Wine's WinHTTP ends a broken chunked body as if it were whole";
+    EXPECT_EQ(http_.Download(Url("/broken-chunks"), Target()), TDownloadResult::Failed);
+    EXPECT_FALSE(http_.ErrorText().empty());
+    EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+}
+
+TEST_F(HttpClientTest, FileThatCannotBeCreatedIsNamed) {
+    const std::string missing = Utf8(folder_ / u"missing\\~ar1.tmp");
+    EXPECT_EQ(http_.Download(Url("/files/members.txt"), missing), TDownloadResult::Failed);
+    const std::string start = "Cannot create file \"" + missing + "\": ";
+    EXPECT_EQ(http_.ErrorText().rfind(start, 0), 0u) << http_.ErrorText();
+    EXPECT_GT(http_.ErrorText().size(), start.size()) << "the system's reason is missing";
+}
+
+TEST_F(HttpClientTest, LimitsEndTheTransfer) {
+    const struct {
+        const char* name;
+        std::string url;
+        std::uint64_t sizeLimit;
+        std::chrono::milliseconds timeLimit;
+        TDownloadResult result;
+        std::string reason;
+    } cases[] = {
+        {"length announced", Url("/large/5000"), 1000, DownloadTimeLimit, TDownloadResult::TooLarge,
+         "the file is larger than the download limit of 1000 bytes"},
+        {"no length", Url("/large-chunked/100000"), 1000, DownloadTimeLimit, TDownloadResult::TooLarge,
+         "the file is larger than the download limit of 1000 bytes"},
+        {"time limit", Url("/trickle"), DownloadSizeLimit, 1s, TDownloadResult::TimedOut,
+         "the download took longer than the limit of 1 second"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        http_.SetSizeLimit(c.sizeLimit);
+        http_.SetTimeLimit(c.timeLimit);
+        EXPECT_EQ(http_.Download(c.url, Target()), c.result);
+        EXPECT_EQ(http_.ErrorText(), c.reason);
+        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    }
+}
+
+// The server sends 100 bytes, then pauses far longer than the shortened limit and completes the body, so
+// a client that ignores the limit succeeds.
+TEST_F(HttpClientTest, StalledTransferFails) {
+    http_.SetStallTimeout(2s);
+    EXPECT_EQ(http_.Download(Url("/stall"), Target()), TDownloadResult::Failed);
+    EXPECT_EQ(http_.ErrorText().rfind("no data arrived for 2 seconds (", 0), 0u) << http_.ErrorText();
+    EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+}
+
+TEST_F(HttpClientTest, ProgressCallbackCancels) {
+    {
+        SCOPED_TRACE("while the body trickles in");
+        http_.SetProgress([](std::uint64_t received) { return received < 3; });
+        EXPECT_EQ(http_.Download(Url("/trickle"), Target()), TDownloadResult::Cancelled);
+        EXPECT_EQ(http_.ErrorText(), "the download was cancelled by the user");
+        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    }
+    {
+        // The listener's backlog is full: the connection waits far beyond the test's own time limit, so
+        // only a client that reports progress while connecting gets to cancel.
+        SCOPED_TRACE("while connecting");
+        const TLocalPort busy(true);
+        int reports = 0;
+        http_.SetConnectTimeout(std::chrono::seconds(600));
+        http_.SetProgress([&](std::uint64_t) { return ++reports < 3; });
+        EXPECT_EQ(http_.Download(busy.Url("/files/members.txt"), Target()), TDownloadResult::Cancelled);
+        EXPECT_EQ(reports, 3);
+        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    }
+    {
+        SCOPED_TRACE("by an exception");
+        http_.SetProgress([](std::uint64_t received) -> bool {
+            if (received > 0)
+                throw std::runtime_error("report failed");
+            return true;
+        });
+        EXPECT_THROW(http_.Download(Url("/trickle"), Target()), std::runtime_error);
+        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    }
+}
+
+// The self-signed certificate is in no store of the system's. Wine's secure channel ends the handshake
+// with Python's server before it gets to the certificate, so there the reason is the channel's.
+TEST_F(HttpClientTest, SelfSignedCertificateIsRefused) {
+    const std::string url = ServerUrl(u"https-server.port", "https", "/target");
+    EXPECT_FALSE(http_.HTTPMethod("GET", url));
+    EXPECT_EQ(http_.Document(), "");
+    EXPECT_EQ(http_.Download(url, Target()), TDownloadResult::Failed);
+    const std::string reason = RunningUnderWine() ? "secure channel" : "certificate";
+    EXPECT_NE(http_.ErrorText().find(reason), std::string::npos) << http_.ErrorText();
+    EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+}
+
+} // namespace

@@ -1,0 +1,263 @@
+// Child processes on Windows: a stand-in program (zarbex-child.exe, beside this one) run through
+// TChildProcess and through the PDF converter's wrapper.
+#include "Platform/Process.h"
+
+#include "Includes/PdfToText.h"
+#include "Platform/Unicode.h"
+#include "Platform/win32/OwnedHandle.h"
+#include "PluginAPI/SysUtils.h"
+#include "tests/windows/ScopedVariable.h"
+#include "tests/windows/TestFolder.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string Child = "zarbex-child";
+
+std::string Utf8(const std::u16string& text) {
+    return Utf16ToUtf8(text);
+}
+
+std::unique_ptr<TChildProcess> StartChild(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{Child};
+    argv.insert(argv.end(), args.begin(), args.end());
+    TProcessStartError error;
+    auto process = TChildProcess::Start(Child, argv, error);
+    EXPECT_TRUE(process) << error.Reason;
+    return process;
+}
+
+// The stand-in's "hang" and "leave" modes write the ids of the child and of the sleeper it started.
+struct TFamily {
+    TOwnedHandle child;
+    TOwnedHandle grandchild;
+};
+
+TFamily WaitForFamily(const std::u16string& idFile) {
+    for (int i = 0; i < 3000; ++i) {
+        if (FileExists(idFile)) {
+            std::istringstream ids(ReadBytes(idFile));
+            DWORD child = 0, grandchild = 0;
+            if (ids >> child >> grandchild && grandchild != 0)
+                return {TOwnedHandle(OpenProcess(SYNCHRONIZE, FALSE, child)),
+                        TOwnedHandle(OpenProcess(SYNCHRONIZE, FALSE, grandchild))};
+        }
+        Sleep(10);
+    }
+    throw std::runtime_error("the stand-in wrote no process ids");
+}
+
+bool Ended(const TOwnedHandle& process) {
+    return WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0;
+}
+
+// Killing is immediate for the child, whose end Kill waits for; the job's other processes end on their own
+// time, bounded here only so that a failure cannot hang the run.
+bool EndsSoon(const TOwnedHandle& process) {
+    return WaitForSingleObject(process.Get(), 60'000) == WAIT_OBJECT_0;
+}
+
+TEST(ChildProcess, ExitCodeAndFirstErrorLine) {
+    const struct {
+        std::vector<std::string> args;
+        TChildProcess::TEnd end;
+        std::string line;
+    } cases[] = {
+        {{"exit", "0"}, TChildProcess::TEnd::Succeeded, ""},
+        {{"exit", "3"}, TChildProcess::TEnd::Failed, ""},
+        {{"line"}, TChildProcess::TEnd::Failed, "bad \xEF\xBF\xBD[31mred"},
+        // More than a pipe holds: a child whose stream is not read would block until the deadline.
+        {{"flood"}, TChildProcess::TEnd::Failed, "Syntax Error: bad object"},
+        {{"utf8"},
+         TChildProcess::TEnd::Succeeded,
+         "\xD0\x9F\xD0\xBE\xD0\xBC\xD0\xB8\xD0\xBB\xD0\xBA\xD0\xB0: "
+         "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        const auto process = StartChild(c.args);
+        ASSERT_TRUE(process);
+        EXPECT_EQ(process->Wait(TickClock::now() + 60s), c.end);
+        EXPECT_EQ(process->FirstErrorLine(), c.line);
+        // Only the first call waits.
+        EXPECT_EQ(process->Wait(TickClock::now()), c.end);
+    }
+}
+
+TEST(ChildProcess, DeadlineKillsTheChildAndWhatItStarted) {
+    TTestFolder folder;
+    const std::u16string ids = folder / u"ids.txt";
+    const auto process = StartChild({"hang", Utf8(ids)});
+    ASSERT_TRUE(process);
+    const TFamily family = WaitForFamily(ids);
+    ASSERT_TRUE(family.child && family.grandchild);
+
+    EXPECT_EQ(process->Wait(TickClock::now() + 200ms), TChildProcess::TEnd::TimedOut);
+    EXPECT_EQ(process->FirstErrorLine(), "waiting");
+    EXPECT_TRUE(Ended(family.child));
+    EXPECT_TRUE(EndsSoon(family.grandchild));
+    EXPECT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::TimedOut);
+}
+
+TEST(ChildProcess, HolderEndsEverythingStillRunning) {
+    TTestFolder folder;
+    {
+        SCOPED_TRACE("a child that is never waited for");
+        const std::u16string ids = folder / u"hang.txt";
+        auto process = StartChild({"hang", Utf8(ids)});
+        ASSERT_TRUE(process);
+        const TFamily family = WaitForFamily(ids);
+        EXPECT_FALSE(Ended(family.child));
+        process.reset();
+        EXPECT_TRUE(Ended(family.child));
+        EXPECT_TRUE(EndsSoon(family.grandchild));
+    }
+    {
+        SCOPED_TRACE("a child that ended and left a helper running");
+        const std::u16string ids = folder / u"leave.txt";
+        auto process = StartChild({"leave", Utf8(ids)});
+        ASSERT_TRUE(process);
+        EXPECT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::Succeeded);
+        const TFamily family = WaitForFamily(ids);
+        EXPECT_FALSE(Ended(family.grandchild));
+        process.reset();
+        EXPECT_TRUE(EndsSoon(family.grandchild));
+    }
+}
+
+TEST(ChildProcess, ArgumentsArriveAsGivenAndStdHandlesAreNulAndThePipe) {
+    TTestFolder folder;
+    const std::u16string output = folder / u"\u0430\u0440\u0433\u0443\u043C\u0435\u043D\u0442\u0438.txt";
+    const std::vector<std::string> args{
+        "plain",
+        "with space",
+        "",
+        "quote\"inside",
+        "trailing\\",
+        "spaced trailing\\",
+        "\\\\server\\share\\",
+        "back\\\\\"quote",
+        "\"",
+        "tab\there",
+        "\xD0\x9A\xD0\xB8\xD1\x97\xD0\xB2 \xD1\x81\xD0\xBF\xD0\xB8\xD1\x81\xD0\xBE\xD0\xBA.pdf",
+        "-layout",
+    };
+    std::vector<std::string> argv{"echo", Utf8(output)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const auto process = StartChild(argv);
+    ASSERT_TRUE(process);
+    ASSERT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::Succeeded)
+        << process->FirstErrorLine();
+
+    std::string expected;
+    for (const char* parser : {"shell:", "crt:"}) {
+        for (const std::string& arg : args)
+            expected += parser + arg + "\n";
+    }
+    expected += "stdin:char empty\nstdout:char\nstderr:pipe\n";
+    EXPECT_EQ(ReadBytes(output), expected);
+}
+
+TEST(ChildProcess, ProgramLookup) {
+    TTestFolder folder;
+    // The stand-in again under another name, in a folder of PATH only.
+    const std::u16string pathFolder = folder / u"\u0442\u0435\u043A\u0430";
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(pathFolder), nullptr));
+    ASSERT_TRUE(CopyFileW(WidePtr(ProgramFolder() + u"\\zarbex-child.exe"),
+                          WidePtr(pathFolder + u"\\zarbex-other.exe"), TRUE));
+    WriteBytes(folder / u"bogus.exe", "not a program");
+    // Neither the current folder nor the system's search may be what finds a program.
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    ASSERT_TRUE(SetCurrentDirectoryW(WidePtr(folder.Path())));
+    const TScopedVariable path(u"PATH", u"C:\\zarbex-nowhere;\"" + pathFolder + u"\"");
+
+    const struct {
+        const char* name;
+        std::string program;
+        bool started;
+        bool notFound;
+    } cases[] = {
+        {"in the program's folder", "zarbex-child", true, false},
+        {"with its extension", "zarbex-child.exe", true, false},
+        {"in PATH", "zarbex-other", true, false},
+        {"by its path", Utf8(pathFolder + u"\\zarbex-other.exe"), true, false},
+        {"in the current folder only", "bogus", false, true},
+        {"nowhere", "zarbex-no-such-program", false, true},
+        {"by a path to nothing", Utf8(folder / u"missing\\zarbex-child.exe"), false, true},
+        {"no program", Utf8(folder / u"bogus.exe"), false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TProcessStartError error;
+        const auto process = TChildProcess::Start(c.program, {c.program, "exit", "0"}, error);
+        EXPECT_EQ(process != nullptr, c.started) << error.Reason;
+        if (process) {
+            EXPECT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::Succeeded);
+        } else {
+            EXPECT_EQ(error.NotFound, c.notFound);
+            EXPECT_FALSE(error.Reason.empty());
+        }
+    }
+    SetCurrentDirectoryW(current);
+}
+
+// The converter's wrapper over the stand-in, named by ZARBEX_PDFTOTEXT or given, in a folder whose name
+// the ANSI code page cannot write.
+TEST(PdfToText, ConvertsWithTheNamedProgramAndDeletesACutText) {
+    TTestFolder scratch;
+    const std::u16string folder = scratch / u"\u0421\u043F\u0438\u0441\u043A\u0438";
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
+    WriteBytes(folder + u"\\File0001.pdf", "UR5ABC UT1AA");
+    const TScopedVariable variable(u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe");
+
+    const TPdfConversionResult converted =
+        ConvertPdfToText(Utf8(folder + u"\\File0001.pdf"), Utf8(folder + u"\\File0001.txt"), 60s);
+    EXPECT_EQ(converted.Outcome, TPdfConversion::Converted) << converted.ErrorLine;
+    EXPECT_EQ(ReadBytes(folder + u"\\File0001.txt"), "UR5ABC UT1AA");
+
+    // Once the cut text is there, its message is on the way: the limit is over, whatever the start took.
+    TPdfToTextProcess converter(Utf8(folder + u"\\hang.pdf"), Utf8(folder + u"\\hang.txt"),
+                                Utf8(ProgramFolder() + u"\\zarbex-child.exe"));
+    for (int i = 0; i < 3000 && !FileExists(folder + u"\\hang.txt"); ++i)
+        Sleep(10);
+    ASSERT_TRUE(FileExists(folder + u"\\hang.txt"));
+    const TPdfConversionResult hung = converter.Wait(0ms);
+    EXPECT_EQ(hung.Outcome, TPdfConversion::TimedOut);
+    EXPECT_EQ(hung.ErrorLine, "Error: waiting for fonts");
+    EXPECT_FALSE(FileExists(folder + u"\\hang.txt")) << "the cut text is left";
+}
+
+TEST(PdfToText, MissingConverterRaisesEOleSysErrorNamingIt) {
+    const TScopedVariable path(u"PATH", u"C:\\zarbex-nowhere");
+    const struct {
+        std::optional<std::u16string> variable;
+        std::u16string message;
+    } cases[] = {
+        {std::nullopt, u"Cannot start the PDF converter \"pdftotext.exe\": program not found (put Poppler's "
+                       u"pdftotext.exe in the program's folder or in PATH)"},
+        {u"zarbex-no-such-converter",
+         u"Cannot start the PDF converter \"zarbex-no-such-converter\": program not found"},
+    };
+    for (const auto& c : cases) {
+        const TScopedVariable converter(u"ZARBEX_PDFTOTEXT", c.variable);
+        try {
+            ConvertPdfToText("a.pdf", "a.txt", 60s);
+            ADD_FAILURE() << "no exception";
+        } catch (const EOleSysError& e) {
+            EXPECT_EQ(e.Message(), c.message);
+            EXPECT_EQ(e.ErrorCode, CO_E_CLASSSTRING);
+        }
+    }
+}
+
+} // namespace
