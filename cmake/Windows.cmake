@@ -1,5 +1,5 @@
-# The Windows build (MinGW-w64; toolchains cmake/mingw-i686.cmake and cmake/mingw-x86_64.cmake): the parts
-# that build without Qt, on the real Windows facilities, with their tests, which run under wine64.
+# The Windows build (MinGW-w64; toolchains cmake/mingw-i686.cmake and cmake/mingw-x86_64.cmake): the plug-in
+# library on the real Windows facilities, its native dialog instead of Qt, with the tests, which run under wine64.
 
 # GCC 12 at -O3 (the Release build) takes u"text" + a string for an overlapping copy and warns with
 # -Wrestrict: a false positive of that compiler, fixed in GCC 13.
