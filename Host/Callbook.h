@@ -1,5 +1,7 @@
 // The host's callbook: one SQLite file with the table CALLBOOK, and the numbered queries through
-// which plug-ins read it. Not thread-safe: the host uses it from its main thread only.
+// which plug-ins read it. Not thread-safe: the host uses it from its main thread only. The Windows test
+// host has the same class over a table in memory (Host/win32/Callbook.cpp), which answers only the
+// statements the plug-in sends.
 #pragma once
 
 #include <cstdint>

@@ -25,7 +25,7 @@ void HostMenuItem::MarkDeleted() {
 HRESULT HostMenuItem::QueryInterface(REFIID iid, void** out) {
     if (out == nullptr)
         return E_POINTER;
-    if (iid == IUnknown::iid || iid == IMenuItem::iid) {
+    if (iid == IidOf<IUnknown>() || iid == IMenuItem::iid) {
         *out = static_cast<IMenuItem*>(this);
         AddRef();
         return S_OK;

@@ -2,9 +2,9 @@
 
 #include "Host/Callbook.h"
 #include "Host/HostMenuItem.h"
-#include "Platform/CodePage.h"
 #include "Platform/WinUser.h"
 #include "PluginAPI/BStr.h"
+#include "PluginAPI/SysUtils.h"
 
 #include <algorithm>
 #include <exception>
@@ -16,7 +16,7 @@ bool Contains(const std::vector<GUID>& list, REFIID iid) {
 }
 
 std::string Utf8(BSTR s) {
-    return UnicodeToAnsi(BStr::ToString(s));
+    return StringToUtf8(BStr::ToString(s));
 }
 
 } // namespace
@@ -92,7 +92,7 @@ HRESULT HostServices::QueryInterface(REFIID iid, void** out) {
         return E_NOINTERFACE;
     if (Contains(faults_.answeredSFalse, iid))
         return S_FALSE;
-    if (iid == IUnknown::iid || iid == ICore::iid)
+    if (iid == IidOf<IUnknown>() || iid == ICore::iid)
         *out = static_cast<ICore*>(this);
     else if (iid == IHostKernel::iid)
         *out = static_cast<IHostKernel*>(this);
@@ -152,7 +152,7 @@ HRESULT HostServices::GetValue(BSTR name, BSTR* value) {
     auto it = variables_.find(BStr::ToString(name));
     if (it == variables_.end())
         return Fail(E_INVALIDARG, u"Unknown host variable \"" + BStr::ToString(name) + u"\"");
-    *value = SysAllocStringLen(it->second.data(), static_cast<uint32_t>(it->second.size()));
+    *value = SysAllocStringLen(WidePtr(it->second.data()), static_cast<uint32_t>(it->second.size()));
     return *value == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
@@ -168,7 +168,7 @@ HRESULT HostServices::CreateQuery(int32_t* query) {
         queries_[*query] = false;
         return S_OK;
     } catch (const std::exception& e) {
-        return Fail(E_FAIL, AnsiToUnicode(e.what()));
+        return Fail(E_FAIL, Utf8ToString(e.what()));
     }
 }
 
@@ -182,7 +182,7 @@ HRESULT HostServices::OpenQuery(int32_t query, BSTR sql) {
         queries_[query] = true;
         return S_OK;
     } catch (const std::exception& e) {
-        return Fail(E_FAIL, AnsiToUnicode(e.what()));
+        return Fail(E_FAIL, Utf8ToString(e.what()));
     }
 }
 
@@ -197,7 +197,7 @@ HRESULT HostServices::Locate(int32_t query, BSTR fieldName, BSTR value, int32_t*
         *found = callbook_->Locate(query, Utf8(fieldName), Utf8(value)) ? BOOL32_TRUE : BOOL32_FALSE;
         return S_OK;
     } catch (const std::exception& e) {
-        return Fail(E_FAIL, AnsiToUnicode(e.what()));
+        return Fail(E_FAIL, Utf8ToString(e.what()));
     }
 }
 
@@ -220,7 +220,7 @@ HRESULT HostServices::ExecSQL(BSTR sql, int32_t* result) {
         *result = callbook_->ExecSQL(Utf8(sql));
         return S_OK;
     } catch (const std::exception& e) {
-        return Fail(E_FAIL, AnsiToUnicode(e.what()));
+        return Fail(E_FAIL, Utf8ToString(e.what()));
     }
 }
 
@@ -254,7 +254,9 @@ HICON HostServices::MakeIcon(int size) {
     for (int y = size / 3; y < 2 * size / 3; ++y)
         for (int x = 0; x < size; ++x)
             pixels[std::size_t(y) * size + x] = 0xFFFFFFFFu;
-    return CreateIconFromPixels(size, size, pixels.data());
+    const HICON icon = CreateIconFromPixels(size, size, pixels.data());
+    iconsGiven_.push_back(icon);
+    return icon;
 }
 
 HRESULT HostServices::GetSmallIcon(HICON* icon) {

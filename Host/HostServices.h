@@ -53,6 +53,8 @@ public:
     const std::vector<std::u16string>& LogLines() const { return log_; }
     std::vector<ComPtr<HostMenuItem>> MenuItems() const; // the items not deleted, in creation order
     int OpenQueries() const { return static_cast<int>(queries_.size()); }
+    // Every icon GetSmallIcon and GetLargeIcon handed out, in order; the plug-in owns them.
+    const std::vector<HICON>& IconsGiven() const { return iconsGiven_; }
 
     // ICore / IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
@@ -132,4 +134,5 @@ private:
     int modalBegins_ = 0;
     std::vector<ComPtr<HostMenuItem>> items_;
     std::map<int32_t, bool> queries_; // handle -> opened
+    std::vector<HICON> iconsGiven_;
 };

@@ -1,11 +1,14 @@
-# The Windows build (MinGW-w64; toolchains cmake/mingw-i686.cmake and cmake/mingw-x86_64.cmake): the parts
-# that build without Qt, on the real Windows facilities, with their tests, which run under wine64.
+# The Windows build (MinGW-w64; toolchains cmake/mingw-i686.cmake and cmake/mingw-x86_64.cmake): the plug-in
+# library on the real Windows facilities, its native dialog instead of Qt, with the tests, which run under wine64.
 
 # GCC 12 at -O3 (the Release build) takes u"text" + a string for an overlapping copy and warns with
 # -Wrestrict: a false positive of that compiler, fixed in GCC 13.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
   add_compile_options(-Wno-restrict)
 endif()
+
+# The dialogs' resources are compiled by windres.
+enable_language(RC)
 
 # The plug-in framework: boundary declarations, error transport, checked objects, menu item; COM strings
 # and error records are oleaut32's, the system interfaces' identifiers uuid's.
@@ -60,6 +63,23 @@ target_link_libraries(zarbexrun_mingw PUBLIC pluginframework_mingw commfunc_ming
 
 # The plug-in's export table: exactly the two names the host looks up.
 set(ZARBEX_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/Plugins/Zarbex/Zarbex.def)
+
+# The dialog base on the system's dialog manager, with the host's side it shares with the Qt one.
+add_library(pluginform_mingw STATIC PluginAPI/Plugins/FormHost.cpp PluginAPI/Plugins/win32/PluginForm.cpp)
+target_link_libraries(pluginform_mingw PUBLIC pluginframework_mingw user32)
+
+# The plug-in object, its menu command and the native update dialog, with the settings store and the text
+# helpers the dialog uses (its resource goes into the library itself: a resource object in a static
+# library would never be linked).
+add_library(zarbexcore_mingw STATIC Plugins/Zarbex/Zarbex.cpp Plugins/Zarbex/ZarbexCommand.cpp
+                                    Plugins/Zarbex/win32/uZarbex.cpp Plugins/Zarbex/win32/ZarbexLogo.cpp)
+target_link_libraries(zarbexcore_mingw PUBLIC pluginform_mingw inifiles_mingw commfunc_mingw comctl32 comdlg32 gdi32)
+
+# Zarbex.ext: the plug-in library, over the update run.
+add_library(Zarbex MODULE Plugins/Zarbex/Exports.cpp Plugins/Zarbex/win32/uZarbex.rc)
+target_link_libraries(Zarbex PRIVATE zarbexcore_mingw zarbexrun_mingw)
+set_target_properties(Zarbex PROPERTIES PREFIX "" OUTPUT_NAME "Zarbex" SUFFIX ".ext" LINK_DEPENDS ${ZARBEX_EXPORTS_DEF})
+target_link_options(Zarbex PRIVATE ${ZARBEX_EXPORTS_DEF} -Wl,--enable-stdcall-fixup)
 
 if(ZARBEX_TESTS)
   enable_testing()

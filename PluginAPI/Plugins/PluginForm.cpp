@@ -55,12 +55,6 @@ void ReleaseApplication() {
         own.app.reset();
 }
 
-TFormHost::TFormHost(ICore* core) : FCore(core) {
-    FApplicationWindows = FCore.query<IApplicationWindows>();
-    Assert(static_cast<bool>(FApplicationWindows), u"PluginAPI\\Plugins\\PluginForm", 47);
-    EnsureApplication();
-}
-
 // The dialog belongs to the host's application window: a widget of this process when the host is a Qt
 // application, otherwise a foreign window made its transient parent.
 TForm::TForm(ICore* core)

@@ -2,9 +2,7 @@
 // modal run bracketed by the host's BeginModal/EndModal, and wearing the host's icons.
 #pragma once
 
-#include "PluginAPI/ComPtr.h"
-#include "PluginAPI/Helpers.h"
-#include "PluginAPI/PluginAPI.h"
+#include "PluginAPI/Plugins/FormHost.h"
 
 #include <QDialog>
 
@@ -18,15 +16,13 @@ void EnsureApplication();
 // it as it goes, so that the toolkit is not torn down after its own libraries at the process's exit.
 void ReleaseApplication();
 
-// The host's side of a form, set before the toolkit form is built so that the dialog may use it from
-// its first handler on.
-struct TFormHost {
-    explicit TFormHost(ICore* core);
-    ComPtr<ICore> FCore;
-    ComPtr<IApplicationWindows> FApplicationWindows;
+// The Qt application a form needs, made (when the process has none) after the host's side was checked
+// and before the toolkit form is built.
+struct TFormApplication {
+    TFormApplication() { EnsureApplication(); }
 };
 
-class TForm : protected TFormHost, public QDialog {
+class TForm : protected TFormHost, private TFormApplication, public QDialog {
 public:
     explicit TForm(ICore* core);
     ~TForm() override;

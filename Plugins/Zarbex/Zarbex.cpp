@@ -3,7 +3,9 @@
 #include "Platform/Application.h"
 #include "Platform/OleAuto.h"
 #include "PluginAPI/BStr.h"
+#if !defined(_WIN32)
 #include "PluginAPI/Plugins/PluginForm.h"
+#endif
 
 TPlugin::TPlugin(ICore* core) : FCore(core) {
     try {
@@ -40,7 +42,10 @@ TPlugin::~TPlugin() {
     // call, which would then report our failure as its own.
     if (NotifyDestroy() < 0)
         SetErrorInfo(0, nullptr);
+#if !defined(_WIN32)
+    // The Qt application the dialogs needed goes with the plug-in; Windows' own dialogs need none.
     ReleaseApplication();
+#endif
 }
 
 void TPlugin::CreateMenuCommand() {

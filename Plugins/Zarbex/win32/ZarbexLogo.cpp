@@ -1,0 +1,90 @@
+#include "Plugins/Zarbex/win32/ZarbexLogo.h"
+
+#include "PluginAPI/SysUtils.h"
+
+namespace {
+
+constexpr int Width = 54;
+constexpr int Height = 106;
+
+// The device context of the screen, given back when the drawing is done.
+class TScreenDC {
+public:
+    TScreenDC() : dc_(GetDC(nullptr)) {}
+    ~TScreenDC() { ReleaseDC(nullptr, dc_); }
+    TScreenDC(const TScreenDC&) = delete;
+    TScreenDC& operator=(const TScreenDC&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+struct TMemoryDCDelete {
+    void operator()(HDC dc) const { DeleteDC(dc); }
+};
+
+} // namespace
+
+TGdiObject<HBITMAP> ZarbexLogo(COLORREF background) {
+    const TScreenDC screen;
+    const std::unique_ptr<std::remove_pointer_t<HDC>, TMemoryDCDelete> dc(CreateCompatibleDC(screen.get()));
+    TGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen.get(), Width, Height));
+    if (!dc || !bitmap)
+        throw EOutOfResources(
+            u"The dialog's logo could not be drawn: the system has no drawing resources left");
+    {
+        const TSelectObject canvas(dc.get(), bitmap.get());
+        const TGdiObject<HBRUSH> back(CreateSolidBrush(background));
+        const RECT all{0, 0, Width, Height};
+        FillRect(dc.get(), &all, back.get());
+
+        // A mast with its guy wires.
+        {
+            const TGdiObject<HPEN> mast(CreatePen(PS_SOLID, 2, RGB(0x2B, 0x4C, 0x7E)));
+            const TSelectObject pen(dc.get(), mast.get());
+            MoveToEx(dc.get(), 27, 8, nullptr);
+            LineTo(dc.get(), 27, 70);
+        }
+        {
+            const TGdiObject<HPEN> wires(CreatePen(PS_SOLID, 1, RGB(0x7A, 0x8F, 0xAF)));
+            const TSelectObject pen(dc.get(), wires.get());
+            MoveToEx(dc.get(), 27, 20, nullptr);
+            LineTo(dc.get(), 8, 70);
+            MoveToEx(dc.get(), 27, 20, nullptr);
+            LineTo(dc.get(), 46, 70);
+        }
+        // Waves leaving the top of the mast, to either side.
+        {
+            const TGdiObject<HPEN> waves(CreatePen(PS_SOLID, 2, RGB(0xE0, 0x8A, 0x1E)));
+            const TSelectObject pen(dc.get(), waves.get());
+            for (int r = 6; r <= 18; r += 6) {
+                Arc(dc.get(), 27 - r, 8 - r, 27 + r, 8 + r, 27 + r, 8 - r / 3, 27 + r / 3, 8 - r);
+                Arc(dc.get(), 27 - r, 8 - r, 27 + r, 8 + r, 27 - r / 3, 8 - r, 27 - r, 8 - r / 3);
+            }
+        }
+        // A card in the colours of the bureau lists' country.
+        {
+            const TSelectObject noPen(dc.get(), GetStockObject(NULL_PEN));
+            const TGdiObject<HBRUSH> blue(CreateSolidBrush(RGB(0x00, 0x57, 0xB7)));
+            const TGdiObject<HBRUSH> yellow(CreateSolidBrush(RGB(0xFF, 0xD7, 0x00)));
+            {
+                const TSelectObject brush(dc.get(), blue.get());
+                RoundRect(dc.get(), 4, 76, 51, 90, 4, 4);
+            }
+            {
+                const TSelectObject brush(dc.get(), yellow.get());
+                RoundRect(dc.get(), 4, 89, 51, 103, 4, 4);
+            }
+        }
+        const TGdiObject<HFONT> font(CreateFontW(-9, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                                 DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+        const TSelectObject text(dc.get(), font.get());
+        SetBkMode(dc.get(), TRANSPARENT);
+        SetTextColor(dc.get(), RGB(0xFF, 0xFF, 0xFF));
+        RECT card{4, 76, 50, 89};
+        DrawTextW(dc.get(), L"QSL", 3, &card, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    }
+    return bitmap;
+}

@@ -1,0 +1,218 @@
+// The whole command under Wine: the test host's menu item opens the native dialog on this thread, and a
+// second thread works it as a user would, through window messages: a local RAR 5 archive first, then the
+// same archive downloaded from the HTTP test server, then Close. The real UnRAR.dll extracts, the stand-in
+// program plays the converter, and the host's in-memory callbook gets its bureau flags.
+#include "Includes/IniFiles.h"
+#include "Plugins/Zarbex/win32/uZarbexIds.h"
+#include "tests/windows/ScopedVariable.h"
+#include "tests/windows/TestFolder.h"
+#include "tests/windows/host/TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr wchar_t DialogTitle[] = L"Get Bureau users info (Ukraine)";
+
+std::u16string WindowText(HWND window) {
+    // WM_GETTEXT from another thread: the dialog's thread answers it while it pumps.
+    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return Utf16String(text.c_str());
+}
+
+bool Contains(const std::u16string& text, const std::u16string& part) {
+    return text.find(part) != std::u16string::npos;
+}
+
+std::string Printable(const std::u16string& text) {
+    return StringToUtf8(text);
+}
+
+// What the user's side saw, collected on the driving thread and checked on the test's thread.
+struct Observed {
+    bool dialogFound = false;
+    std::u16string title;
+    RECT client{};
+    bool getDataEnabledAtFirst = false;
+    bool closeWasEnabled = false;
+    std::u16string memoAfterLocal;
+    bool localRunEnded = false;
+    std::u16string memoAfterDownload;
+    bool downloadEnded = false;
+    bool getDataEnabledAfterSuccess = true;
+};
+
+// The dialog among the windows of the host's thread, once it shows.
+HWND WaitForDialog(DWORD thread) {
+    for (int attempt = 0; attempt < 600; ++attempt) {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            thread,
+            [](HWND window, LPARAM result) {
+                wchar_t title[64] = {};
+                GetWindowTextW(window, title, 64);
+                if (std::wstring(title) == DialogTitle && IsWindowVisible(window)) {
+                    *reinterpret_cast<HWND*>(result) = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found != nullptr)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return nullptr;
+}
+
+// Presses a button as a click does; posted, so that the run it starts does not hold this thread.
+void Press(HWND dialog, int id) {
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// Waits for the run that was just started to end: its closing line in the memo and the source field
+// given back to the user. False when it did not end in a few minutes.
+bool WaitForRunEnd(HWND dialog, std::u16string& memo) {
+    for (int attempt = 0; attempt < 1800; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        memo = WindowText(GetDlgItem(dialog, IDC_mProgress));
+        if ((Contains(memo, u"* Done.") || Contains(memo, u"failed")) &&
+            IsWindowEnabled(GetDlgItem(dialog, IDC_edSource)))
+            return true;
+    }
+    return false;
+}
+
+void Drive(DWORD hostThread, const std::u16string& archive, const std::u16string& url, Observed& seen) {
+    HWND dialog = WaitForDialog(hostThread);
+    if (dialog == nullptr)
+        return;
+    seen.dialogFound = true;
+    seen.title = WindowText(dialog);
+    GetClientRect(dialog, &seen.client);
+    seen.getDataEnabledAtFirst = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
+    seen.closeWasEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateCancel)) != FALSE;
+
+    // A local archive: the location first, then its path.
+    SendMessageW(GetDlgItem(dialog, IDC_rgLocationLocal), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(archive)));
+    Press(dialog, IDC_dbtUpdateOk);
+    seen.localRunEnded = WaitForRunEnd(dialog, seen.memoAfterLocal);
+
+    // The same archive from the Internet location.
+    SendMessageW(GetDlgItem(dialog, IDC_rgLocationInternet), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(url)));
+    Press(dialog, IDC_dbtUpdateOk);
+    seen.downloadEnded = WaitForRunEnd(dialog, seen.memoAfterDownload);
+    seen.getDataEnabledAfterSuccess = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
+}
+
+// The HTTP test server of the download tests: its port, and the folder it serves.
+std::u16string HttpPort() {
+    const std::string text = ReadBytes(ProgramFolder() + u"\\http-server.port");
+    return Utf8ToString(text.substr(0, text.find_first_of("\r\n")));
+}
+std::u16string HttpRoot() {
+    return ProgramFolder() + u"\\http-server\\root";
+}
+
+bool IconAlive(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info))
+        return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
+}
+
+TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) {
+    const TTestFolder work;
+    const TTestFolder download;
+    WriteBytes(work / u"callbook.txt", "UR5ABC\tUR\t0\nUT1XYZ\tUR\t0\nUR0AAA\tUR\t0\nDL1ABC\tDL\t0\n");
+    // The converter the run starts: the stand-in program beside this one copies the list's text out.
+    const TScopedVariable converter{u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe"};
+
+    const TPluginModule& module = PluginModule();
+    TTestHost host(work / u"callbook.txt");
+    host.Host().SetVariable(u"APPINI", work / u"host.ini");
+    host.Host().SetVariable(u"DOWNLOAD", download.Path());
+    const std::u16string archive = ProgramFolder() + u"\\members.rar";
+    // The system's copy: MinGW's std::filesystem refuses to replace a file left by an earlier run.
+    ASSERT_TRUE(CopyFileW(WidePtr(archive), WidePtr(HttpRoot() + u"\\members.rar"), FALSE));
+    const std::u16string url = u"http://127.0.0.1:" + HttpPort() + u"/files/members.rar";
+    {
+        TLoadedPlugin plugin(module, host.Core());
+        const ComPtr<HostMenuItem> item = host.Host().MenuItems().at(0);
+
+        Observed seen;
+        std::thread driver([&, thread = GetCurrentThreadId()] {
+            Drive(thread, archive, url, seen);
+            // However the driving went, the dialog is closed, so that the click returns.
+            if (HWND dialog = FindWindowW(L"#32770", DialogTitle))
+                PostMessageW(GetDlgItem(dialog, IDC_dbtUpdateCancel), BM_CLICK, 0, 0);
+        });
+        const HRESULT clicked = item->Click();
+        driver.join();
+        EXPECT_EQ(clicked, S_OK);
+
+        ASSERT_TRUE(seen.dialogFound);
+        EXPECT_EQ(seen.title, u"Get Bureau users info (Ukraine)");
+        EXPECT_EQ(seen.client.right - seen.client.left, 394);
+        EXPECT_EQ(seen.client.bottom - seen.client.top, 266);
+        // The default address is ready at once; Close always is.
+        EXPECT_TRUE(seen.getDataEnabledAtFirst);
+        EXPECT_TRUE(seen.closeWasEnabled);
+
+        ASSERT_TRUE(seen.localRunEnded) << Printable(seen.memoAfterLocal);
+        const std::u16string& local = seen.memoAfterLocal;
+        EXPECT_TRUE(Contains(local, u"* Use: " + archive + u"\r\n")) << Printable(local);
+        EXPECT_TRUE(Contains(local, u"   Parsing members.pdf (")) << Printable(local);
+        EXPECT_TRUE(Contains(local, u"      Found 4, updated 2 callsigns\r\n")) << Printable(local);
+        EXPECT_TRUE(Contains(local, u"* Done. Files:1, Tot:4, Upd:2 (")) << Printable(local);
+
+        ASSERT_TRUE(seen.downloadEnded) << Printable(seen.memoAfterDownload);
+        const std::u16string& downloaded = seen.memoAfterDownload;
+        EXPECT_TRUE(Contains(downloaded, u"* Use: " + url + u"\r\n")) << Printable(downloaded);
+        EXPECT_TRUE(Contains(downloaded, u"* Done. Files:1, Tot:4, Upd:2 (")) << Printable(downloaded);
+        EXPECT_FALSE(seen.getDataEnabledAfterSuccess) << "a successful run waits for a change";
+    }
+
+    // The host's side: one log line per run, a refresh after each, the flags, its modal state left.
+    EXPECT_TRUE(host.Messages.empty()) << Printable(host.Messages.empty() ? u"" : host.Messages[0].first);
+    const auto& log = host.Host().LogLines();
+    ASSERT_EQ(log.size(), 2u);
+    for (const std::u16string& line : log)
+        EXPECT_EQ(line.rfind(u"Exec: Get Bureau users info (Ukraine), Files:1, Tot:4, Upd:2 (", 0), 0u)
+            << Printable(line);
+    ASSERT_EQ(host.Commands.size(), 2u);
+    EXPECT_EQ(host.Commands[0], std::make_pair(std::u16string(u"REFRESH"), std::u16string(u"0")));
+    EXPECT_EQ(host.Host().ModalBegins(), 1);
+    EXPECT_EQ(host.Host().ModalDepth(), 0);
+    EXPECT_EQ(host.CallbookTable()->Count({}, true), 2);
+    EXPECT_EQ(host.CallbookTable()->Rows("UR5ABC", true, -1).size(), 1u);
+    EXPECT_EQ(host.CallbookTable()->Rows("UT1XYZ", true, -1).size(), 1u);
+    EXPECT_EQ(host.CallbookTable()->Rows("DL1ABC", true, -1).size(), 0u) << "not a Ukrainian entry";
+
+    // The last good source is remembered; the download folder keeps nothing of the runs.
+    TIniFile settings(work / u"host.ini");
+    EXPECT_EQ(settings.ReadString(u"Bureau-UR", u"Resource", u""), url);
+    EXPECT_EQ(settings.ReadString(u"Bureau-UR", u"Location", u""), u"Internet");
+    EXPECT_TRUE(std::filesystem::is_empty(std::filesystem::path(download.Path())));
+
+    // The dialog wore the host's two icons and destroyed them when its window went.
+    const auto& icons = host.Host().IconsGiven();
+    ASSERT_EQ(icons.size(), 2u);
+    for (HICON icon : icons)
+        EXPECT_FALSE(IconAlive(icon));
+    EXPECT_EQ(host.Host().RefCount(), 1u);
+}
+
+} // namespace
