@@ -14,10 +14,14 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr wchar_t DialogTitle[] = L"Get Bureau users info (Ukraine)";
+
+using Messages = std::vector<std::pair<std::u16string, std::u16string>>; // (text, caption)
 
 std::u16string WindowText(HWND window) {
     // WM_GETTEXT from another thread: the dialog's thread answers it while it pumps.
@@ -48,37 +52,66 @@ struct Observed {
     std::u16string memoAfterDownload;
     bool downloadEnded = false;
     bool getDataEnabledAfterSuccess = true;
+    Messages boxes;
 };
 
-// A window with this title among the windows of the host's thread, once it shows.
-HWND WaitForWindow(DWORD thread, const wchar_t* title) {
+// A shown window with this title among the windows of the host's thread.
+HWND FindShownWindow(DWORD thread, const wchar_t* title) {
     struct Search {
         const wchar_t* title;
         HWND found = nullptr;
     } search{title};
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM param) {
+            auto& search = *reinterpret_cast<Search*>(param);
+            wchar_t text[64] = {};
+            GetWindowTextW(window, text, 64);
+            if (std::wstring(text) == search.title && IsWindowVisible(window)) {
+                search.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The dialog, once it shows.
+HWND WaitForDialog(DWORD thread) {
     for (int attempt = 0; attempt < 600; ++attempt) {
-        EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM param) {
-                auto& search = *reinterpret_cast<Search*>(param);
-                wchar_t text[64] = {};
-                GetWindowTextW(window, text, 64);
-                if (std::wstring(text) == search.title && IsWindowVisible(window)) {
-                    search.found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        if (search.found != nullptr)
-            return search.found;
+        if (HWND dialog = FindShownWindow(thread, DialogTitle))
+            return dialog;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return nullptr;
 }
 
-HWND WaitForDialog(DWORD thread) {
-    return WaitForWindow(thread, DialogTitle);
+// The texts of a message box: its message and its caption.
+std::pair<std::u16string, std::u16string> MessageBoxTexts(HWND box) {
+    std::u16string message;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) {
+            wchar_t className[16] = {};
+            GetClassNameW(child, className, 16);
+            if (std::wstring(className) == L"Static")
+                *reinterpret_cast<std::u16string*>(param) += WindowText(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&message));
+    return {message, WindowText(box)};
+}
+
+// Closes the dialog's error box, if one shows, as its OK button does; its texts go to boxes.
+void CloseErrorBox(DWORD thread, Messages& boxes) {
+    HWND box = FindShownWindow(thread, L"Error");
+    if (box == nullptr)
+        return;
+    boxes.push_back(MessageBoxTexts(box));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int attempt = 0; attempt < 100 && IsWindow(box); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 // Presses a button as a click does; posted, so that the run it starts does not hold this thread.
@@ -86,23 +119,27 @@ void Press(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-// Waits for the run that was just started to end: its closing line in the memo, or a message the host was
-// asked to show (a failure: it is not worth waiting for a closing line), and the source field given back
-// to the user. False when it did not end in a few minutes.
-bool WaitForRunEnd(HWND dialog, const TTestHost& host, std::size_t messagesBefore, std::u16string& memo) {
+// Waits for the run that was just started to end: its closing line in the memo, or a failure shown (a
+// message the host was asked to show, or an error box, which is closed and kept in boxes: it is not worth
+// waiting for a closing line), and the source field given back to the user. False when it did not end in
+// a few minutes.
+bool WaitForRunEnd(HWND dialog, const TTestHost& host, std::size_t messagesBefore, std::u16string& memo,
+                   Messages& boxes) {
+    const std::size_t boxesBefore = boxes.size();
     for (int attempt = 0; attempt < 1800; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        CloseErrorBox(GetWindowThreadProcessId(dialog, nullptr), boxes);
         memo = WindowText(GetDlgItem(dialog, IDC_mProgress));
-        if ((Contains(memo, u"* Done.") || Contains(memo, u"failed") ||
-             host.MessagesShown() > messagesBefore) &&
+        const bool failureShown = host.MessagesShown() > messagesBefore || boxes.size() > boxesBefore;
+        if ((Contains(memo, u"* Done.") || Contains(memo, u"failed") || failureShown) &&
             IsWindowEnabled(GetDlgItem(dialog, IDC_edSource)))
             return true;
     }
     return false;
 }
 
-// Every message the host was asked to show, for a failure's report.
-std::string Printable(const std::vector<std::pair<std::u16string, std::u16string>>& messages) {
+// Messages shown, for a failure's report.
+std::string Printable(const Messages& messages) {
     std::string text;
     for (const auto& [message, caption] : messages)
         text += "\n" + Printable(caption) + ": " + Printable(message);
@@ -124,13 +161,14 @@ void Drive(DWORD hostThread, const TTestHost& host, const std::u16string& archiv
     SendMessageW(GetDlgItem(dialog, IDC_rgLocationLocal), BM_CLICK, 0, 0);
     SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(archive)));
     Press(dialog, IDC_dbtUpdateOk);
-    seen.localRunEnded = WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterLocal);
+    seen.localRunEnded = WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterLocal, seen.boxes);
 
     // The same archive from the Internet location.
     SendMessageW(GetDlgItem(dialog, IDC_rgLocationInternet), BM_CLICK, 0, 0);
     SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(url)));
     Press(dialog, IDC_dbtUpdateOk);
-    seen.downloadEnded = WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterDownload);
+    seen.downloadEnded =
+        WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterDownload, seen.boxes);
     seen.getDataEnabledAfterSuccess = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
 }
 
@@ -181,8 +219,9 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
         const HRESULT clicked = item->Click();
         driver.join();
         EXPECT_EQ(clicked, S_OK);
-        // A failure of either run was shown through the host: its reason comes first.
+        // A failure of either run was shown through the host or in a box: its reason comes first.
         EXPECT_TRUE(host.Messages.empty()) << Printable(host.Messages);
+        EXPECT_TRUE(seen.boxes.empty()) << Printable(seen.boxes);
 
         ASSERT_TRUE(seen.dialogFound);
         EXPECT_EQ(seen.title, u"Get Bureau users info (Ukraine)");
@@ -235,22 +274,6 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
     EXPECT_EQ(host.Host().RefCount(), 1u);
 }
 
-// The texts of a message box: its caption and its message.
-std::pair<std::u16string, std::u16string> MessageBoxTexts(HWND box) {
-    std::u16string message;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) {
-            wchar_t className[16] = {};
-            GetClassNameW(child, className, 16);
-            if (std::wstring(className) == L"Static")
-                *reinterpret_cast<std::u16string*>(param) += WindowText(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&message));
-    return {message, WindowText(box)};
-}
-
 // A run that fails shows its reason as an error that leaves a handler is shown: through the host, or, when
 // the host cannot show it, in the system's message box; either way the dialog is given back to the user.
 TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
@@ -267,7 +290,7 @@ TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
         TLoadedPlugin plugin(PluginModule(), host.Core());
 
         bool runEnded = false;
-        std::pair<std::u16string, std::u16string> box;
+        Messages boxes;
         bool getDataEnabledAfter = false;
         std::thread driver([&, thread = GetCurrentThreadId()] {
             if (HWND dialog = WaitForDialog(thread)) {
@@ -275,14 +298,8 @@ TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
                 SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0,
                              reinterpret_cast<LPARAM>(WidePtr(ProgramFolder() + u"\\members.rar")));
                 Press(dialog, IDC_dbtUpdateOk);
-                if (hostShows) {
-                    std::u16string memo;
-                    runEnded = WaitForRunEnd(dialog, host, 0, memo);
-                } else if (HWND shown = WaitForWindow(thread, L"Error")) {
-                    box = MessageBoxTexts(shown);
-                    PostMessageW(shown, WM_COMMAND, IDOK, 0);
-                    runEnded = true;
-                }
+                std::u16string memo;
+                runEnded = WaitForRunEnd(dialog, host, 0, memo, boxes);
                 getDataEnabledAfter = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
             }
             if (HWND dialog = FindWindowW(L"#32770", DialogTitle))
@@ -293,14 +310,12 @@ TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
         EXPECT_EQ(clicked, S_OK);
 
         ASSERT_TRUE(runEnded);
-        if (hostShows) {
-            ASSERT_EQ(host.Messages.size(), 1u) << Printable(host.Messages);
-            EXPECT_EQ(host.Messages[0].second, u"Error");
-            EXPECT_TRUE(Contains(host.Messages[0].first, reason)) << Printable(host.Messages[0].first);
-        } else {
-            EXPECT_EQ(box.second, u"Error");
-            EXPECT_TRUE(Contains(box.first, reason)) << Printable(box.first);
-        }
+        const Messages& shown = hostShows ? host.Messages : boxes;
+        const Messages& shownTheOtherWay = hostShows ? boxes : host.Messages;
+        EXPECT_TRUE(shownTheOtherWay.empty()) << Printable(shownTheOtherWay);
+        ASSERT_EQ(shown.size(), 1u) << Printable(shown);
+        EXPECT_EQ(shown[0].second, u"Error");
+        EXPECT_TRUE(Contains(shown[0].first, reason)) << Printable(shown[0].first);
         EXPECT_TRUE(getDataEnabledAfter) << "the dialog stayed locked after the failure";
         EXPECT_EQ(host.Host().ModalDepth(), 0);
     }
