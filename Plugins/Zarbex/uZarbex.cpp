@@ -223,18 +223,7 @@ void TfrmZarbex::BuildWidgets() {
 }
 
 void TfrmZarbex::Guard(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        // What the GUI framework does with an error that leaves a handler: show its message.
-        try {
-            if (FKernel)
-                HostCall(FKernel->ShowMessage(BStr(Utf8ToString(e.what())).get(), BStr(u"Error").get()));
-        } catch (...) {
-            // The host cannot show it either; the handler has stopped, which is all that is left.
-        }
-    } catch (...) {
-    }
+    GuardHandler(FKernel, handler);
 }
 
 TIniFile& TfrmZarbex::Settings() {

@@ -359,3 +359,53 @@ TEST_F(RunTest, SecureConnectionLibrariesAreNeededForHttpsAnywhere) {
     }
     EXPECT_TRUE(progress.calls.empty());
 }
+
+// What a dialog's handler that fails shows, and where: the host's message box with the caption "Error",
+// or, when the host cannot show it, whatever the dialog has of its own.
+TEST(GuardHandlerTest, AFailureIsShownThroughTheHostOrElseHandedBack) {
+    struct Case {
+        const char* name;
+        std::function<void()> handler;
+        bool hostFails;
+        std::u16string text; // what is shown; empty: nothing
+    };
+    const Case cases[] = {
+        {"a success shows nothing", [] {}, false, u""},
+        {"an exception shows its message", [] { throw EInOutError(u"Cannot read \"a.rar\": disk error"); },
+         false, u"Cannot read \"a.rar\": disk error"},
+        {"anything else is named as such", [] { throw 42; }, false,
+         u"The command failed for a reason it could not name."},
+        {"a host that cannot show it hands it back", [] { throw EInOutError(u"Cannot read \"a.rar\""); },
+         true, u"Cannot read \"a.rar\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::pair<std::u16string, std::u16string>> shown; // (text, caption)
+        HostServices::Backend backend;
+        backend.showMessage = [&](const std::u16string& text, const std::u16string& caption) {
+            shown.emplace_back(text, caption);
+        };
+        ComPtr<HostServices> host = HostServices::Create(std::move(backend));
+        if (c.hostFails)
+            host->Faults().failing["IHostKernel.ShowMessage"] = {E_FAIL, u"no window"};
+        std::vector<std::u16string> handedBack;
+        GuardHandler(ComPtr<IHostKernel>(host.get()), c.handler,
+                     [&](const UnicodeString& text) { handedBack.push_back(text); });
+        if (c.text.empty()) {
+            EXPECT_TRUE(shown.empty());
+            EXPECT_TRUE(handedBack.empty());
+        } else if (c.hostFails) {
+            EXPECT_TRUE(shown.empty());
+            EXPECT_EQ(handedBack, std::vector<std::u16string>{c.text});
+        } else {
+            EXPECT_EQ(shown, (std::vector<std::pair<std::u16string, std::u16string>>{{c.text, u"Error"}}));
+            EXPECT_TRUE(handedBack.empty());
+        }
+    }
+    // No kernel at all: the dialog's own way, and without one nothing leaves the call either.
+    std::vector<std::u16string> handedBack;
+    GuardHandler(
+        {}, [] { throw EInOutError(u"x"); }, [&](const UnicodeString& text) { handedBack.push_back(text); });
+    EXPECT_EQ(handedBack, std::vector<std::u16string>{u"x"});
+    GuardHandler({}, [] { throw EInOutError(u"x"); });
+}

@@ -1,18 +1,18 @@
 // The update run on Windows: a RAR 5 archive made by the rar tool, the real UnRAR.dll in the host's
 // application folder, the stand-in console program as the PDF converter (its lists are plain text
-// already, and it copies them), folders whose names the ANSI code page cannot write, and a host double
-// whose callbook is a table in memory that honours exactly the two statements the run sends.
+// already, and it copies them), folders whose names the ANSI code page cannot write, and the test host's
+// services over its in-memory callbook.
 #include "Plugins/Zarbex/uZarbexRun.h"
 
 #include "PluginAPI/BStr.h"
 #include "PluginAPI/Helpers.h"
 #include "tests/windows/ScopedVariable.h"
 #include "tests/windows/TestFolder.h"
+#include "tests/windows/host/TestHost.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #include <set>
 #include <sstream>
 
@@ -42,117 +42,6 @@ struct TRecordingProgress final : IUpdateProgress {
     bool CancelRequested() override { return false; }
 };
 
-constexpr char16_t kQuery[] = u"SELECT DISTINCT OMCALL FROM CALLBOOK WHERE DXCCPFX=\"UR\" ORDER BY OMCALL";
-constexpr char16_t kUpdate[] = u"UPDATE CALLBOOK SET Use_BUREAU=TRUE WHERE OMCALL='";
-
-// The host's kernel and database. Any statement but the run's two fails, as would a query on a handle
-// it did not give out.
-class THostDouble final : public TImplements<IHostKernel, IHostServer> {
-public:
-    struct TStation {
-        std::u16string prefix;
-        bool bureau = false;
-    };
-    std::map<std::u16string, std::u16string> values;
-    std::map<std::u16string, TStation> callbook; // by OMCALL
-    std::vector<std::u16string> log, messages;
-
-    // IHostKernel
-    HRESULT STDMETHODCALLTYPE WriteLog(BSTR text) override {
-        log.push_back(BStr::ToString(text));
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ShowMessage(BSTR text, BSTR caption) override {
-        messages.push_back(BStr::ToString(caption) + u": " + BStr::ToString(text));
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE SetValue(BSTR name, BSTR value) override {
-        values[BStr::ToString(name)] = BStr::ToString(value);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetValue(BSTR name, BSTR* value) override {
-        const auto found = values.find(BStr::ToString(name));
-        ReturnString(value, found == values.end() ? u"" : found->second);
-        return S_OK;
-    }
-
-    // IHostServer
-    HRESULT STDMETHODCALLTYPE CreateQuery(int32_t* query) override {
-        *query = ++lastQuery_;
-        queries_[*query];
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE OpenQuery(int32_t query, BSTR sql) override {
-        if (!queries_.contains(query) || BStr::ToString(sql) != kQuery)
-            return E_FAIL;
-        for (const auto& [call, station] : callbook)
-            if (station.prefix == u"UR")
-                queries_[query].insert(call);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Locate(int32_t query, BSTR fieldName, BSTR value, int32_t* found) override {
-        if (!queries_.contains(query) || BStr::ToString(fieldName) != u"OMCALL")
-            return E_FAIL;
-        *found = queries_[query].contains(BStr::ToString(value)) ? 1 : 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE FreeQuery(int32_t query) override {
-        return queries_.erase(query) ? S_OK : E_FAIL;
-    }
-    HRESULT STDMETHODCALLTYPE ExecSQL(BSTR sql, int32_t* result) override {
-        const std::u16string statement = BStr::ToString(sql);
-        if (!statement.starts_with(kUpdate) || !statement.ends_with(u"'"))
-            return E_FAIL;
-        const std::u16string call =
-            statement.substr(std::size(kUpdate) - 1, statement.size() - std::size(kUpdate));
-        if (call.find(u'\'') != std::u16string::npos)
-            return E_FAIL;
-        *result = 0;
-        if (const auto station = callbook.find(call); station != callbook.end()) {
-            station->second.bureau = true;
-            *result = 1;
-        }
-        return S_OK;
-    }
-    std::set<std::u16string> BureauCalls() const {
-        std::set<std::u16string> calls;
-        for (const auto& [call, station] : callbook)
-            if (station.bureau)
-                calls.insert(call);
-        return calls;
-    }
-    std::size_t OpenQueries() const { return queries_.size(); }
-
-#define RESERVED(name)                                                                                       \
-    HRESULT STDMETHODCALLTYPE name() override {                                                              \
-        return E_NOTIMPL;                                                                                    \
-    }
-    RESERVED(Reserved3)
-    RESERVED(Reserved4)
-    RESERVED(Reserved5)
-    RESERVED(Reserved6)
-    RESERVED(Reserved7)
-    RESERVED(Reserved8)
-    RESERVED(Reserved9)
-    RESERVED(Reserved10)
-    RESERVED(Reserved11)
-    RESERVED(Reserved12)
-    RESERVED(Reserved13)
-    RESERVED(Reserved14)
-    RESERVED(Reserved16)
-    RESERVED(Reserved17)
-    RESERVED(Reserved18)
-    RESERVED(Reserved19)
-    RESERVED(Reserved20)
-    RESERVED(Reserved21)
-    RESERVED(Reserved22)
-#undef RESERVED
-
-private:
-    int32_t lastQuery_ = 0;
-    std::map<int32_t, std::set<std::u16string>> queries_;
-};
-
 const std::u16string kListA = u"\u0421\u043F\u0438\u0441\u043E\u043A UR.pdf";
 
 class TRunWin32Test : public testing::Test {
@@ -162,12 +51,23 @@ protected:
         ASSERT_TRUE(CreateDirectoryW(WidePtr(app), nullptr));
         ASSERT_TRUE(
             CopyFileW(WidePtr(ProgramFolder() + u"\\app\\UnRAR.dll"), WidePtr(app + u"\\UnRAR.dll"), TRUE));
-        host->values = {{u"DOWNLOAD", download}, {u"APPPATH", app}, {u"APPNAME", u"LogHost"}};
-        host->callbook = {{u"UR5ABC", {u"UR"}}, {u"UT2XY", {u"UR"}}, {u"DL1ABC", {u"DL"}}};
+        host.Host().SetVariable(u"DOWNLOAD", download);
+        host.Host().SetVariable(u"APPPATH", app);
+        host.Host().SetVariable(u"APPNAME", u"LogHost");
     }
     TUpdateRun Run() {
-        return TUpdateRun(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), progress,
+        return TUpdateRun(ComPtr<IHostKernel>(&host.Host()), ComPtr<IHostServer>(&host.Host()), progress,
                           u"Get Bureau users info (Ukraine)");
+    }
+    std::set<std::u16string> BureauCalls() {
+        std::set<std::u16string> calls;
+        for (const CallbookRow& row : host.CallbookTable()->Rows({}, true, -1))
+            calls.insert(Utf8ToString(row.Call));
+        return calls;
+    }
+    static std::u16string WriteCallbook(const std::u16string& path, const std::string& stations) {
+        WriteBytes(path, stations);
+        return path;
     }
     std::vector<std::u16string> DownloadFolder() const {
         std::vector<std::u16string> names;
@@ -181,7 +81,7 @@ protected:
         scratch / u"\u0417\u0430\u0432\u0430\u043D\u0442\u0430\u0436\u0435\u043D\u043D\u044F";
     const std::u16string app = scratch / u"\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u0430";
     const TScopedVariable converter{u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe"};
-    ComPtr<THostDouble> host{TCheckedInterfacedObject::Create<THostDouble>()};
+    TTestHost host{WriteCallbook(scratch / u"callbook.txt", "UR5ABC\tUR\t0\nUT2XY\tUR\t0\nDL1ABC\tDL\t0\n")};
     TRecordingProgress progress;
 };
 
@@ -191,11 +91,12 @@ TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
         return Utf8ToString(std::to_string(ReadBytes(ProgramFolder() + u"\\run\\" + name).size()));
     };
     TUpdateRun run = Run();
-    ASSERT_TRUE(run.CheckComponents(SourceLocation::Local, archive)) << StringToUtf8(host->messages.at(0));
+    ASSERT_TRUE(run.CheckComponents(SourceLocation::Local, archive))
+        << StringToUtf8(host.Messages.at(0).first);
     EXPECT_TRUE(run.Execute(SourceLocation::Local, archive));
 
     // UR3NEW is no station of the callbook, DL1ABC no Ukrainian one.
-    EXPECT_EQ(host->BureauCalls(), (std::set<std::u16string>{u"UR5ABC", u"UT2XY"}));
+    EXPECT_EQ(BureauCalls(), (std::set<std::u16string>{u"UR5ABC", u"UT2XY"}));
     ASSERT_GE(progress.calls.size(), 4u);
     const std::u16string done = progress.calls[progress.calls.size() - 4];
     EXPECT_EQ(done.rfind(u"memo 0 * Done. Files:2, Tot:5, Upd:3 (00:00:", 0), 0u) << StringToUtf8(done);
@@ -223,10 +124,11 @@ TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
                                                   u"unlock",
                                                   u"not busy"};
     EXPECT_EQ(progress.calls, expected);
-    ASSERT_EQ(host->log.size(), 1u);
-    EXPECT_EQ(host->log[0].rfind(u"Exec: Get Bureau users info (Ukraine), Files:2, Tot:5, Upd:3 (", 0), 0u);
-    EXPECT_EQ(host->values[u"REFRESH"], u"0");
-    EXPECT_EQ(host->OpenQueries(), 0u);
+    const auto& log = host.Host().LogLines();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind(u"Exec: Get Bureau users info (Ukraine), Files:2, Tot:5, Upd:3 (", 0), 0u);
+    EXPECT_EQ(host.Commands, (std::vector<std::pair<std::u16string, std::u16string>>{{u"REFRESH", u"0"}}));
+    EXPECT_EQ(host.Host().OpenQueries(), 0);
     EXPECT_TRUE(DownloadFolder().empty()) << "working files were left";
 }
 
@@ -243,18 +145,19 @@ TEST_F(TRunWin32Test, AnEncryptedListEndsTheRunNamingIt) {
     }
     EXPECT_EQ(std::vector<std::u16string>(progress.calls.end() - 2, progress.calls.end()),
               (std::vector<std::u16string>{u"unlock", u"not busy"}));
-    EXPECT_TRUE(host->BureauCalls().empty());
-    EXPECT_EQ(host->OpenQueries(), 0u);
+    EXPECT_TRUE(BureauCalls().empty());
+    EXPECT_EQ(host.Host().OpenQueries(), 0);
 }
 
 TEST_F(TRunWin32Test, AMissingUnRARIsReportedWithTheFolderToPutItIn) {
     ASSERT_TRUE(DeleteFileW(WidePtr(app + u"\\UnRAR.dll")));
     TUpdateRun run = Run();
     EXPECT_FALSE(run.CheckComponents(SourceLocation::Local, ProgramFolder() + u"\\run.rar"));
-    ASSERT_EQ(host->messages.size(), 1u);
-    EXPECT_EQ(host->messages[0], u"UnRAR component needed: Not found library for RAR archive unpacking:\r\n"
-                                 u"please put UnRAR.dll in application folder\r\n\"" +
-                                     app + u"\"\r\nand restart LogHost application.");
+    ASSERT_EQ(host.Messages.size(), 1u);
+    EXPECT_EQ(host.Messages[0].second, u"UnRAR component needed");
+    EXPECT_EQ(host.Messages[0].first, u"Not found library for RAR archive unpacking:\r\n"
+                                      u"please put UnRAR.dll in application folder\r\n\"" +
+                                          app + u"\"\r\nand restart LogHost application.");
     EXPECT_TRUE(progress.calls.empty());
 }
 

@@ -301,16 +301,10 @@ bool TfrmZarbex::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
 }
 
 void TfrmZarbex::Guard(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        // What the GUI framework does with an error that leaves a handler: show its message.
-        const UnicodeString text = Utf8ToString(e.what());
+    // A host that cannot show the message leaves it to the system's message box.
+    GuardHandler(FKernel, handler, [this](const UnicodeString& text) {
         MessageBoxW(Handle(), WidePtr(text), L"Error", MB_OK | MB_ICONERROR);
-    } catch (...) {
-        MessageBoxW(Handle(), L"The command failed for a reason it could not name.", L"Error",
-                    MB_OK | MB_ICONERROR);
-    }
+    });
 }
 
 TIniFile& TfrmZarbex::Settings() {

@@ -14,10 +14,14 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr wchar_t DialogTitle[] = L"Get Bureau users info (Ukraine)";
+
+using Messages = std::vector<std::pair<std::u16string, std::u16string>>; // (text, caption)
 
 std::u16string WindowText(HWND window) {
     // WM_GETTEXT from another thread: the dialog's thread answers it while it pumps.
@@ -48,29 +52,66 @@ struct Observed {
     std::u16string memoAfterDownload;
     bool downloadEnded = false;
     bool getDataEnabledAfterSuccess = true;
+    Messages boxes;
 };
 
-// The dialog among the windows of the host's thread, once it shows.
+// A shown window with this title among the windows of the host's thread.
+HWND FindShownWindow(DWORD thread, const wchar_t* title) {
+    struct Search {
+        const wchar_t* title;
+        HWND found = nullptr;
+    } search{title};
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM param) {
+            auto& search = *reinterpret_cast<Search*>(param);
+            wchar_t text[64] = {};
+            GetWindowTextW(window, text, 64);
+            if (std::wstring(text) == search.title && IsWindowVisible(window)) {
+                search.found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The dialog, once it shows.
 HWND WaitForDialog(DWORD thread) {
     for (int attempt = 0; attempt < 600; ++attempt) {
-        HWND found = nullptr;
-        EnumThreadWindows(
-            thread,
-            [](HWND window, LPARAM result) {
-                wchar_t title[64] = {};
-                GetWindowTextW(window, title, 64);
-                if (std::wstring(title) == DialogTitle && IsWindowVisible(window)) {
-                    *reinterpret_cast<HWND*>(result) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        if (found != nullptr)
-            return found;
+        if (HWND dialog = FindShownWindow(thread, DialogTitle))
+            return dialog;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return nullptr;
+}
+
+// The texts of a message box: its message and its caption.
+std::pair<std::u16string, std::u16string> MessageBoxTexts(HWND box) {
+    std::u16string message;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM param) {
+            wchar_t className[16] = {};
+            GetClassNameW(child, className, 16);
+            if (std::wstring(className) == L"Static")
+                *reinterpret_cast<std::u16string*>(param) += WindowText(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&message));
+    return {message, WindowText(box)};
+}
+
+// Closes the dialog's error box, if one shows, as its OK button does; its texts go to boxes.
+void CloseErrorBox(DWORD thread, Messages& boxes) {
+    HWND box = FindShownWindow(thread, L"Error");
+    if (box == nullptr)
+        return;
+    boxes.push_back(MessageBoxTexts(box));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    for (int attempt = 0; attempt < 100 && IsWindow(box); ++attempt)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 // Presses a button as a click does; posted, so that the run it starts does not hold this thread.
@@ -78,20 +119,35 @@ void Press(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
-// Waits for the run that was just started to end: its closing line in the memo and the source field
-// given back to the user. False when it did not end in a few minutes.
-bool WaitForRunEnd(HWND dialog, std::u16string& memo) {
+// Waits for the run that was just started to end: its closing line in the memo, or a failure shown (a
+// message the host was asked to show, or an error box, which is closed and kept in boxes: it is not worth
+// waiting for a closing line), and the source field given back to the user. False when it did not end in
+// a few minutes.
+bool WaitForRunEnd(HWND dialog, const TTestHost& host, std::size_t messagesBefore, std::u16string& memo,
+                   Messages& boxes) {
+    const std::size_t boxesBefore = boxes.size();
     for (int attempt = 0; attempt < 1800; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        CloseErrorBox(GetWindowThreadProcessId(dialog, nullptr), boxes);
         memo = WindowText(GetDlgItem(dialog, IDC_mProgress));
-        if ((Contains(memo, u"* Done.") || Contains(memo, u"failed")) &&
+        const bool failureShown = host.MessagesShown() > messagesBefore || boxes.size() > boxesBefore;
+        if ((Contains(memo, u"* Done.") || Contains(memo, u"failed") || failureShown) &&
             IsWindowEnabled(GetDlgItem(dialog, IDC_edSource)))
             return true;
     }
     return false;
 }
 
-void Drive(DWORD hostThread, const std::u16string& archive, const std::u16string& url, Observed& seen) {
+// Messages shown, for a failure's report.
+std::string Printable(const Messages& messages) {
+    std::string text;
+    for (const auto& [message, caption] : messages)
+        text += "\n" + Printable(caption) + ": " + Printable(message);
+    return text;
+}
+
+void Drive(DWORD hostThread, const TTestHost& host, const std::u16string& archive, const std::u16string& url,
+           Observed& seen) {
     HWND dialog = WaitForDialog(hostThread);
     if (dialog == nullptr)
         return;
@@ -105,13 +161,14 @@ void Drive(DWORD hostThread, const std::u16string& archive, const std::u16string
     SendMessageW(GetDlgItem(dialog, IDC_rgLocationLocal), BM_CLICK, 0, 0);
     SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(archive)));
     Press(dialog, IDC_dbtUpdateOk);
-    seen.localRunEnded = WaitForRunEnd(dialog, seen.memoAfterLocal);
+    seen.localRunEnded = WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterLocal, seen.boxes);
 
     // The same archive from the Internet location.
     SendMessageW(GetDlgItem(dialog, IDC_rgLocationInternet), BM_CLICK, 0, 0);
     SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(url)));
     Press(dialog, IDC_dbtUpdateOk);
-    seen.downloadEnded = WaitForRunEnd(dialog, seen.memoAfterDownload);
+    seen.downloadEnded =
+        WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterDownload, seen.boxes);
     seen.getDataEnabledAfterSuccess = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
 }
 
@@ -154,7 +211,7 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
 
         Observed seen;
         std::thread driver([&, thread = GetCurrentThreadId()] {
-            Drive(thread, archive, url, seen);
+            Drive(thread, host, archive, url, seen);
             // However the driving went, the dialog is closed, so that the click returns.
             if (HWND dialog = FindWindowW(L"#32770", DialogTitle))
                 PostMessageW(GetDlgItem(dialog, IDC_dbtUpdateCancel), BM_CLICK, 0, 0);
@@ -162,6 +219,9 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
         const HRESULT clicked = item->Click();
         driver.join();
         EXPECT_EQ(clicked, S_OK);
+        // A failure of either run was shown through the host or in a box: its reason comes first.
+        EXPECT_TRUE(host.Messages.empty()) << Printable(host.Messages);
+        EXPECT_TRUE(seen.boxes.empty()) << Printable(seen.boxes);
 
         ASSERT_TRUE(seen.dialogFound);
         EXPECT_EQ(seen.title, u"Get Bureau users info (Ukraine)");
@@ -186,7 +246,6 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
     }
 
     // The host's side: one log line per run, a refresh after each, the flags, its modal state left.
-    EXPECT_TRUE(host.Messages.empty()) << Printable(host.Messages.empty() ? u"" : host.Messages[0].first);
     const auto& log = host.Host().LogLines();
     ASSERT_EQ(log.size(), 2u);
     for (const std::u16string& line : log)
@@ -213,6 +272,53 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
     for (HICON icon : icons)
         EXPECT_FALSE(IconAlive(icon));
     EXPECT_EQ(host.Host().RefCount(), 1u);
+}
+
+// A run that fails shows its reason as an error that leaves a handler is shown: through the host, or, when
+// the host cannot show it, in the system's message box; either way the dialog is given back to the user.
+TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
+    const std::u16string reason = u"The callbook is locked by another program";
+    for (const bool hostShows : {true, false}) {
+        SCOPED_TRACE(hostShows ? "the host shows it" : "the host cannot show it");
+        const TTestFolder work;
+        TTestHost host(work / u"callbook.txt");
+        host.Host().SetVariable(u"APPINI", work / u"host.ini");
+        host.Host().SetVariable(u"DOWNLOAD", work.Path());
+        host.Host().Faults().failing["IHostServer.CreateQuery"] = {E_FAIL, reason};
+        if (!hostShows)
+            host.Host().Faults().failing["IHostKernel.ShowMessage"] = {E_FAIL, u"No window to show it in"};
+        TLoadedPlugin plugin(PluginModule(), host.Core());
+
+        bool runEnded = false;
+        Messages boxes;
+        bool getDataEnabledAfter = false;
+        std::thread driver([&, thread = GetCurrentThreadId()] {
+            if (HWND dialog = WaitForDialog(thread)) {
+                SendMessageW(GetDlgItem(dialog, IDC_rgLocationLocal), BM_CLICK, 0, 0);
+                SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0,
+                             reinterpret_cast<LPARAM>(WidePtr(ProgramFolder() + u"\\members.rar")));
+                Press(dialog, IDC_dbtUpdateOk);
+                std::u16string memo;
+                runEnded = WaitForRunEnd(dialog, host, 0, memo, boxes);
+                getDataEnabledAfter = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
+            }
+            if (HWND dialog = FindWindowW(L"#32770", DialogTitle))
+                PostMessageW(GetDlgItem(dialog, IDC_dbtUpdateCancel), BM_CLICK, 0, 0);
+        });
+        const HRESULT clicked = host.Host().MenuItems().at(0)->Click();
+        driver.join();
+        EXPECT_EQ(clicked, S_OK);
+
+        ASSERT_TRUE(runEnded);
+        const Messages& shown = hostShows ? host.Messages : boxes;
+        const Messages& shownTheOtherWay = hostShows ? boxes : host.Messages;
+        EXPECT_TRUE(shownTheOtherWay.empty()) << Printable(shownTheOtherWay);
+        ASSERT_EQ(shown.size(), 1u) << Printable(shown);
+        EXPECT_EQ(shown[0].second, u"Error");
+        EXPECT_TRUE(Contains(shown[0].first, reason)) << Printable(shown[0].first);
+        EXPECT_TRUE(getDataEnabledAfter) << "the dialog stayed locked after the failure";
+        EXPECT_EQ(host.Host().ModalDepth(), 0);
+    }
 }
 
 } // namespace

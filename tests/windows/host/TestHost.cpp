@@ -42,6 +42,7 @@ TTestHost::TTestHost(const std::u16string& callbookFile) {
     HostServices::Backend backend;
     backend.showMessage = [this](const std::u16string& text, const std::u16string& caption) {
         Messages.emplace_back(text, caption);
+        ++messagesShown_;
     };
     backend.command = [this](const std::u16string& name, const std::u16string& value) {
         Commands.emplace_back(name, value);

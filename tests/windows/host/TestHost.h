@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <utility>
@@ -52,8 +54,11 @@ public:
     // What the plug-in asked the host to show and to do, as (text, caption) and (name, value).
     std::vector<std::pair<std::u16string, std::u16string>> Messages;
     std::vector<std::pair<std::u16string, std::u16string>> Commands;
+    // How many messages were shown so far: unlike Messages, readable from any thread.
+    std::size_t MessagesShown() const { return messagesShown_.load(); }
 
 private:
+    std::atomic<std::size_t> messagesShown_{0};
     std::unique_ptr<Callbook> callbook_;
     ComPtr<HostServices> host_;
 };
