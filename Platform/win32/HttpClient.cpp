@@ -2,6 +2,7 @@
 
 #include "Platform/QuantityText.h"
 #include "Platform/Unicode.h"
+#include "Platform/win32/HttpClient.h"
 #include "Platform/win32/OwnedHandle.h"
 #include "Platform/win32/SystemError.h"
 #include "Platform/win32/WideChar.h"
@@ -14,6 +15,8 @@
 #include <atomic>
 #include <charconv>
 #include <climits>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string_view>
 
@@ -127,16 +130,62 @@ struct TInternetDeleter {
 };
 using TInternetHandle = std::unique_ptr<void, TInternetDeleter>;
 
+// How long the end of a request, and the client's end, wait for WinHTTP to let go of a request: on
+// Windows a closed handle's HANDLE_CLOSING comes within milliseconds, even while connecting; the bound
+// only keeps a system that never sends it from freezing the host's window.
+constexpr auto ClosingWait = std::chrono::seconds(3);
+
+// The requests WinHTTP may still call back for: each from the moment its callback is set until its
+// HANDLE_CLOSING, which is the last notification of a handle. Only request handles have the callback;
+// connections and the session never call back. The callback is code of the plug-in's module, which the
+// host may unload as soon as the client is gone, so the client's end waits for none to be left (the
+// plug-in has one client at a time).
+class TCallbackContexts {
+public:
+    void Add() {
+        const std::lock_guard lock(mutex_);
+        ++count_;
+    }
+    // Notified under the lock: a waiter that sees none left cannot return before the notifying thread
+    // has let go of the lock, so that thread is past everything but its way out of the callback.
+    void Remove() {
+        const std::lock_guard lock(mutex_);
+        --count_;
+        changed_.notify_all();
+    }
+    std::size_t Count() {
+        const std::lock_guard lock(mutex_);
+        return count_;
+    }
+    // False when some are still left at the time-out.
+    bool WaitForNone(std::chrono::milliseconds timeout) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [this] { return count_ == 0; });
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t count_ = 0;
+};
+
+TCallbackContexts& CallbackContexts() {
+    static TCallbackContexts contexts;
+    return contexts;
+}
+
 // What WinHTTP's threads report about the one operation in flight: the request runs asynchronously, so
 // that this thread waits in short steps and can report progress, keep the time limit and cancel, also
 // while a connection is being made. Reference counted: WinHTTP holds a reference until the request
-// handle's last notification (HANDLE_CLOSING), so the state and its buffer outlive a request that is
-// abandoned while still connecting, without this thread waiting for that.
+// handle's last notification (HANDLE_CLOSING), so the state and its buffer outlive a request whose end
+// waited for that notification in vain.
 class TRequestState {
 public:
     static constexpr DWORD BufferSize = 64 * 1024;
 
-    TRequestState() : done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    TRequestState()
+        : done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+          closed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     TRequestState(const TRequestState&) = delete;
     TRequestState& operator=(const TRequestState&) = delete;
 
@@ -148,6 +197,8 @@ public:
 
     // Signalled when the operation in flight has completed.
     HANDLE Done() const { return done_.Get(); }
+    // Signalled at the request handle's HANDLE_CLOSING: no notification comes after it.
+    HANDLE Closed() const { return closed_.Get(); }
     char* Buffer() { return buffer_.data(); }
     // The notification that ended the last operation: SENDREQUEST_COMPLETE, HEADERS_AVAILABLE,
     // DATA_AVAILABLE, READ_COMPLETE or REQUEST_ERROR; with the bytes available or read, or the error.
@@ -181,7 +232,11 @@ public:
             state->Complete(status, 0, static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError);
             break;
         case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
+            // The state may go with WinHTTP's reference (when the request's end waited in vain); the count
+            // drops last, since the client's end waits for it before the module may go.
+            SetEvent(state->closed_.Get());
             state->Release();
+            CallbackContexts().Remove();
             break;
         default:
             break;
@@ -200,6 +255,7 @@ private:
 
     std::atomic<long> references_{1};
     TOwnedHandle done_;
+    TOwnedHandle closed_;
     std::atomic<DWORD> status_{0};
     std::atomic<DWORD> bytes_{0};
     std::atomic<DWORD> error_{0};
@@ -212,7 +268,8 @@ struct TStateRelease {
 };
 using TStatePtr = std::unique_ptr<TRequestState, TStateRelease>;
 
-// The request handle with the state WinHTTP reports into. Closing the handle cancels what is in flight.
+// The request handle with the state WinHTTP reports into. Closing the handle cancels what is in flight;
+// the request ends when WinHTTP has said its last word about it.
 class TAsyncRequest {
 public:
     TAsyncRequest(HINTERNET connection, const std::u16string& method, const std::u16string& path, bool secure)
@@ -221,6 +278,13 @@ public:
                                      WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0)) {}
     TAsyncRequest(const TAsyncRequest&) = delete;
     TAsyncRequest& operator=(const TAsyncRequest&) = delete;
+    // A request that does not close within the bound is left to WinHTTP, which keeps the state alive
+    // until it closes; the client's end waits for it again.
+    ~TAsyncRequest() {
+        handle_.reset();
+        if (listening_)
+            WaitForSingleObject(state_->Closed(), Milliseconds(ClosingWait));
+    }
 
     HINTERNET Get() const { return handle_.get(); }
     TRequestState& State() const { return *state_; }
@@ -232,21 +296,25 @@ public:
         if (!WinHttpSetOption(handle_.get(), WINHTTP_OPTION_CONTEXT_VALUE, &state, sizeof state))
             return false;
         state->AddRef(); // WinHTTP's, given back at HANDLE_CLOSING
+        CallbackContexts().Add();
         if (WinHttpSetStatusCallback(handle_.get(), TRequestState::OnStatus,
                                      WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS |
                                          WINHTTP_CALLBACK_FLAG_SECURE_FAILURE | WINHTTP_CALLBACK_FLAG_HANDLES,
                                      0) == WINHTTP_INVALID_STATUS_CALLBACK) {
             const DWORD error = GetLastError();
+            CallbackContexts().Remove();
             state->Release();
             SetLastError(error);
             return false;
         }
+        listening_ = true;
         return true;
     }
 
 private:
     TStatePtr state_;
-    TInternetHandle handle_; // closed first: its closing gives WinHTTP's reference back
+    TInternetHandle handle_;
+    bool listening_ = false;
 };
 
 std::u16string QueryText(HINTERNET request, DWORD query) {
@@ -322,7 +390,23 @@ void THTTPSend::EasyDeleter::operator()(void* handle) const {
 // The WinHTTP session opens with the first request, so that a failure to open it is reported with it.
 THTTPSend::THTTPSend() = default;
 
-THTTPSend::~THTTPSend() = default;
+// WinHTTP may still call back for a request whose end waited in vain; once the client is gone, nothing
+// keeps the host from unloading the plug-in. Blocking the host's window for as long as it takes could
+// freeze it for good, so the wait is bounded; if it passes, the plug-in's module is pinned: the states
+// stay alive through WinHTTP's references and the callback's code stays loaded, a leak until the host's
+// process ends instead of a crash in freed code.
+THTTPSend::~THTTPSend() {
+    handle_.reset();
+    if (CallbackContexts().WaitForNone(ClosingWait))
+        return;
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&TRequestState::OnStatus), &module);
+}
+
+std::size_t PendingWinHttpCallbacks() {
+    return CallbackContexts().Count();
+}
 
 TDownloadResult THTTPSend::Perform(const std::string& method, const std::string& url, TTransfer& transfer) {
     resultCode_ = 0;

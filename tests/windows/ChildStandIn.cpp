@@ -6,9 +6,10 @@
 //   echo FILE ARGS...   writes the arguments after FILE, as CommandLineToArgvW and as the C runtime read
 //                       them, and the kinds of its three std handles to FILE (UTF-8), exits 0
 //   hang FILE           starts a copy of itself that sleeps, says "waiting" on stderr, writes
-//                       "CHILD GRANDCHILD" (process ids) to FILE and sleeps
-//   leave FILE          starts the sleeper, writes the ids and exits 0 at once, leaving the sleeper behind
-//   sleep               sleeps for ten minutes
+//                       "CHILD GRANDCHILD" (process ids) to FILE once the sleeper runs, and sleeps
+//   leave FILE          starts the sleeper, writes the ids once it runs and exits 0 at once, leaving the
+//                       sleeper behind
+//   sleep [EVENT]       sets the named event, if given, and sleeps for ten minutes
 // Started as a PDF converter ("PDF TXT -layout") it copies PDF to TXT and exits 0, or, when the PDF's name
 // holds "hang", says so on stderr, writes part of TXT and sleeps.
 #include <windows.h>
@@ -52,20 +53,32 @@ std::string HandleKind(DWORD which) {
     }
 }
 
-// Starts "<this program> sleep", inheriting nothing, and gives its process id.
+// Starts "<this program> sleep EVENT", inheriting nothing, and gives its process id once the sleeper runs
+// its own code, 0 when it does not. A process is still being set up when CreateProcessW returns (Wine
+// starts its console host then): a test that ends the family before would end it half-made, and Wine
+// leaves such a process's parts running outside the job.
 DWORD StartSleeper() {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring line = L"\"" + std::wstring(self) + L"\" sleep";
+    const std::wstring event = L"zarbex-sleeper-" + std::to_wstring(GetCurrentProcessId());
+    const HANDLE running = CreateEventW(nullptr, TRUE, FALSE, event.c_str());
+    if (running == nullptr)
+        return 0;
+    std::wstring line = L"\"" + std::wstring(self) + L"\" sleep " + event;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created{};
-    if (!CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &created))
-        return 0;
-    CloseHandle(created.hThread);
-    CloseHandle(created.hProcess);
-    return created.dwProcessId;
+    DWORD id = 0;
+    if (CreateProcessW(self, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                       &startup, &created)) {
+        const HANDLE both[2] = {running, created.hProcess};
+        if (WaitForMultipleObjects(2, both, FALSE, 60'000) == WAIT_OBJECT_0)
+            id = created.dwProcessId;
+        CloseHandle(created.hThread);
+        CloseHandle(created.hProcess);
+    }
+    CloseHandle(running);
+    return id;
 }
 
 } // namespace
@@ -131,6 +144,12 @@ int wmain(int argc, wchar_t** argv) {
         return 1;
     }
     if (mode == L"sleep") {
+        if (argc > 2) {
+            if (const HANDLE running = OpenEventW(EVENT_MODIFY_STATE, FALSE, argv[2])) {
+                SetEvent(running);
+                CloseHandle(running);
+            }
+        }
         Sleep(600'000);
         return 0;
     }

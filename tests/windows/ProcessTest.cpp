@@ -36,7 +36,8 @@ std::unique_ptr<TChildProcess> StartChild(const std::vector<std::string>& args) 
     return process;
 }
 
-// The stand-in's "hang" and "leave" modes write the ids of the child and of the sleeper it started.
+// The stand-in's "hang" and "leave" modes write the ids of the child and of the sleeper it started, once
+// the sleeper runs: the family is whole when the test ends it.
 struct TFamily {
     TOwnedHandle child;
     TOwnedHandle grandchild;
