@@ -102,6 +102,11 @@ private:
     // Runs one request with the body going to transfer's sink; sets resultCode_, statusLine_ and, on
     // failure, errorText_. Returns the outcome with HttpError never set: statuses are the caller's.
     TDownloadResult Perform(const std::string& method, const std::string& url, TTransfer& transfer);
+    // Sets errorText_ to the reason for a result a limit or the user gave (TooLarge, TimedOut,
+    // Cancelled), and returns the result.
+    TDownloadResult ExplainLimit(TDownloadResult result);
+    // A response whose status is no download (an error page, a redirect): its status line is the reason.
+    TDownloadResult RefuseStatus();
 
     std::unique_ptr<void, EasyDeleter> handle_;
     std::string document_;

@@ -2,7 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
-#include "Platform/QuantityText.h"
+#include "Platform/HttpTransfer.h"
 
 #include <curl/curl.h>
 
@@ -35,10 +35,6 @@ std::string OneLine(std::string_view text) {
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.remove_suffix(1);
     return UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(text)));
-}
-
-bool IsSuccessStatus(long status) {
-    return status >= 200 && status <= 299;
 }
 
 // Removes the file unless the download completed.
@@ -78,38 +74,6 @@ private:
 };
 
 } // namespace
-
-// What one request needs inside libcurl's callbacks.
-struct THTTPSend::TTransfer {
-    // Takes the next piece of the body; false stops the transfer (the sink says why in its own state).
-    std::function<bool(const char* data, std::size_t size)> sink;
-    std::uint64_t sizeLimit = 0;
-    std::uint64_t received = 0;
-    bool tooLarge = false;
-    bool sinkStopped = false;
-    std::string statusLine;
-};
-
-std::size_t THTTPSend::OnBody(char* data, std::size_t size, std::size_t count, void* target) {
-    auto& transfer = *static_cast<TTransfer*>(target);
-    const std::size_t bytes = size * count;
-    if (bytes > transfer.sizeLimit - std::min(transfer.received, transfer.sizeLimit)) {
-        transfer.tooLarge = true;
-        return 0; // a short count makes libcurl abort the transfer
-    }
-    // An exception must not cross libcurl's C frames.
-    try {
-        if (!transfer.sink(data, bytes)) {
-            transfer.sinkStopped = true;
-            return 0;
-        }
-    } catch (const std::bad_alloc&) {
-        transfer.sinkStopped = true;
-        return 0;
-    }
-    transfer.received += bytes;
-    return bytes;
-}
 
 std::size_t THTTPSend::OnHeader(char* data, std::size_t size, std::size_t count, void* target) {
     auto& transfer = *static_cast<TTransfer*>(target);
@@ -247,30 +211,7 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
         if (result == TDownloadResult::Failed && !transfer.sinkStopped)
             errorText_ = OneLine(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(curlResult));
     }
-    switch (result) {
-    case TDownloadResult::TooLarge:
-        errorText_ = "the file is larger than the download limit of " + ByteCountText(sizeLimit_);
-        break;
-    case TDownloadResult::TimedOut:
-        errorText_ = "the download took longer than the limit of " + DurationText(timeLimit_);
-        break;
-    case TDownloadResult::Cancelled:
-        errorText_ = "the download was cancelled by the user";
-        break;
-    default:
-        break;
-    }
-    return result;
-}
-
-bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
-    document_.clear();
-    TTransfer transfer;
-    transfer.sink = [this](const char* data, std::size_t size) {
-        document_.append(data, size);
-        return true;
-    };
-    return Perform(method, url, transfer) == TDownloadResult::Done;
+    return ExplainLimit(result);
 }
 
 TDownloadResult THTTPSend::Download(const std::string& url, const std::string& path) {
@@ -320,8 +261,7 @@ TDownloadResult THTTPSend::Download(const std::string& url, const std::string& p
     } else if (statusRefused || (result == TDownloadResult::Done && !IsSuccessStatus(resultCode_)) ||
                (result == TDownloadResult::TooLarge && resultCode_ != 0 && !IsSuccessStatus(resultCode_))) {
         // An error page or a redirect is no archive, however large its body.
-        result = TDownloadResult::HttpError;
-        errorText_ = !statusLine_.empty() ? statusLine_ : "HTTP status " + std::to_string(resultCode_);
+        result = RefuseStatus();
     }
     if (result == TDownloadResult::Done)
         guard.Keep();

@@ -1,5 +1,6 @@
 #include "Platform/HttpClient.h"
 
+#include "Platform/HttpTransfer.h"
 #include "Platform/QuantityText.h"
 #include "Platform/Unicode.h"
 #include "Platform/win32/HttpClient.h"
@@ -34,10 +35,6 @@ std::string OneLine(std::u16string_view text) {
 
 std::string OneLine(std::string_view text) {
     return OneLine(Utf8ToUtf16(text));
-}
-
-bool IsSuccessStatus(long status) {
-    return status >= 200 && status <= 299;
 }
 
 // Windows' own texts for the codes a download meets, for a system without them: Wine's winhttp.dll has no
@@ -345,35 +342,6 @@ std::uint64_t ContentLength(HINTERNET request) {
 
 } // namespace
 
-// What one request needs between the network steps.
-struct THTTPSend::TTransfer {
-    // Takes the next piece of the body; false stops the transfer (the sink says why in its own state).
-    std::function<bool(const char* data, std::size_t size)> sink;
-    // Download: a response other than 2xx ends the request before its body.
-    bool successOnly = false;
-    std::uint64_t sizeLimit = 0;
-    std::uint64_t received = 0;
-    bool tooLarge = false;
-    bool sinkStopped = false;
-    std::string statusLine;
-};
-
-// Returns the count taken: a shorter one stops the transfer.
-std::size_t THTTPSend::OnBody(char* data, std::size_t size, std::size_t count, void* target) {
-    auto& transfer = *static_cast<TTransfer*>(target);
-    const std::size_t bytes = size * count;
-    if (bytes > transfer.sizeLimit - std::min(transfer.received, transfer.sizeLimit)) {
-        transfer.tooLarge = true;
-        return 0;
-    }
-    if (!transfer.sink(data, bytes)) {
-        transfer.sinkStopped = true;
-        return 0;
-    }
-    transfer.received += bytes;
-    return bytes;
-}
-
 // Takes the response's status line (UTF-8).
 std::size_t THTTPSend::OnHeader(char* data, std::size_t size, std::size_t count, void* target) {
     auto& transfer = *static_cast<TTransfer*>(target);
@@ -416,20 +384,7 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
 
     const auto finish = [&](TDownloadResult result) {
         statusLine_ = transfer.statusLine;
-        switch (result) {
-        case TDownloadResult::TooLarge:
-            errorText_ = "the file is larger than the download limit of " + ByteCountText(sizeLimit_);
-            break;
-        case TDownloadResult::TimedOut:
-            errorText_ = "the download took longer than the limit of " + DurationText(timeLimit_);
-            break;
-        case TDownloadResult::Cancelled:
-            errorText_ = "the download was cancelled by the user";
-            break;
-        default:
-            break;
-        }
-        return result;
+        return ExplainLimit(result);
     };
     const auto fail = [&](std::string reason) {
         errorText_ = std::move(reason);
@@ -599,16 +554,6 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
     return finish(TDownloadResult::Done);
 }
 
-bool THTTPSend::HTTPMethod(const std::string& method, const std::string& url) {
-    document_.clear();
-    TTransfer transfer;
-    transfer.sink = [this](const char* data, std::size_t size) {
-        document_.append(data, size);
-        return true;
-    };
-    return Perform(method, url, transfer) == TDownloadResult::Done;
-}
-
 TDownloadResult THTTPSend::Download(const std::string& url, const std::string& path) {
     document_.clear();
     const std::u16string widePath = Utf8ToUtf16(path);
@@ -648,8 +593,7 @@ TDownloadResult THTTPSend::Download(const std::string& url, const std::string& p
         errorText_ = OneLine("Cannot write file \"" + path + "\": " + SystemReason(writeError));
     } else if (result == TDownloadResult::Done && !IsSuccessStatus(resultCode_)) {
         // An error page or a redirect is no archive.
-        result = TDownloadResult::HttpError;
-        errorText_ = !statusLine_.empty() ? statusLine_ : "HTTP status " + std::to_string(resultCode_);
+        result = RefuseStatus();
     }
     if (result == TDownloadResult::Done)
         guard.Keep();
