@@ -2,6 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/FileHandle.h"
+#include "Platform/FirstLine.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -88,32 +89,16 @@ public:
                 read_ = -1;
                 return;
             }
-            Keep(std::string_view(buffer, static_cast<std::size_t>(count)));
+            line_.Keep(std::string_view(buffer, static_cast<std::size_t>(count)));
         }
     }
 
-    std::string FirstLine() const {
-        std::string_view line = line_;
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        return UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(line)));
-    }
+    std::string FirstLine() const { return UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(line_.Bytes()))); }
 
 private:
-    static constexpr std::size_t LineLimit = 1000;
-
-    void Keep(std::string_view text) {
-        if (lineComplete_)
-            return;
-        const std::size_t end = text.find('\n');
-        line_.append(text.substr(0, std::min(end, LineLimit - line_.size())));
-        lineComplete_ = end != std::string_view::npos || line_.size() >= LineLimit;
-    }
-
     int read_ = -1;
     int write_ = -1;
-    std::string line_;
-    bool lineComplete_ = false;
+    TFirstLine line_;
 };
 
 // The child gets no stdin or stdout of the host's, writes its messages to errors, inherits no other

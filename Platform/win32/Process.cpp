@@ -2,6 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/Environment.h"
+#include "Platform/FirstLine.h"
 #include "Platform/Unicode.h"
 #include "Platform/win32/OwnedHandle.h"
 #include "Platform/win32/SystemError.h"
@@ -86,7 +87,7 @@ public:
                 return;
             }
             pending_ = false;
-            Keep(std::string_view(buffer_, count));
+            line_.Keep(std::string_view(buffer_, count));
             ReadNext();
         }
     }
@@ -104,21 +105,16 @@ public:
                 End();
                 return;
             }
-            Keep(std::string_view(buffer_, count)); // the piece had arrived before the cancel
+            line_.Keep(std::string_view(buffer_, count)); // the piece had arrived before the cancel
             ReadNext();
         }
     }
 
     std::string FirstLine() const {
-        std::string_view line = line_;
-        if (line.ends_with('\r'))
-            line.remove_suffix(1);
-        return Utf16ToUtf8(ReplaceControlChars(Decode(line, line_.size() >= LineLimit)));
+        return Utf16ToUtf8(ReplaceControlChars(Decode(line_.Bytes(), line_.Cut())));
     }
 
 private:
-    static constexpr std::size_t LineLimit = 1000;
-
     // Poppler's pdftotext writes UTF-8 when its stream is no console; older builds and other programs
     // write the ANSI code page, whose bytes are seldom valid UTF-8.
     static std::u16string Decode(std::string_view text, bool cut) {
@@ -166,22 +162,13 @@ private:
         read_.Reset();
     }
 
-    void Keep(std::string_view text) {
-        if (lineComplete_)
-            return;
-        const std::size_t end = text.find('\n');
-        line_.append(text.substr(0, std::min(end, LineLimit - line_.size())));
-        lineComplete_ = end != std::string_view::npos || line_.size() >= LineLimit;
-    }
-
     TOwnedHandle read_;
     TOwnedHandle write_;
     TOwnedHandle event_;
     OVERLAPPED overlapped_{};
     bool pending_ = false;
     char buffer_[4096];
-    std::string line_;
-    bool lineComplete_ = false;
+    TFirstLine line_;
 };
 
 bool HasFolder(std::u16string_view name) {
