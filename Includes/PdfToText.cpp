@@ -15,7 +15,7 @@ constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
 #if defined(_WIN32)
 // Looked for beside the host's program, then in PATH.
 constexpr const char* DefaultProgram = "pdftotext.exe";
-constexpr const char16_t* InstallHint = u" (put Poppler's pdftotext.exe in the program's folder or in PATH)";
+constexpr const char16_t* InstallHint = u" (put Poppler's pdftotext.exe beside the plug-in, in the program's folder or in PATH)";
 #else
 constexpr const char* DefaultProgram = "pdftotext";
 constexpr const char16_t* InstallHint = u" (install poppler-utils)";

@@ -61,6 +61,8 @@ add_library(zarbexrun_mingw STATIC Plugins/Zarbex/uZarbexSource.cpp Plugins/Zarb
 target_link_libraries(zarbexrun_mingw PUBLIC pluginframework_mingw commfunc_mingw tempfile_mingw unrarbinding_mingw
                                              pdftotext_mingw textfile_mingw platform_win32_net)
 
+include(cmake/WindowsComponents.cmake)
+
 # The plug-in's export table: exactly the two names the host looks up.
 set(ZARBEX_EXPORTS_DEF ${CMAKE_SOURCE_DIR}/Plugins/Zarbex/Zarbex.def)
 

@@ -35,5 +35,5 @@ if [ -x fuzz/run.sh ]; then
   echo "== fuzzing the word splitter for a bounded time"
   bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
 fi
-echo "== Windows builds (MinGW-w64): x86_64 tested under wine64, i686 built and inspected"
+echo "== Windows builds (MinGW-w64): x86_64 and i686, each tested under Wine where this machine runs it"
 bash scripts/test-windows.sh

@@ -186,12 +186,11 @@ bool IsFile(const std::u16string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// The folder of the running program (the host), where a program shipped with the plug-in lies.
-std::u16string ProgramFolder() {
+// The folder of a module's file: the running program's for nullptr.
+std::u16string ModuleFolder(HMODULE module) {
     std::u16string path(MAX_PATH, u'\0');
     for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, WidePtr(path.data()), static_cast<DWORD>(path.size()));
+        const DWORD length = GetModuleFileNameW(module, WidePtr(path.data()), static_cast<DWORD>(path.size()));
         if (length == 0)
             return {};
         if (length < path.size()) {
@@ -204,15 +203,26 @@ std::u16string ProgramFolder() {
     return end == std::u16string::npos ? std::u16string() : path.substr(0, end);
 }
 
-// A program named without a folder is looked for in the program's folder, then in the folders of PATH;
-// one without an extension is an .exe. Empty when it is nowhere.
+// The folder of the module this code is linked into (a DLL loaded by a host, or the program itself): a
+// program shipped beside a library lies there.
+std::u16string OwnModuleFolder() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&OwnModuleFolder), &module))
+        return {};
+    return ModuleFolder(module);
+}
+
+// A program named without a folder is looked for beside the module that runs it (where the files of the
+// plug-in's package go together), then in the host program's folder, then in the folders of PATH; one
+// without an extension is an .exe. Empty when it is nowhere.
 std::u16string FindProgram(const std::string& program) {
     std::u16string name = Utf8ToUtf16(program);
     if (!HasExtension(name))
         name += u".exe";
     if (HasFolder(name))
         return name; // CreateProcessW says what is wrong with it
-    std::vector<std::u16string> folders{ProgramFolder()};
+    std::vector<std::u16string> folders{OwnModuleFolder(), ModuleFolder(nullptr)};
     const std::u16string path = Utf8ToUtf16(GetEnvironmentText("PATH"));
     for (std::size_t start = 0; start <= path.size();) {
         std::size_t end = path.find(u';', start);

@@ -245,7 +245,7 @@ TEST(PdfToText, MissingConverterRaisesEOleSysErrorNamingIt) {
         std::u16string message;
     } cases[] = {
         {std::nullopt, u"Cannot start the PDF converter \"pdftotext.exe\": program not found (put Poppler's "
-                       u"pdftotext.exe in the program's folder or in PATH)"},
+                       u"pdftotext.exe beside the plug-in, in the program's folder or in PATH)"},
         {u"zarbex-no-such-converter",
          u"Cannot start the PDF converter \"zarbex-no-such-converter\": program not found"},
     };

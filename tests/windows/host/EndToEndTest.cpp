@@ -1,7 +1,7 @@
 // The whole command under Wine: the test host's menu item opens the native dialog on this thread, and a
 // second thread works it as a user would, through window messages: a local RAR 5 archive first, then the
-// same archive downloaded from the HTTP test server, then Close. The real UnRAR.dll extracts, the stand-in
-// program plays the converter, and the host's in-memory callbook gets its bureau flags.
+// same archive downloaded from the HTTP test server, then Close. The real UnRAR.dll extracts, the shipped
+// pdftotext.exe converts a real PDF, and the host's in-memory callbook gets its bureau flags.
 #include "Includes/IniFiles.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
 #include "tests/windows/ScopedVariable.h"
@@ -55,25 +55,26 @@ struct Observed {
     Messages boxes;
 };
 
+struct WindowSearch {
+    const wchar_t* title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchShownWindow(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<WindowSearch*>(param);
+    wchar_t text[64] = {};
+    GetWindowTextW(window, text, 64);
+    if (std::wstring(text) == search.title && IsWindowVisible(window)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A shown window with this title among the windows of the host's thread.
 HWND FindShownWindow(DWORD thread, const wchar_t* title) {
-    struct Search {
-        const wchar_t* title;
-        HWND found = nullptr;
-    } search{title};
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM param) {
-            auto& search = *reinterpret_cast<Search*>(param);
-            wchar_t text[64] = {};
-            GetWindowTextW(window, text, 64);
-            if (std::wstring(text) == search.title && IsWindowVisible(window)) {
-                search.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{title};
+    EnumThreadWindows(thread, MatchShownWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -87,19 +88,18 @@ HWND WaitForDialog(DWORD thread) {
     return nullptr;
 }
 
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
+    wchar_t className[16] = {};
+    GetClassNameW(child, className, 16);
+    if (std::wstring(className) == L"Static")
+        *reinterpret_cast<std::u16string*>(param) += WindowText(child);
+    return TRUE;
+}
+
 // The texts of a message box: its message and its caption.
 std::pair<std::u16string, std::u16string> MessageBoxTexts(HWND box) {
     std::u16string message;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) {
-            wchar_t className[16] = {};
-            GetClassNameW(child, className, 16);
-            if (std::wstring(className) == L"Static")
-                *reinterpret_cast<std::u16string*>(param) += WindowText(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&message));
+    EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&message));
     return {message, WindowText(box)};
 }
 
@@ -194,8 +194,8 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
     const TTestFolder work;
     const TTestFolder download;
     WriteBytes(work / u"callbook.txt", "UR5ABC\tUR\t0\nUT1XYZ\tUR\t0\nUR0AAA\tUR\t0\nDL1ABC\tDL\t0\n");
-    // The converter the run starts: the stand-in program beside this one copies the list's text out.
-    const TScopedVariable converter{u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe"};
+    // The converter the run starts: no program named, so the plug-in finds pdftotext.exe beside itself.
+    const TScopedVariable converter{u"ZARBEX_PDFTOTEXT", std::nullopt};
 
     const TPluginModule& module = PluginModule();
     TTestHost host(work / u"callbook.txt");
