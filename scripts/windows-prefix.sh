@@ -45,21 +45,28 @@ start)
   flock 9
   display_alive || start_display
   export DISPLAY=":$(tr -d '\n' <"$dir/display")"
-  # The server is started first, persistent and in a session of its own, so that no Windows program
+  # A new prefix is made to the end before any program runs in it: wineboot --init under a server of its
+  # own, and that server's end awaited, by which time wineboot's helpers (the services, the 32-bit half's
+  # set-up) have finished and the registry is on disk. A program started while they still ran could fail
+  # before it printed anything.
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$wineserver" -k </dev/null >>"$log" 2>&1 9>&- || true
+    setsid "$wine64" wineboot --init </dev/null >>"$log" 2>&1 9>&- || true
+    "$wineserver" -w </dev/null >>"$log" 2>&1 9>&-
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      echo "the Wine prefix $WINEPREFIX could not be made; see $log" >&2
+      exit 1
+    fi
+  fi
+  # The server the programs use is persistent and in a session of its own, so that no Windows program
   # started later inherits a caller's pipe or process group through it. It returns once it serves; a
   # second start finds it running and leaves with 2. Nothing started here may inherit the lock
   # (descriptor 9), or the next start would wait forever.
-  mkdir -p "$WINEPREFIX"
   status=0
   setsid -w "$wineserver" -p </dev/null >>"$log" 2>&1 9>&- || status=$?
   case $status in
-  0)
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      "$wine64" wineboot --init </dev/null >>"$log" 2>&1 9>&-
-    else
-      "$wine64" wineboot </dev/null >>"$log" 2>&1 9>&-
-    fi
-    ;;
+  0) "$wine64" wineboot </dev/null >>"$log" 2>&1 9>&- ;;
   2) ;;
   *)
     echo "wineserver did not start; see $log" >&2
