@@ -6,3 +6,5 @@
 
 // The value of the variable as UTF-8; empty when it is not set.
 std::string GetEnvironmentText(const char* name);
+// The full path of the running program (UTF-8); empty when the system cannot tell.
+std::string ExecutableFile();

@@ -22,3 +22,18 @@ std::string GetEnvironmentText(const char* name) {
         value.resize(length);
     }
 }
+
+std::string ExecutableFile() {
+    std::u16string path(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, WidePtr(path.data()), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return Utf16ToUtf8(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}

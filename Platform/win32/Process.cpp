@@ -2,6 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/Environment.h"
+#include "Platform/FileSystem.h"
 #include "Platform/FirstLine.h"
 #include "Platform/Unicode.h"
 #include "Platform/win32/OwnedHandle.h"
@@ -181,25 +182,9 @@ bool HasExtension(std::u16string_view name) {
     return dot != std::u16string_view::npos && (folder == std::u16string_view::npos || dot > folder);
 }
 
-bool IsFile(const std::u16string& path) {
-    const DWORD attributes = GetFileAttributesW(WidePtr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
 // The folder of the running program (the host), where a program shipped with the plug-in lies.
 std::u16string ProgramFolder() {
-    std::u16string path(MAX_PATH, u'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, WidePtr(path.data()), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::u16string path = Utf8ToUtf16(ExecutableFile());
     const std::size_t end = path.find_last_of(u"\\/");
     return end == std::u16string::npos ? std::u16string() : path.substr(0, end);
 }
@@ -230,7 +215,7 @@ std::u16string FindProgram(const std::string& program) {
             continue;
         if (folder.back() != u'\\' && folder.back() != u'/')
             folder += u'\\';
-        if (IsFile(folder + name))
+        if (IsFile(Utf16ToUtf8(folder + name)))
             return folder + name;
     }
     return {};

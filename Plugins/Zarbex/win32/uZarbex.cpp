@@ -5,6 +5,7 @@
 #include "Platform/win32/SystemError.h"
 #include "Platform/win32/WideChar.h"
 #include "PluginAPI/BStr.h"
+#include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/win32/ZarbexLogo.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
