@@ -72,6 +72,7 @@ target_link_libraries(pluginform_mingw PUBLIC pluginframework_mingw user32)
 # helpers the dialog uses (its resource goes into the library itself: a resource object in a static
 # library would never be linked).
 add_library(zarbexcore_mingw STATIC Plugins/Zarbex/Zarbex.cpp Plugins/Zarbex/ZarbexCommand.cpp Plugins/Zarbex/GuardHandler.cpp
+                                    Plugins/Zarbex/uZarbexPresenter.cpp
                                     Plugins/Zarbex/win32/uZarbex.cpp Plugins/Zarbex/win32/ZarbexLogo.cpp)
 target_link_libraries(zarbexcore_mingw PUBLIC pluginform_mingw inifiles_mingw commfunc_mingw comctl32 comdlg32 gdi32)
 

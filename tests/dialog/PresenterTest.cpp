@@ -2,12 +2,12 @@
 // told, and the host's side of the boundary.
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/uZarbexPresenter.h"
-#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 namespace fs = std::filesystem;
 
@@ -61,9 +61,20 @@ void WriteFile(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;
 }
 
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+struct TScratch {
+    fs::path path =
+        fs::temp_directory_path() / ("zarbex-presenter-" + std::to_string(std::random_device()()));
+    TScratch() { fs::create_directories(path); }
+    ~TScratch() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
 struct PresenterTest : ::testing::Test {
-    TempDir temp;
-    fs::path dir = temp.Path();
+    TScratch scratch;
+    fs::path dir = scratch.path;
     ComPtr<HostServices> host = HostServices::Create();
     TRecordingView view;
     std::unique_ptr<TZarbexPresenter> p;
