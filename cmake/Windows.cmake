@@ -73,7 +73,8 @@ target_link_libraries(pluginform_mingw PUBLIC pluginframework_mingw user32)
 # The plug-in object, its menu command and the native update dialog, with the settings store and the text
 # helpers the dialog uses (its resource goes into the library itself: a resource object in a static
 # library would never be linked).
-add_library(zarbexcore_mingw STATIC Plugins/Zarbex/Zarbex.cpp Plugins/Zarbex/ZarbexCommand.cpp
+add_library(zarbexcore_mingw STATIC Plugins/Zarbex/Zarbex.cpp Plugins/Zarbex/ZarbexCommand.cpp Plugins/Zarbex/GuardHandler.cpp
+                                    Plugins/Zarbex/uZarbexPresenter.cpp
                                     Plugins/Zarbex/win32/uZarbex.cpp Plugins/Zarbex/win32/ZarbexLogo.cpp)
 target_link_libraries(zarbexcore_mingw PUBLIC pluginform_mingw inifiles_mingw commfunc_mingw comctl32 comdlg32 gdi32)
 

@@ -22,3 +22,35 @@ std::string GetEnvironmentText(const char* name) {
         value.resize(length);
     }
 }
+
+namespace {
+
+std::string ModuleFile(HMODULE module) {
+    std::u16string path(MAX_PATH, u'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(module, WidePtr(path.data()), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return {};
+        if (length < path.size()) {
+            path.resize(length);
+            return Utf16ToUtf8(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace
+
+std::string ExecutableFile() {
+    return ModuleFile(nullptr);
+}
+
+std::string OwnModuleFile() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&OwnModuleFile), &module))
+        return {};
+    return ModuleFile(module);
+}

@@ -2,6 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/Environment.h"
+#include "Platform/FileSystem.h"
 #include "Platform/FirstLine.h"
 #include "Platform/Unicode.h"
 #include "Platform/win32/OwnedHandle.h"
@@ -181,36 +182,11 @@ bool HasExtension(std::u16string_view name) {
     return dot != std::u16string_view::npos && (folder == std::u16string_view::npos || dot > folder);
 }
 
-bool IsFile(const std::u16string& path) {
-    const DWORD attributes = GetFileAttributesW(WidePtr(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-// The folder of a module's file: the running program's for nullptr.
-std::u16string ModuleFolder(HMODULE module) {
-    std::u16string path(MAX_PATH, u'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(module, WidePtr(path.data()), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+// The folder part of a path; empty when it has none.
+std::u16string FolderOf(const std::string& file) {
+    const std::u16string path = Utf8ToUtf16(file);
     const std::size_t end = path.find_last_of(u"\\/");
     return end == std::u16string::npos ? std::u16string() : path.substr(0, end);
-}
-
-// The folder of the module this code is linked into (a DLL loaded by a host, or the program itself): a
-// program shipped beside a library lies there.
-std::u16string OwnModuleFolder() {
-    HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&OwnModuleFolder), &module))
-        return {};
-    return ModuleFolder(module);
 }
 
 // A program named without a folder is looked for beside the module that runs it (where the files of the
@@ -222,7 +198,7 @@ std::u16string FindProgram(const std::string& program) {
         name += u".exe";
     if (HasFolder(name))
         return name; // CreateProcessW says what is wrong with it
-    std::vector<std::u16string> folders{OwnModuleFolder(), ModuleFolder(nullptr)};
+    std::vector<std::u16string> folders{FolderOf(OwnModuleFile()), FolderOf(ExecutableFile())};
     const std::u16string path = Utf8ToUtf16(GetEnvironmentText("PATH"));
     for (std::size_t start = 0; start <= path.size();) {
         std::size_t end = path.find(u';', start);
@@ -240,7 +216,7 @@ std::u16string FindProgram(const std::string& program) {
             continue;
         if (folder.back() != u'\\' && folder.back() != u'/')
             folder += u'\\';
-        if (IsFile(folder + name))
+        if (IsFile(Utf16ToUtf8(folder + name)))
             return folder + name;
     }
     return {};

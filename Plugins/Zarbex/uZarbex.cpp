@@ -1,9 +1,6 @@
 #include "Plugins/Zarbex/uZarbex.h"
 
-#include "Includes/uCommFunc.h"
-
-#include "Platform/TickCount.h"
-#include "PluginAPI/BStr.h"
+#include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/ZarbexLogo.h"
 
@@ -12,7 +9,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,10 +18,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QStyle>
-
-#include <cmath>
-
-bool UpdateDone = false;
+#include <QTextCursor>
 
 namespace {
 
@@ -44,33 +37,18 @@ QLabel* BoldLabel(const QString& text, QWidget* parent) {
     return label;
 }
 
-bool ShowOpenDialog(TOpenDialog& dialog, QWidget* owner) {
-    QFileDialog files(owner, dialog.Title, dialog.InitialDir);
-    files.setOption(QFileDialog::DontUseNativeDialog);
-    files.setFileMode(QFileDialog::ExistingFile);
-    // "Description|pattern" pairs become Qt's "Description (pattern)".
-    QStringList parts = dialog.Filter.split(u'|');
-    QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + " (" + parts[i + 1] + ")";
-    files.setNameFilters(filters);
-    if (dialog.FilterIndex >= 1 && dialog.FilterIndex <= filters.size())
-        files.selectNameFilter(filters[dialog.FilterIndex - 1]);
-    files.setDefaultSuffix(dialog.DefaultExt.startsWith('.') ? dialog.DefaultExt.mid(1) : dialog.DefaultExt);
-    if (!dialog.FileName.isEmpty())
-        files.selectFile(dialog.FileName);
-    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
-        return false;
-    dialog.FileName = files.selectedFiles().first();
-    return true;
+constexpr Qt::CheckState CheckStates[] = {Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked};
+
+TMarkDatesState MarkDatesState(Qt::CheckState state) {
+    return state == Qt::Checked            ? TMarkDatesState::Checked
+           : state == Qt::PartiallyChecked ? TMarkDatesState::Grayed
+                                           : TMarkDatesState::Unchecked;
 }
 
 } // namespace
 
 TfrmZarbex::TfrmZarbex(ICore* core) : TForm(core) {
     BuildWidgets();
-    dlgSource.Title = "Select updates...";
-    dlgSource.Execute = [this](TOpenDialog& dialog) { return ShowOpenDialog(dialog, this); };
 }
 
 TfrmZarbex::~TfrmZarbex() = default;
@@ -78,21 +56,9 @@ TfrmZarbex::~TfrmZarbex() = default;
 std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                                const ComPtr<IHostServer>& server) {
     std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core));
-    dialog->setWindowTitle(QString::fromStdU16String(PluginIdentity::Name));
+    dialog->setWindowTitle(Q(PluginIdentity::Name));
     dialog->FKernel = kernel;
-    dialog->FServer = server;
-    if (!dialog->FKernel)
-        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
-    BStr value;
-    HostCall(dialog->FKernel->GetValue(BStr(u"APPINI").get(), value.put()));
-    dialog->FIniPath = value.str();
-    dialog->FSection = u"Bureau-UR";
-    dialog->FInternetSource = DefaultInternetSource;
-    HostCall(dialog->FKernel->GetValue(BStr(u"DOWNLOAD").get(), value.put()));
-    dialog->FLocalSource = value.str() + u"/" + DefaultArchiveName;
-    dialog->dlgSource.Filter = "RAR archive files|*.rar";
-    dialog->dlgSource.FilterIndex = 1;
-    dialog->FLocation = SourceLocation::Internet;
+    dialog->FPresenter = std::make_unique<TZarbexPresenter>(*dialog, kernel, server, PluginIdentity::Name);
     dialog->cbMarkDates->hide();
     return dialog;
 }
@@ -208,269 +174,136 @@ void TfrmZarbex::BuildWidgets() {
     setTabOrder(local, mProgress);
     setTabOrder(mProgress, cbMarkDates);
 
-    // Connections are made once, here.
-    connect(edSource, &QLineEdit::textChanged, this, [this] { Guard([this] { edSourceChange(); }); });
-    connect(edSourceButton, &QAction::triggered, this, [this] { Guard([this] { edSourceButtonClick(); }); });
-    // A click on the item already selected (the one FLocation stands for) selects nothing new.
-    connect(rgLocationItems, &QButtonGroup::idClicked, this, [this](int id) {
-        if (id != (FLocation == SourceLocation::Internet ? 0 : FLocation == SourceLocation::Local ? 1 : -1))
-            Guard([this, id] { rgLocationChanging(id); });
+    // Connections are made once, here; each event goes to the presenter.
+    connect(edSource, &QLineEdit::textChanged, this,
+            [this](const QString& text) { Guard([this, text] { FPresenter->edSourceChange(U(text)); }); });
+    connect(edSourceButton, &QAction::triggered, this,
+            [this] { Guard([this] { FPresenter->edSourceButtonClick(); }); });
+    connect(rgLocationItems, &QButtonGroup::idClicked, this,
+            [this](int id) { Guard([this, id] { FPresenter->rgLocationClick(id); }); });
+    connect(cbMarkDates, &QCheckBox::stateChanged, this, [this](int state) {
+        Guard([this, state] {
+            FPresenter->cbMarkDatesChange(MarkDatesState(static_cast<Qt::CheckState>(state)));
+        });
     });
-    connect(cbMarkDates, &QCheckBox::stateChanged, this, [this] { Guard([this] { cbMarkDatesClick(); }); });
-    connect(dbtUpdateOk, &QPushButton::clicked, this, [this] { Guard([this] { dbtUpdateClickOk(); }); });
-    connect(dbtUpdateCancel, &QPushButton::clicked, this,
-            [this] { Guard([this] { dbtUpdateClickCancel(); }); });
+    connect(dbtUpdateOk, &QPushButton::clicked, this,
+            [this] { Guard([this] { FPresenter->dbtUpdateClickOk(); }); });
+    connect(dbtUpdateCancel, &QPushButton::clicked, this, [this] { Guard([this] { reject(); }); });
 }
 
 void TfrmZarbex::Guard(const std::function<void()>& handler) {
     GuardHandler(FKernel, handler);
 }
 
-TIniFile& TfrmZarbex::Settings() {
-    if (!iniUpdate)
-        iniUpdate =
-            std::make_unique<TIniFile>(ResolveIniPath(FIniPath, U(QCoreApplication::applicationFilePath())));
-    return *iniUpdate;
-}
-
 void TfrmZarbex::FormShow() {
-    Guard([this] { FormActivate(); });
-}
-
-void TfrmZarbex::FormActivate() {
-    const UnicodeString location = Settings().ReadString(FSection, u"Location", u"");
-    if (!location.empty()) {
-        if (location == u"Internet")
-            FLocation = SourceLocation::Internet;
-        else if (location == u"Local")
-            FLocation = SourceLocation::Local;
-    }
-    UnicodeString resource;
-    if (FLocation == SourceLocation::Internet) {
-        resource = Settings().ReadString(FSection, u"Resource", u"");
-        if (resource.empty())
-            resource = FInternetSource;
-    } else if (FLocation == SourceLocation::Local) {
-        resource = Settings().ReadString(FSection, u"Resource", u"");
-        if (resource.empty())
-            resource = FLocalSource;
-    }
-    if (FLocation == SourceLocation::Internet) {
-        rgLocationItems->button(0)->setChecked(true);
-        FInternetSource = resource;
-    } else if (FLocation == SourceLocation::Local) {
-        rgLocationItems->button(1)->setChecked(true);
-        FLocalSource = resource;
-    }
-    edSource->setText(Q(resource));
-    const int bottomMargin = cbMarkDates->isVisibleTo(this) ? 5 : 15;
+    // The memo ends 5 pixels above the check box when it shows, 15 above the panel's edge when not.
+    const bool markDatesShown = cbMarkDates->isVisibleTo(this);
     QWidget* panel = mProgress->parentWidget();
     mProgress->setGeometry(mProgress->x(), mProgress->y(), mProgress->width(),
-                           panel->height() - mProgress->y() - bottomMargin -
-                               (cbMarkDates->isVisibleTo(this) ? cbMarkDates->height() + 10 : 0));
-    UpdateDone = false;
-    mProgress->clear();
-    ShowProgress(0);
-    CheckLocation();
-    CheckActions();
+                           panel->height() - mProgress->y() -
+                               (markDatesShown ? 5 + cbMarkDates->height() + 10 : 15));
+    Guard([this] { FPresenter->FormActivate(); });
 }
 
 void TfrmZarbex::done(int result) {
-    // A close asked for during a run waits for the run to return.
-    if (running_) {
-        closeRequested_ = true;
+    if (!FPresenter->CloseQuery())
         return;
-    }
-    Guard([this] { FormClose(); });
+    Guard([this] { FPresenter->FormClose(); });
     TForm::done(result);
 }
 
-void TfrmZarbex::FormClose() {
-    if (!UpdateDone)
-        return;
-    Settings().WriteString(FSection, u"Resource", U(edSource->text()));
-    const char16_t* value = FLocation == SourceLocation::Internet ? u"Internet"
-                            : FLocation == SourceLocation::Local  ? u"Local"
-                                                                  : u"";
-    Settings().WriteString(FSection, u"Location", value);
+void TfrmZarbex::CloseWindow() {
+    done(QDialog::Rejected);
 }
 
-void TfrmZarbex::CheckActions() {
-    const UnicodeString text = U(edSource->text());
-    bool ready = !Trim(text).empty();
-    ready = ready && (FLocation == SourceLocation::Internet ||
-                      (FLocation == SourceLocation::Local && FileExists(text)));
-    dbtUpdateOk->setEnabled(ready && !UpdateDone && !running_);
+bool TfrmZarbex::AskForFile(TOpenDialog& dialog) {
+    QFileDialog files(this, Q(dialog.Title), Q(dialog.InitialDir));
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    files.setFileMode(QFileDialog::ExistingFile);
+    // "Description|pattern" pairs become Qt's "Description (pattern)".
+    const QStringList parts = Q(dialog.Filter).split(u'|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + " (" + parts[i + 1] + ")";
+    files.setNameFilters(filters);
+    if (dialog.FilterIndex >= 1 && dialog.FilterIndex <= filters.size())
+        files.selectNameFilter(filters[dialog.FilterIndex - 1]);
+    const QString defaultExt = Q(dialog.DefaultExt);
+    files.setDefaultSuffix(defaultExt.startsWith('.') ? defaultExt.mid(1) : defaultExt);
+    if (!dialog.FileName.empty())
+        files.selectFile(Q(dialog.FileName));
+    if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
+        return false;
+    dialog.FileName = U(files.selectedFiles().first());
+    return true;
+}
+
+void TfrmZarbex::SetSourceText(const UnicodeString& text) {
+    edSource->setText(Q(text));
+}
+
+void TfrmZarbex::SetSourceReadOnly(bool readOnly) {
+    edSource->setReadOnly(readOnly);
+}
+
+void TfrmZarbex::SetBrowseVisible(bool visible) {
+    edSourceButton->setVisible(visible);
+}
+
+void TfrmZarbex::SetLocationItem(int index) {
+    if (QAbstractButton* item = rgLocationItems->button(index))
+        item->setChecked(true);
+}
+
+void TfrmZarbex::SetMarkDatesState(TMarkDatesState state) {
+    cbMarkDates->setCheckState(CheckStates[static_cast<int>(state)]);
+}
+
+void TfrmZarbex::SetMarkDatesCaption(const UnicodeString& caption) {
+    cbMarkDates->setText(Q(caption));
 }
 
 void TfrmZarbex::SetMarkDatesReadOnly(bool readOnly) {
-    markDatesReadOnly_ = readOnly;
     cbMarkDates->setAttribute(Qt::WA_TransparentForMouseEvents, readOnly);
     cbMarkDates->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
 }
 
-void TfrmZarbex::CheckLocation() {
-    const bool internet = FLocation == SourceLocation::Internet;
-    const bool local = FLocation == SourceLocation::Local;
-    // Typing is allowed for an address only: a local path comes from the browse button.
-    edSource->setReadOnly(!internet);
-    edSourceButton->setVisible(local);
-    edSource->setText(internet ? Q(FInternetSource) : local ? Q(FLocalSource) : QString());
-    if (internet) {
-        SetMarkDatesReadOnly(false);
-    } else {
-        cbMarkDates->setCheckState(Qt::Unchecked);
-        SetMarkDatesReadOnly(true);
-    }
+void TfrmZarbex::SetGetDataEnabled(bool enabled) {
+    dbtUpdateOk->setEnabled(enabled);
 }
 
-void TfrmZarbex::rgLocationChanging(int newIndex) {
-    FLocation = newIndex == 0   ? SourceLocation::Internet
-                : newIndex == 1 ? SourceLocation::Local
-                                : SourceLocation::None;
-    CheckLocation();
-}
-
-void TfrmZarbex::edSourceChange() {
-    UpdateDone = false;
-    CheckActions();
-}
-
-void TfrmZarbex::cbMarkDatesClick() {
-    switch (cbMarkDates->checkState()) {
-    case Qt::Unchecked:
-        cbMarkDates->setText("mark activity dates");
-        break;
-    case Qt::Checked:
-        cbMarkDates->setText("mark activity dates (full, traffic && time expensive)");
-        break;
-    case Qt::PartiallyChecked:
-        cbMarkDates->setText("mark activity dates (for undefined only)");
-        break;
-    }
-    UpdateDone = false;
-    CheckActions();
-}
-
-void TfrmZarbex::edSourceButtonClick() {
-    const QString text = edSource->text();
-    const QString lastComponent = text.mid(text.lastIndexOf('/') + 1);
-    const int dot = lastComponent.lastIndexOf('.');
-    const QString extension = dot < 0 ? QString() : lastComponent.mid(dot);
-    QString folder, name;
-    if (FileExists(U(text))) {
-        const int slash = text.lastIndexOf('/');
-        folder = slash < 0 ? QString() : text.left(slash);
-        name = text.mid(slash + 1);
-    } else {
-        folder = text;
-    }
-    dlgSource.InitialDir = folder;
-    const int at = extension.isEmpty() ? -1 : name.indexOf(extension);
-    if (at >= 0)
-        dlgSource.FileName = name.left(at);
-    dlgSource.DefaultExt = extension;
-    if (dlgSource.Execute && dlgSource.Execute(dlgSource))
-        edSource->setText(dlgSource.FileName);
-}
-
-void TfrmZarbex::dbtUpdateClickCancel() {
-    reject();
-}
-
-void TfrmZarbex::MsgInfo(const UnicodeString& text) {
-    psInfo->setText(Q(text));
-}
-
-void TfrmZarbex::ShowProgress(long double fraction) {
-    psProgress->setValue(static_cast<std::int16_t>(std::trunc(fraction * 100)));
-    ProcessMessages();
-}
-
-void TfrmZarbex::MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) {
-    QString all = mProgress->toPlainText();
-    for (std::int32_t i = 0; i < level; ++i)
-        all += QStringLiteral("   ");
-    all += Q(text);
-    // Every line end the text brings (CR, LF or CR LF) is one line break of the memo.
-    all.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    all.replace(u'\r', u'\n');
-    if (lineEnd)
-        all += u'\n';
-    mProgress->setPlainText(all);
-    qsizetype lines = all.count(u'\n') + 1;
-    if (all.endsWith(u'\n'))
-        --lines;
-    // The last line with text goes to the top of the view.
-    mProgress->verticalScrollBar()->setValue(static_cast<int>(std::max<qsizetype>(lines - 1, 0)));
-    ProcessMessages();
-}
-
-void TfrmZarbex::dbtUpdateClickOk() {
-    const UnicodeString source = U(edSource->text());
-    TUpdateRun run(FKernel, FServer, *this, U(windowTitle()));
-    if (!run.CheckComponents(FLocation, source))
-        return;
-    UpdateDone = true;
-    try {
-        UpdateDone = run.Execute(FLocation, source);
-    } catch (...) {
-        // The dialog must not stay stuck: the flag and the buttons come back before the error is shown.
-        UpdateDone = false;
-        CheckActions();
-        if (closeRequested_)
-            done(QDialog::Rejected);
-        throw;
-    }
-    CheckActions();
-    if (closeRequested_)
-        done(QDialog::Rejected);
+void TfrmZarbex::SetSourceControlsEnabled(bool enabled) {
+    for (QWidget* control : {static_cast<QWidget*>(edSource), rgLocation, static_cast<QWidget*>(cbMarkDates)})
+        control->setEnabled(enabled);
+    edSourceButton->setEnabled(enabled);
 }
 
 void TfrmZarbex::ClearMemo() {
     mProgress->clear();
 }
 
-void TfrmZarbex::ClearEntryMarks() {
-    psInfo->setText(QString());
+void TfrmZarbex::AppendMemo(const UnicodeString& text, std::size_t topLine) {
+    QTextCursor end(mProgress->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(Q(text));
+    mProgress->verticalScrollBar()->setValue(static_cast<int>(topLine));
 }
 
-void TfrmZarbex::AddEntryMark() {
-    psInfo->setText(psInfo->text() + QLatin1Char('>'));
+void TfrmZarbex::SetStatusText(const UnicodeString& text) {
+    psInfo->setText(Q(text));
+}
+
+void TfrmZarbex::SetProgressPercent(int percent) {
+    psProgress->setValue(percent);
 }
 
 void TfrmZarbex::SetBusyCursor(bool busy) {
-    if (busy == busyCursor_)
-        return;
-    busyCursor_ = busy;
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
 }
 
-void TfrmZarbex::LockControls(bool locked) {
-    running_ = locked;
-    // No second run may start inside the first: the source and its options wait for the run.
-    edSource->setEnabled(!locked);
-    rgLocation->setEnabled(!locked);
-    cbMarkDates->setEnabled(!locked);
-    edSourceButton->setEnabled(!locked);
-    CheckActions();
-}
-
-bool TfrmZarbex::CancelRequested() {
-    // Close during a run: the run stops what it can stop (a download), and the dialog closes after it.
-    return running_ && closeRequested_;
-}
-
 void TfrmZarbex::ProcessMessages() {
-    // A breath every few milliseconds keeps the window as responsive as one per call, and costs far less
-    // than one per line of a long list.
-    const std::uint32_t now = GetTickCount();
-    if (breathed_ && now - lastBreath_ < BreathIntervalMs)
-        return;
-    breathed_ = true;
-    lastBreath_ = now;
     QCoreApplication::processEvents();
 }

@@ -1,17 +1,13 @@
-// The update dialog: the user picks where the bureau lists come from and starts the update, which runs
-// in TUpdateRun and reports here.
+// The update dialog in Qt: its widgets, by the names the dialog's members carry, shown as the rules of
+// TZarbexPresenter say. The user picks where the bureau lists come from and starts the update, which
+// runs in TUpdateRun and reports through the presenter.
 #pragma once
 
-#include "Includes/IniFiles.h"
 #include "PluginAPI/ComPtr.h"
 #include "PluginAPI/PluginAPI.h"
 #include "PluginAPI/Plugins/PluginForm.h"
-#include "Plugins/Zarbex/uZarbexProgress.h"
-#include "Plugins/Zarbex/uZarbexRun.h"
+#include "Plugins/Zarbex/uZarbexPresenter.h"
 
-#include <QString>
-
-#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -25,38 +21,15 @@ class QPushButton;
 class QAction;
 class QWidget;
 
-// The open-file dialog's settings, shown by Execute.
-struct TOpenDialog {
-    QString Title;
-    QString Filter;
-    int FilterIndex = 1;
-    QString InitialDir;
-    QString FileName;
-    QString DefaultExt;
-    // Shows the dialog; true and FileName set to the full path when the user confirms a file.
-    std::function<bool(TOpenDialog&)> Execute;
-};
-
-// Set while a run is in progress and after a run that returned true; "Get data" is disabled then.
-extern bool UpdateDone;
-
-class TfrmZarbex final : public TForm, public IUpdateProgress {
+class TfrmZarbex final : public TForm, public IZarbexView {
 public:
     // The command's opening steps up to the show: a new dialog with the host's services and its
-    // starting values (settings file, section, default sources, location). The caller shows it.
+    // starting values. The caller shows it.
     static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                               const ComPtr<IHostServer>& server);
     ~TfrmZarbex() override;
 
-    // Progress operations of the download and the run.
-    void MsgInfo(const UnicodeString& text) override;
-    void ShowProgress(long double fraction) override;
-    void MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) override;
-    void CheckActions();
-    void CheckLocation();
-
-    // The open-file dialog, so that a host's automation can answer it.
-    TOpenDialog& OpenDialog() { return dlgSource; }
+    TZarbexPresenter& Presenter() { return *FPresenter; }
 
 protected:
     void FormShow() override;
@@ -65,38 +38,30 @@ protected:
 private:
     explicit TfrmZarbex(ICore* core);
 
-    // The rest of the run's progress interface.
+    void SetSourceText(const UnicodeString& text) override;
+    void SetSourceReadOnly(bool readOnly) override;
+    void SetBrowseVisible(bool visible) override;
+    void SetLocationItem(int index) override;
+    void SetMarkDatesState(TMarkDatesState state) override;
+    void SetMarkDatesCaption(const UnicodeString& caption) override;
+    void SetMarkDatesReadOnly(bool readOnly) override;
+    void SetGetDataEnabled(bool enabled) override;
+    void SetSourceControlsEnabled(bool enabled) override;
     void ClearMemo() override;
-    void ClearEntryMarks() override;
-    void AddEntryMark() override;
+    void AppendMemo(const UnicodeString& text, std::size_t topLine) override;
+    void SetStatusText(const UnicodeString& text) override;
+    void SetProgressPercent(int percent) override;
     void SetBusyCursor(bool busy) override;
-    void LockControls(bool locked) override;
     void ProcessMessages() override;
-    bool CancelRequested() override;
+    void CloseWindow() override;
+    bool AskForFile(TOpenDialog& dialog) override;
 
     void BuildWidgets();
-    TIniFile& Settings();
-    void SetMarkDatesReadOnly(bool readOnly);
     // Runs a handler so that nothing it raises crosses Qt's event loop: the message goes to the user.
     void Guard(const std::function<void()>& handler);
 
-    // Event handlers.
-    void FormActivate();
-    void FormClose();
-    void rgLocationChanging(int newIndex);
-    void edSourceChange();
-    void edSourceButtonClick();
-    void cbMarkDatesClick();
-    void dbtUpdateClickOk();
-    void dbtUpdateClickCancel();
-
+    std::unique_ptr<TZarbexPresenter> FPresenter;
     ComPtr<IHostKernel> FKernel;
-    ComPtr<IHostServer> FServer;
-    UnicodeString FIniPath;
-    UnicodeString FSection;
-    SourceLocation FLocation = SourceLocation::None;
-    UnicodeString FInternetSource;
-    UnicodeString FLocalSource;
 
     // The widgets, by the names the dialog's members carry.
     QLineEdit* edSource = nullptr;
@@ -111,14 +76,4 @@ private:
     QPushButton* dbtUpdateOk = nullptr;
     QPushButton* dbtUpdateCancel = nullptr;
     QLabel* imgLogo = nullptr;
-    TOpenDialog dlgSource;
-    std::unique_ptr<TIniFile> iniUpdate;
-
-    bool markDatesReadOnly_ = false;
-    bool running_ = false;
-    bool closeRequested_ = false;
-    bool busyCursor_ = false;
-    static constexpr std::uint32_t BreathIntervalMs = 10;
-    bool breathed_ = false;
-    std::uint32_t lastBreath_ = 0;
 };

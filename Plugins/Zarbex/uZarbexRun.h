@@ -70,10 +70,3 @@ UnicodeString ElapsedText(std::uint32_t milliseconds);
 bool FileExists(const UnicodeString& path); // a file, not a folder
 // Every occurrence of from replaced by to, left to right; an empty from changes nothing.
 UnicodeString StringReplaceAll(UnicodeString text, const UnicodeString& from, const UnicodeString& to);
-
-// How a dialog runs one of its handlers, as the GUI framework does: an exception that leaves the handler
-// goes no further, and its message is shown through the host's ShowMessage with the caption "Error".
-// When the host cannot show it (no kernel, or the call failed), the text goes to unshown, if given, for
-// the dialog to show by its own means. Nothing leaves this call.
-void GuardHandler(const ComPtr<IHostKernel>& kernel, const std::function<void()>& handler,
-                  const std::function<void(const UnicodeString& text)>& unshown = {}) noexcept;

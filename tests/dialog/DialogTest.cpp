@@ -9,6 +9,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -71,6 +72,18 @@ struct DialogTest : ::testing::Test {
         return *form;
     }
     bool GetDataEnabled() const { return w.dbtUpdateOk->isEnabled(); }
+    // Answers the open-file dialog the browse button shows: confirms file, or cancels when it is empty.
+    void Browse(const QString& file = {}) {
+        QTimer::singleShot(0, [file] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(files, nullptr) << "no open-file dialog";
+            if (file.isEmpty())
+                return files->reject();
+            files->selectFile(file);
+            QMetaObject::invokeMethod(files, "accept");
+        });
+        w.edSourceButton->trigger();
+    }
     void Select(int index) { w.Location(index)->click(); }
 };
 
@@ -91,10 +104,10 @@ TEST_F(DialogTest, OpensWithTheDefaultsAndTheWidgetsByName) {
     EXPECT_TRUE(GetDataEnabled());
     EXPECT_FALSE(w.psProgress->isTextVisible());
     QDir().mkpath(ARTIFACTS_DIR);
-    f.MsgProgress(0, u"* Use: " + std::u16string(DefaultInternetSource), true);
-    f.MsgProgress(1, u"Parsing members.pdf (123456 bytes)", true);
-    f.MsgProgress(2, u"Found 812, updated 640 callsigns", true);
-    f.ShowProgress(0.45);
+    f.Presenter().MsgProgress(0, u"* Use: " + std::u16string(DefaultInternetSource), true);
+    f.Presenter().MsgProgress(1, u"Parsing members.pdf (123456 bytes)", true);
+    f.Presenter().MsgProgress(2, u"Found 812, updated 640 callsigns", true);
+    f.Presenter().ShowProgress(0.45);
     EXPECT_TRUE(f.grab().save(ARTIFACTS_DIR "/update-dialog.png"));
 }
 
@@ -120,8 +133,8 @@ TEST_F(DialogTest, GetDataFollowsTheSourceAndLocation) {
     // After a successful run the button waits for a change.
     Select(0);
     w.edSource->setText("http://x/a.rar");
-    UpdateDone = true;
-    f.CheckActions();
+    form->Presenter().SetUpdateDoneForTesting();
+    f.Presenter().CheckActions();
     EXPECT_FALSE(GetDataEnabled());
     w.edSource->setText("http://x/a.rar2");
     EXPECT_TRUE(GetDataEnabled());
@@ -135,14 +148,14 @@ TEST_F(DialogTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
 
     auto& g = Open();
     w.edSource->setText("  http://x/ok.rar ");
-    UpdateDone = true; // as after a run that returned true
+    form->Presenter().SetUpdateDoneForTesting(); // as after a run that returned true
     g.close();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
 
     auto& h = Open();
     EXPECT_EQ(w.edSource->text(), "http://x/ok.rar") << "values come back trimmed";
-    UpdateDone = true;
+    form->Presenter().SetUpdateDoneForTesting();
     w.edSource->setText("http://x/changed.rar"); // a change after the run clears the flag
     h.close();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
@@ -182,7 +195,7 @@ TEST_F(DialogTest, CheckBoxCaptionsFollowItsStates) {
         w.cbMarkDates->click();
         EXPECT_EQ(w.cbMarkDates->text(), caption);
     }
-    UpdateDone = true;
+    form->Presenter().SetUpdateDoneForTesting();
     w.cbMarkDates->click();
     EXPECT_TRUE(GetDataEnabled()) << "a click makes the source usable again";
     Select(1); // Local: unchecked and read-only
@@ -194,11 +207,6 @@ TEST_F(DialogTest, BrowseButtonPrefillsTheOpenDialog) {
     fs::create_directories(dir / "x");
     WriteFile(dir / "x" / "members.rar", "Rar!");
     WriteFile(dir / "x" / "a.rar.rar", "Rar!");
-    std::vector<TOpenDialog> seen;
-    f.OpenDialog().Execute = [&](TOpenDialog& d) {
-        seen.push_back(d);
-        return false;
-    };
     Select(1);
     const QString x = QString::fromStdString((dir / "x").string());
     struct Case {
@@ -211,33 +219,30 @@ TEST_F(DialogTest, BrowseButtonPrefillsTheOpenDialog) {
     };
     for (const auto& c : cases) {
         w.edSource->setText(c.text);
-        w.edSourceButton->trigger();
-        ASSERT_FALSE(seen.empty());
-        EXPECT_EQ(seen.back().InitialDir, c.folder);
-        EXPECT_EQ(seen.back().FileName, c.name);
-        EXPECT_EQ(seen.back().DefaultExt, c.ext);
-        EXPECT_EQ(seen.back().Title, "Select updates...");
+        Browse();
+        const TOpenDialog& seen = f.Presenter().OpenDialog();
+        EXPECT_EQ(seen.InitialDir, c.folder.toStdU16String());
+        EXPECT_EQ(seen.FileName, c.name.toStdU16String());
+        EXPECT_EQ(seen.DefaultExt, c.ext.toStdU16String());
+        EXPECT_EQ(seen.Title, u"Select updates...");
+        EXPECT_EQ(w.edSource->text(), c.text) << "a cancelled dialog changes nothing";
     }
-    f.OpenDialog().Execute = [&](TOpenDialog& d) {
-        d.FileName = x + "/members.rar";
-        return true;
-    };
-    w.edSourceButton->trigger();
+    Browse(x + "/members.rar");
     EXPECT_EQ(w.edSource->text(), x + "/members.rar");
 }
 
 TEST_F(DialogTest, ProgressOperations) {
     auto& f = Open();
     for (auto [fraction, percent] : {std::pair{0.999L, 99}, {0.5L, 50}, {0.0L, 0}, {1.0L, 100}}) {
-        f.ShowProgress(fraction);
+        f.Presenter().ShowProgress(fraction);
         EXPECT_EQ(w.psProgress->value(), percent);
     }
-    f.MsgProgress(0, u"A", false);
-    f.MsgProgress(1, u"B", true);
-    f.MsgProgress(2, u"C\r\nD", true);
-    f.MsgProgress(0, u"E", false);
+    f.Presenter().MsgProgress(0, u"A", false);
+    f.Presenter().MsgProgress(1, u"B", true);
+    f.Presenter().MsgProgress(2, u"C\r\nD", true);
+    f.Presenter().MsgProgress(0, u"E", false);
     EXPECT_EQ(w.mProgress->toPlainText(), "A   B\n      C\nD\nE");
-    f.MsgInfo(u"Trying to load file...");
+    f.Presenter().MsgInfo(u"Trying to load file...");
     EXPECT_EQ(w.psInfo->text(), "Trying to load file...");
 }
 
@@ -292,14 +297,14 @@ TEST_F(DialogTest, LocalSourceIsWrittenAsLocal) {
     Open();
     Select(1);
     w.edSource->setText(QString::fromStdString(archive.string()));
-    UpdateDone = true; // as after a run that returned true
+    form->Presenter().SetUpdateDoneForTesting(); // as after a run that returned true
     form->close();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=" + archive.string() + "\r\nLocation=Local\r\n");
 }
 
 TEST_F(DialogTest, ClickingTheSelectedLocationChangesNothing) {
-    auto& f = Open();
+    Open();
     ASSERT_TRUE(w.Location(0)->isChecked());
     w.edSource->setText("http://typed.example/lists.rar");
     Select(0);
@@ -309,11 +314,8 @@ TEST_F(DialogTest, ClickingTheSelectedLocationChangesNothing) {
     Select(1);
     EXPECT_EQ(w.edSource->text().toStdString(), (dir / "download" / "members_upd2604.rar").string())
         << "another item does change it";
-    f.OpenDialog().Execute = [&](TOpenDialog& d) {
-        d.FileName = QString::fromStdString((dir / "chosen.rar").string());
-        return true;
-    };
-    w.edSourceButton->trigger();
+    WriteFile(dir / "chosen.rar", "Rar!");
+    Browse(QString::fromStdString((dir / "chosen.rar").string()));
     Select(1);
     EXPECT_EQ(w.edSource->text().toStdString(), (dir / "chosen.rar").string());
 }
@@ -322,11 +324,11 @@ TEST_F(DialogTest, MsgProgressBringsTheLastLineWithTextToTheTopOfTheView) {
     auto& f = Open();
     auto topLine = [&] { return w.mProgress->cursorForPosition(QPoint(1, 1)).block().text().toStdString(); };
     for (int i = 1; i <= 40; ++i)
-        f.MsgProgress(0, u"line " + Utf8ToString(std::to_string(i)), true);
+        f.Presenter().MsgProgress(0, u"line " + Utf8ToString(std::to_string(i)), true);
     EXPECT_EQ(topLine(), "line 40");
-    f.MsgProgress(1, u"continued", false);
+    f.Presenter().MsgProgress(1, u"continued", false);
     EXPECT_EQ(topLine(), "   continued") << "a line without its end yet is the last line with text";
-    f.MsgProgress(0, u" and ended", true);
+    f.Presenter().MsgProgress(0, u" and ended", true);
     EXPECT_EQ(topLine(), "   continued and ended");
     EXPECT_EQ(w.mProgress->horizontalScrollBar()->value(), 0) << "never scrolled sideways";
 }

@@ -3,6 +3,7 @@
 // plain text already, so a stand-in converter copies them.
 #include "Host/Callbook.h"
 #include "Host/HostServices.h"
+#include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/uZarbexRun.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"

@@ -36,7 +36,7 @@ struct RunFailureTest : UpdateRunTest {
         ExpectNoWorkingFileNamed(QString::fromStdU16String(messages[0].second).toStdString());
         EXPECT_EQ(Log().size(), logStart);
         EXPECT_TRUE(commands.empty());
-        EXPECT_FALSE(UpdateDone);
+        EXPECT_FALSE(form->Presenter().IsUpdateDone());
         EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     }
     // The run took the failure branch of a source that was not obtained: the reason in the memo, then
@@ -52,7 +52,7 @@ struct RunFailureTest : UpdateRunTest {
         EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(logStart), log.end()),
                   std::vector<std::string>{"Exec: " + std::string(kCaption) + ", " + source + " failed."});
         EXPECT_TRUE(commands.empty());
-        EXPECT_FALSE(UpdateDone);
+        EXPECT_FALSE(form->Presenter().IsUpdateDone());
         EXPECT_TRUE(FileNames(download).empty()) << "nothing of the download is left";
     }
     void Reset() {
@@ -214,7 +214,7 @@ TEST_F(RunFailureTest, AConverterThatTakesTooLongIsStoppedAndNamed) {
     ScopedEnv slow("ZARBEX_PDFTOTEXT", script.c_str());
     const fs::path archive = dir / "lists.rar";
     Rar(archive, {pdfA, pdfB});
-    TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), *form,
+    TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), form->Presenter(),
                    Utf8ToString(kCaption));
     run.ConversionTime = std::chrono::seconds(1);
     try {
@@ -313,7 +313,7 @@ TEST_F(RunFailureTest, ATrickleEndsAtTheTimeLimitOrAtClose) {
     TestServer server(dir / "www");
     const std::string url = server.Url("/trickle");
     {
-        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), *form,
+        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), form->Presenter(),
                        Utf8ToString(kCaption));
         run.DownloadTime = std::chrono::seconds(1);
         EXPECT_FALSE(run.Execute(SourceLocation::Internet, Utf8ToString(url)));

@@ -80,13 +80,9 @@ struct UpdateTest : ::testing::Test {
         host->SetVariable(u"APPNAME", u"LogHost");
         callbook = std::make_unique<Callbook>(dir / "callbook.db");
         host->SetCallbook(callbook.get());
-        UpdateDone = false;
         Open();
     }
-    void TearDown() override {
-        form.reset();
-        UpdateDone = false;
-    }
+    void TearDown() override { form.reset(); }
 
     // The command's opening steps, then the show.
     void Open() {
@@ -97,7 +93,7 @@ struct UpdateTest : ::testing::Test {
     }
     // The run that "Get data" starts, reporting to the dialog, for the acquisition on its own.
     bool LoadSource(SourceLocation location, const std::u16string& source, std::u16string& path) {
-        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), *form,
+        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), form->Presenter(),
                        Utf8ToString(kCaption));
         run.ConnectTimeoutSeconds = 10;
         run.StallTimeoutSeconds = 10;

@@ -80,7 +80,7 @@ TEST_F(UpdateTest, FailedDownloadLeavesNoFile) {
     for (const std::string& url :
          {closed.Url("/lists.rar"), server.Url("/short"), server.Url("/broken-chunks")}) {
         std::u16string path = u"given";
-        form->MsgInfo(u"old status");
+        form->Presenter().MsgInfo(u"old status");
         EXPECT_FALSE(LoadSource(SourceLocation::Internet, Utf8ToString(url), path)) << url;
         EXPECT_EQ(path, u"given") << url;
         EXPECT_TRUE(w.psInfo->text().isEmpty()) << url;
@@ -134,7 +134,7 @@ TEST_F(UpdateRunTest, LocalArchiveOfTwoListsSetsTheFlagsOfTheUkrainiansFound) {
     EXPECT_TRUE(FileNames(download).empty());
     EXPECT_TRUE(ReadFile(archive) == archiveBytes) << "a local archive is never touched";
     EXPECT_EQ(w.psInfo->text(), ">>");
-    EXPECT_TRUE(UpdateDone);
+    EXPECT_TRUE(form->Presenter().IsUpdateDone());
     EXPECT_FALSE(w.dbtUpdateOk->isEnabled()) << "a successful run waits for a change";
 }
 
@@ -170,14 +170,13 @@ TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummary) {
         {1, junk.string()}, {0, server.Url("/files/junk.rar")}, // downloaded whole, and no archive either
     };
     for (const auto& c : cases) {
-        UpdateDone = false;
         host->Faults() = {};
         const std::size_t logBefore = Log().size();
         ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
         ExpectMemo("* Use: " + c.source + "\n", "Files:0, Tot:0, Upd:0");
         ASSERT_EQ(Log().size(), logBefore + 1);
         EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
-        EXPECT_FALSE(UpdateDone);
+        EXPECT_FALSE(form->Presenter().IsUpdateDone());
         EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
         EXPECT_TRUE(FileNames(download).empty()) << c.source;
     }
@@ -209,7 +208,7 @@ TEST_F(UpdateRunTest, MissingComponentsAreReportedBeforeAnythingElse) {
         EXPECT_EQ(QString::fromStdU16String(messages[0].first).toStdString(), c.caption);
         EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(), c.text);
         EXPECT_EQ(Memo(), "earlier run");
-        EXPECT_FALSE(UpdateDone);
+        EXPECT_FALSE(form->Presenter().IsUpdateDone());
         EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     }
     EXPECT_EQ(host->CallCount("IHostServer.CreateQuery"), 0);

@@ -5,6 +5,7 @@
 #include "Platform/win32/SystemError.h"
 #include "Platform/win32/WideChar.h"
 #include "PluginAPI/BStr.h"
+#include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/win32/ZarbexLogo.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
@@ -15,8 +16,6 @@
 #include <algorithm>
 #include <cmath>
 #include <vector>
-
-bool UpdateDone = false;
 
 namespace {
 
@@ -46,20 +45,6 @@ RECT ClientRectOf(HWND control) {
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
-}
-
-UnicodeString ExecutablePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length < buffer.size())
-            return UnicodeString(Utf16Ptr(buffer.data()), length);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
-bool IsPathSeparator(char16_t c) {
-    return c == u'\\' || c == u'/';
 }
 
 bool ShowOpenDialog(TOpenDialog& dialog, HWND owner) {
@@ -101,8 +86,6 @@ TfrmZarbex::TfrmZarbex(ICore* core) : TForm(core, IDD_frmZarbex) {
     // The status bar's window class.
     INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
-    dlgSource.Title = u"Select updates...";
-    dlgSource.Execute = [this](TOpenDialog& dialog) { return ShowOpenDialog(dialog, Handle()); };
 }
 
 TfrmZarbex::~TfrmZarbex() = default;
@@ -110,22 +93,9 @@ TfrmZarbex::~TfrmZarbex() = default;
 std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                                const ComPtr<IHostServer>& server) {
     std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core));
-    dialog->FCaption = PluginIdentity::Name;
     dialog->FKernel = kernel;
-    dialog->FServer = server;
-    if (!dialog->FKernel)
-        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
-    BStr value;
-    HostCall(dialog->FKernel->GetValue(BStr(u"APPINI").get(), value.put()));
-    dialog->FIniPath = value.str();
-    dialog->FSection = u"Bureau-UR";
-    dialog->FInternetSource = DefaultInternetSource;
-    HostCall(dialog->FKernel->GetValue(BStr(u"DOWNLOAD").get(), value.put()));
-    dialog->FLocalSource = value.str() + u"\\" + DefaultArchiveName;
-    dialog->dlgSource.Filter = u"RAR archive files|*.rar";
-    dialog->dlgSource.FilterIndex = 1;
-    dialog->FLocation = SourceLocation::Internet;
-    dialog->markDatesVisible_ = false;
+    dialog->FPresenter = std::make_unique<TZarbexPresenter>(*dialog, kernel, server, PluginIdentity::Name);
+    dialog->FMarkDatesVisible = false;
     return dialog;
 }
 
@@ -134,25 +104,24 @@ HWND TfrmZarbex::Item(int id) const {
 }
 
 void TfrmZarbex::FormCreate() {
-    SetWindowTextW(Handle(), WidePtr(FCaption));
+    SetWindowTextW(Handle(), WidePtr(FPresenter->Caption()));
     DockControls();
 
     // The labels and the group's caption in bold.
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0)), sizeof font, &font);
     font.lfWeight = FW_BOLD;
-    boldFont_.reset(CreateFontIndirectW(&font));
+    FBoldFont.reset(CreateFontIndirectW(&font));
     for (int id : {IDC_lblSource, IDC_rgLocation, IDC_lblProgress})
-        SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(boldFont_.get()), FALSE);
+        SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(FBoldFont.get()), FALSE);
 
-    logo_ = ZarbexLogo(GetSysColor(COLOR_BTNFACE));
-    SendMessageW(Item(IDC_imgLogo), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_.get()));
+    FLogo = ZarbexLogo(GetSysColor(COLOR_BTNFACE));
+    SendMessageW(Item(IDC_imgLogo), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(FLogo.get()));
 
     // The memo holds what a run reports, however long.
     SendMessageW(Item(IDC_mProgress), EM_SETLIMITTEXT, 0, 0);
-    if (!markDatesVisible_)
+    if (!FMarkDatesVisible)
         ShowWindow(Item(IDC_cbMarkDates), SW_HIDE);
-    sourceText_ = SourceText();
 }
 
 void TfrmZarbex::DockControls() {
@@ -206,7 +175,7 @@ void TfrmZarbex::DrawProgressPane(const DRAWITEMSTRUCT& item) {
     RECT inner = item.rcItem;
     InflateRect(&inner, -2, -2);
     const int width = inner.right - inner.left;
-    const int lit = progressPercent_ * ProgressSegments / 100;
+    const int lit = FProgressPercent * ProgressSegments / 100;
     HBRUSH brush = GetSysColorBrush(COLOR_GRAYTEXT);
     for (int i = 0; i < lit; ++i) {
         RECT segment{inner.left + width * i / ProgressSegments, inner.top,
@@ -222,47 +191,28 @@ bool TfrmZarbex::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         const int code = HIWORD(wParam);
         switch (id) {
         case IDC_edSource:
-            if (code == EN_CHANGE) {
-                const UnicodeString text = SourceText();
-                if (text != sourceText_) {
-                    sourceText_ = text;
-                    Guard([this] { edSourceChange(); });
-                }
-            }
+            if (code == EN_CHANGE)
+                Guard([this] { FPresenter->edSourceChange(SourceText()); });
             break;
         case IDC_edSourceButton:
             if (code == BN_CLICKED)
-                Guard([this] { edSourceButtonClick(); });
+                Guard([this] { FPresenter->edSourceButtonClick(); });
             break;
         case IDC_rgLocationInternet:
         case IDC_rgLocationLocal:
-            if (code == BN_CLICKED) {
-                const int index = id == IDC_rgLocationInternet ? 0 : 1;
-                // A click on the item already selected selects nothing new.
-                const int selected = FLocation == SourceLocation::Internet ? 0
-                                     : FLocation == SourceLocation::Local  ? 1
-                                                                           : -1;
-                if (index != selected) {
-                    Guard([this, index] { rgLocationChanging(index); });
-                    SelectLocationItem(index);
-                }
-            }
+            if (code == BN_CLICKED)
+                Guard([this, id] { FPresenter->rgLocationClick(id == IDC_rgLocationInternet ? 0 : 1); });
             break;
         case IDC_cbMarkDates:
-            if (code == BN_CLICKED && !markDatesReadOnly_) {
-                // Unchecked, grayed, checked, and round again.
-                const UINT state = static_cast<UINT>(SendMessageW(Item(IDC_cbMarkDates), BM_GETCHECK, 0, 0));
-                SetMarkDatesState(state == BST_UNCHECKED       ? BST_INDETERMINATE
-                                  : state == BST_INDETERMINATE ? BST_CHECKED
-                                                               : BST_UNCHECKED);
-            }
+            if (code == BN_CLICKED)
+                Guard([this] { FPresenter->cbMarkDatesPress(); });
             break;
         case IDC_dbtUpdateOk:
             if (code == BN_CLICKED)
-                Guard([this] { dbtUpdateClickOk(); });
+                Guard([this] { FPresenter->dbtUpdateClickOk(); });
             break;
         case IDC_dbtUpdateCancel: // "Close", Esc and the close box
-            Guard([this] { dbtUpdateClickCancel(); });
+            CloseWindow();
             break;
         default:
             return false;
@@ -271,7 +221,7 @@ bool TfrmZarbex::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         return true;
     }
     case WM_SETCURSOR:
-        if (!busyCursor_)
+        if (!FBusyCursor)
             return false;
         SetCursor(LoadCursorW(nullptr, IDC_WAIT));
         SetWindowLongPtrW(Handle(), DWLP_MSGRESULT, TRUE);
@@ -307,64 +257,11 @@ void TfrmZarbex::Guard(const std::function<void()>& handler) {
     });
 }
 
-TIniFile& TfrmZarbex::Settings() {
-    if (!iniUpdate)
-        iniUpdate = std::make_unique<TIniFile>(ResolveIniPath(FIniPath, ExecutablePath()));
-    return *iniUpdate;
-}
-
 UnicodeString TfrmZarbex::SourceText() const {
     return WindowText(Item(IDC_edSource));
 }
 
-void TfrmZarbex::SetSourceText(const UnicodeString& text) {
-    // The field's change notification runs edSourceChange when the text differs.
-    if (text != SourceText())
-        SetWindowTextW(Item(IDC_edSource), WidePtr(text));
-}
-
-UnicodeString TfrmZarbex::StatusText() const {
-    HWND statusBar = Item(IDC_StatusBar);
-    const auto length = LOWORD(SendMessageW(statusBar, SB_GETTEXTLENGTHW, 0, 0));
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
-    SendMessageW(statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(buffer.data()));
-    return Utf16String(buffer.data());
-}
-
-void TfrmZarbex::SetStatusText(const UnicodeString& text) {
-    SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
-}
-
 void TfrmZarbex::FormShow() {
-    Guard([this] { FormActivate(); });
-}
-
-void TfrmZarbex::FormActivate() {
-    const UnicodeString location = Settings().ReadString(FSection, u"Location", u"");
-    if (!location.empty()) {
-        if (location == u"Internet")
-            FLocation = SourceLocation::Internet;
-        else if (location == u"Local")
-            FLocation = SourceLocation::Local;
-    }
-    UnicodeString resource;
-    if (FLocation == SourceLocation::Internet) {
-        resource = Settings().ReadString(FSection, u"Resource", u"");
-        if (resource.empty())
-            resource = FInternetSource;
-    } else if (FLocation == SourceLocation::Local) {
-        resource = Settings().ReadString(FSection, u"Resource", u"");
-        if (resource.empty())
-            resource = FLocalSource;
-    }
-    if (FLocation == SourceLocation::Internet) {
-        SelectLocationItem(0);
-        FInternetSource = resource;
-    } else if (FLocation == SourceLocation::Local) {
-        SelectLocationItem(1);
-        FLocalSource = resource;
-    }
-    SetSourceText(resource);
     // The memo ends 5 pixels above the check box when it shows, 15 above the panel's edge when not.
     HWND memo = Item(IDC_mProgress);
     HWND markDates = Item(IDC_cbMarkDates);
@@ -374,246 +271,109 @@ void TfrmZarbex::FormActivate() {
     const int bottom = markDatesShown ? markDatesRect.top - 5 : PanelRect.bottom - 15;
     SetWindowPos(memo, nullptr, 0, 0, memoRect.right - memoRect.left, bottom - memoRect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    UpdateDone = false;
-    ClearMemo();
-    ShowProgress(0);
-    CheckLocation();
-    CheckActions();
+    Guard([this] { FPresenter->FormActivate(); });
 }
 
-void TfrmZarbex::RequestClose() {
-    // A close asked for during a run waits for the run to return.
-    if (running_) {
-        closeRequested_ = true;
+void TfrmZarbex::CloseWindow() {
+    if (!FPresenter->CloseQuery())
         return;
-    }
-    Guard([this] { FormClose(); });
+    Guard([this] { FPresenter->FormClose(); });
     ModalResult(IDCANCEL);
 }
 
-void TfrmZarbex::FormClose() {
-    if (!UpdateDone)
-        return;
-    Settings().WriteString(FSection, u"Resource", SourceText());
-    const char16_t* value = FLocation == SourceLocation::Internet ? u"Internet"
-                            : FLocation == SourceLocation::Local  ? u"Local"
-                                                                  : u"";
-    Settings().WriteString(FSection, u"Location", value);
+bool TfrmZarbex::AskForFile(TOpenDialog& dialog) {
+    return ShowOpenDialog(dialog, Handle());
 }
 
-void TfrmZarbex::CheckActions() {
-    const UnicodeString text = SourceText();
-    bool ready = !Trim(text).empty();
-    ready = ready && (FLocation == SourceLocation::Internet ||
-                      (FLocation == SourceLocation::Local && FileExists(text)));
-    EnableWindow(Item(IDC_dbtUpdateOk), ready && !UpdateDone && !running_);
+void TfrmZarbex::SetSourceText(const UnicodeString& text) {
+    SetWindowTextW(Item(IDC_edSource), WidePtr(text));
 }
 
-void TfrmZarbex::SetMarkDatesState(UINT state) {
-    HWND markDates = Item(IDC_cbMarkDates);
-    if (static_cast<UINT>(SendMessageW(markDates, BM_GETCHECK, 0, 0)) == state)
-        return;
-    SendMessageW(markDates, BM_SETCHECK, state, 0);
-    Guard([this] { cbMarkDatesClick(); });
+void TfrmZarbex::SetSourceReadOnly(bool readOnly) {
+    SendMessageW(Item(IDC_edSource), EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
+}
+
+void TfrmZarbex::SetBrowseVisible(bool visible) {
+    HWND browse = Item(IDC_edSourceButton);
+    ShowWindow(browse, visible ? SW_SHOW : SW_HIDE);
+    // The text stops short of the button at the field's right end.
+    const RECT browseRect = ClientRectOf(browse);
+    SendMessageW(Item(IDC_edSource), EM_SETMARGINS, EC_RIGHTMARGIN,
+                 MAKELPARAM(0, visible ? browseRect.right - browseRect.left + 2 : 0));
+}
+
+void TfrmZarbex::SetLocationItem(int index) {
+    CheckRadioButton(Handle(), IDC_rgLocationInternet, IDC_rgLocationLocal,
+                     index == 0 ? IDC_rgLocationInternet : IDC_rgLocationLocal);
+}
+
+void TfrmZarbex::SetMarkDatesState(TMarkDatesState state) {
+    const WPARAM check = state == TMarkDatesState::Checked  ? BST_CHECKED
+                         : state == TMarkDatesState::Grayed ? BST_INDETERMINATE
+                                                            : BST_UNCHECKED;
+    SendMessageW(Item(IDC_cbMarkDates), BM_SETCHECK, check, 0);
+}
+
+void TfrmZarbex::SetMarkDatesCaption(const UnicodeString& caption) {
+    SetWindowTextW(Item(IDC_cbMarkDates), WidePtr(caption));
 }
 
 void TfrmZarbex::SetMarkDatesReadOnly(bool readOnly) {
     // Clicks reach a read-only box and are ignored; it takes no focus.
-    markDatesReadOnly_ = readOnly;
     HWND markDates = Item(IDC_cbMarkDates);
     auto style = GetWindowLongPtrW(markDates, GWL_STYLE);
     style = readOnly ? style & ~LONG_PTR{WS_TABSTOP} : style | WS_TABSTOP;
     SetWindowLongPtrW(markDates, GWL_STYLE, style);
 }
 
-void TfrmZarbex::SelectLocationItem(int index) {
-    CheckRadioButton(Handle(), IDC_rgLocationInternet, IDC_rgLocationLocal,
-                     index == 0 ? IDC_rgLocationInternet : IDC_rgLocationLocal);
+void TfrmZarbex::SetGetDataEnabled(bool enabled) {
+    EnableWindow(Item(IDC_dbtUpdateOk), enabled);
 }
 
-void TfrmZarbex::CheckLocation() {
-    const bool internet = FLocation == SourceLocation::Internet;
-    const bool local = FLocation == SourceLocation::Local;
-    // Typing is allowed for an address only: a local path comes from the browse button.
-    HWND source = Item(IDC_edSource);
-    SendMessageW(source, EM_SETREADONLY, internet ? FALSE : TRUE, 0);
-    HWND browse = Item(IDC_edSourceButton);
-    ShowWindow(browse, local ? SW_SHOW : SW_HIDE);
-    // The text stops short of the button at the field's right end.
-    const RECT browseRect = ClientRectOf(browse);
-    SendMessageW(source, EM_SETMARGINS, EC_RIGHTMARGIN,
-                 MAKELPARAM(0, local ? browseRect.right - browseRect.left + 2 : 0));
-    SetSourceText(internet ? FInternetSource : local ? FLocalSource : UnicodeString());
-    if (internet) {
-        SetMarkDatesReadOnly(false);
-    } else {
-        SetMarkDatesState(BST_UNCHECKED);
-        SetMarkDatesReadOnly(true);
-    }
-}
-
-void TfrmZarbex::rgLocationChanging(int newIndex) {
-    FLocation = newIndex == 0   ? SourceLocation::Internet
-                : newIndex == 1 ? SourceLocation::Local
-                                : SourceLocation::None;
-    CheckLocation();
-}
-
-void TfrmZarbex::edSourceChange() {
-    UpdateDone = false;
-    CheckActions();
-}
-
-void TfrmZarbex::cbMarkDatesClick() {
-    HWND markDates = Item(IDC_cbMarkDates);
-    switch (SendMessageW(markDates, BM_GETCHECK, 0, 0)) {
-    case BST_CHECKED:
-        SetWindowTextW(markDates, L"mark activity dates (full, traffic && time expensive)");
-        break;
-    case BST_INDETERMINATE:
-        SetWindowTextW(markDates, L"mark activity dates (for undefined only)");
-        break;
-    default:
-        SetWindowTextW(markDates, L"mark activity dates");
-        break;
-    }
-    UpdateDone = false;
-    CheckActions();
-}
-
-void TfrmZarbex::edSourceButtonClick() {
-    const UnicodeString text = SourceText();
-    const auto lastSeparator = std::find_if(text.rbegin(), text.rend(), IsPathSeparator);
-    const std::size_t componentStart = static_cast<std::size_t>(text.rend() - lastSeparator);
-    const UnicodeString lastComponent = text.substr(componentStart);
-    const std::size_t dot = lastComponent.rfind(u'.');
-    const UnicodeString extension = dot == UnicodeString::npos ? UnicodeString() : lastComponent.substr(dot);
-    UnicodeString folder, name;
-    if (FileExists(text)) {
-        folder = componentStart == 0 ? UnicodeString() : text.substr(0, componentStart - 1);
-        name = lastComponent;
-    } else {
-        folder = text;
-    }
-    dlgSource.InitialDir = folder;
-    const std::size_t at = extension.empty() ? UnicodeString::npos : name.find(extension);
-    if (at != UnicodeString::npos)
-        dlgSource.FileName = name.substr(0, at);
-    dlgSource.DefaultExt = extension;
-    if (dlgSource.Execute && dlgSource.Execute(dlgSource))
-        SetSourceText(dlgSource.FileName);
-}
-
-void TfrmZarbex::dbtUpdateClickCancel() {
-    RequestClose();
-}
-
-void TfrmZarbex::MsgInfo(const UnicodeString& text) {
-    SetStatusText(text);
-}
-
-void TfrmZarbex::ShowProgress(long double fraction) {
-    progressPercent_ = std::clamp<int>(static_cast<std::int16_t>(std::trunc(fraction * 100)), 0, 100);
-    // The pane is drawn by the dialog (WM_DRAWITEM): setting it again makes the status bar redraw it.
-    SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
-    ProcessMessages();
-}
-
-void TfrmZarbex::MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) {
-    UnicodeString all = WindowText(Item(IDC_mProgress));
-    for (std::int32_t i = 0; i < level; ++i)
-        all += u"   ";
-    all += text;
-    // Every line end the text brings (CR, LF or CR LF) is one line break of the memo: CR LF.
-    UnicodeString memo;
-    memo.reserve(all.size() + 2);
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        if (all[i] == u'\r' || all[i] == u'\n') {
-            if (all[i] == u'\r' && i + 1 < all.size() && all[i + 1] == u'\n')
-                ++i;
-            memo += u"\r\n";
-        } else {
-            memo += all[i];
-        }
-    }
-    if (lineEnd)
-        memo += u"\r\n";
-    HWND control = Item(IDC_mProgress);
-    SetWindowTextW(control, WidePtr(memo));
-    std::size_t lines = 1;
-    for (std::size_t at = memo.find(u"\r\n"); at != UnicodeString::npos; at = memo.find(u"\r\n", at + 2))
-        ++lines;
-    if (memo.size() >= 2 && memo.compare(memo.size() - 2, 2, u"\r\n") == 0)
-        --lines;
-    // Storing the text brought the view back to its first line: the last line with text goes to the top.
-    if (lines > 1)
-        SendMessageW(control, EM_LINESCROLL, 0, static_cast<LPARAM>(lines - 1));
-    ProcessMessages();
-}
-
-void TfrmZarbex::dbtUpdateClickOk() {
-    const UnicodeString source = SourceText();
-    TUpdateRun run(FKernel, FServer, *this, FCaption);
-    if (!run.CheckComponents(FLocation, source))
-        return;
-    UpdateDone = true;
-    try {
-        UpdateDone = run.Execute(FLocation, source);
-    } catch (...) {
-        // The dialog must not stay stuck: the flag and the buttons come back before the error is shown.
-        UpdateDone = false;
-        CheckActions();
-        if (closeRequested_)
-            RequestClose();
-        throw;
-    }
-    CheckActions();
-    if (closeRequested_)
-        RequestClose();
+void TfrmZarbex::SetSourceControlsEnabled(bool enabled) {
+    for (int id :
+         {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
+        EnableWindow(Item(id), enabled);
 }
 
 void TfrmZarbex::ClearMemo() {
     SetWindowTextW(Item(IDC_mProgress), L"");
 }
 
-void TfrmZarbex::ClearEntryMarks() {
-    SetStatusText(u"");
+void TfrmZarbex::AppendMemo(const UnicodeString& text, std::size_t topLine) {
+    // The memo's line end is CR LF.
+    UnicodeString piece;
+    piece.reserve(text.size() + 8);
+    for (char16_t c : text) {
+        if (c == u'\n')
+            piece += u'\r';
+        piece += c;
+    }
+    HWND control = Item(IDC_mProgress);
+    const int end = GetWindowTextLengthW(control);
+    SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+    SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(WidePtr(piece)));
+    const auto first = static_cast<LPARAM>(SendMessageW(control, EM_GETFIRSTVISIBLELINE, 0, 0));
+    SendMessageW(control, EM_LINESCROLL, 0, static_cast<LPARAM>(topLine) - first);
 }
 
-void TfrmZarbex::AddEntryMark() {
-    SetStatusText(StatusText() + u">");
+void TfrmZarbex::SetStatusText(const UnicodeString& text) {
+    SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
+}
+
+void TfrmZarbex::SetProgressPercent(int percent) {
+    FProgressPercent = percent;
+    // The pane is drawn by the dialog (WM_DRAWITEM): setting it again makes the status bar redraw it.
+    SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
 }
 
 void TfrmZarbex::SetBusyCursor(bool busy) {
-    if (busy == busyCursor_)
-        return;
-    busyCursor_ = busy;
+    FBusyCursor = busy;
     // Shown at once; WM_SETCURSOR keeps it while the mouse moves over the dialog.
     SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
-void TfrmZarbex::LockControls(bool locked) {
-    running_ = locked;
-    // No second run may start inside the first: the source and its options wait for the run.
-    for (int id :
-         {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
-        EnableWindow(Item(id), !locked);
-    CheckActions();
-}
-
-bool TfrmZarbex::CancelRequested() {
-    // Close during a run: the run stops what it can stop (a download), and the dialog closes after it.
-    return running_ && closeRequested_;
-}
-
 void TfrmZarbex::ProcessMessages() {
-    // A breath every few milliseconds keeps the window as responsive as one per call, and costs far less
-    // than one per line of a long list.
-    const std::uint32_t now = GetTickCount();
-    if (breathed_ && now - lastBreath_ < BreathIntervalMs)
-        return;
-    breathed_ = true;
-    lastBreath_ = now;
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {

@@ -1,0 +1,306 @@
+#include "Plugins/Zarbex/uZarbexPresenter.h"
+
+#include "Includes/uCommFunc.h"
+#include "Platform/Environment.h"
+#include "Platform/FileSystem.h"
+#include "Platform/TickCount.h"
+#include "PluginAPI/BStr.h"
+
+#include <algorithm>
+#include <cmath>
+
+TZarbexPresenter::TZarbexPresenter(IZarbexView& view, const ComPtr<IHostKernel>& kernel,
+                                   const ComPtr<IHostServer>& server, UnicodeString caption)
+    : FView(view), FKernel(kernel), FServer(server), FCaption(std::move(caption)) {
+    if (!FKernel)
+        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
+    BStr value;
+    HostCall(FKernel->GetValue(BStr(u"APPINI").get(), value.put()));
+    FIniPath = value.str();
+    FSection = u"Bureau-UR";
+    FInternetSource = DefaultInternetSource;
+    HostCall(FKernel->GetValue(BStr(u"DOWNLOAD").get(), value.put()));
+    FLocalSource = value.str() + PathDelim + DefaultArchiveName;
+    FOpenDialog.Title = u"Select updates...";
+    FOpenDialog.Filter = u"RAR archive files|*.rar";
+    FOpenDialog.FilterIndex = 1;
+    FLocation = SourceLocation::Internet;
+}
+
+TZarbexPresenter::~TZarbexPresenter() = default;
+
+TIniFile& TZarbexPresenter::Settings() {
+    if (!FIniUpdate)
+        FIniUpdate = std::make_unique<TIniFile>(ResolveIniPath(FIniPath, Utf8ToString(ExecutableFile())));
+    return *FIniUpdate;
+}
+
+void TZarbexPresenter::FormActivate() {
+    const UnicodeString location = Settings().ReadString(FSection, u"Location", u"");
+    if (location == u"Internet")
+        FLocation = SourceLocation::Internet;
+    else if (location == u"Local")
+        FLocation = SourceLocation::Local;
+    UnicodeString resource;
+    if (FLocation != SourceLocation::None) {
+        resource = Settings().ReadString(FSection, u"Resource", u"");
+        if (resource.empty())
+            resource = FLocation == SourceLocation::Internet ? FInternetSource : FLocalSource;
+        (FLocation == SourceLocation::Internet ? FInternetSource : FLocalSource) = resource;
+        FView.SetLocationItem(LocationIndex());
+    }
+    SetSource(resource);
+    UpdateDone = false;
+    ClearMemo();
+    ShowProgress(0);
+    CheckLocation();
+    CheckActions();
+}
+
+bool TZarbexPresenter::CloseQuery() {
+    if (!FRunning)
+        return true;
+    FCloseRequested = true;
+    return false;
+}
+
+void TZarbexPresenter::FormClose() {
+    if (!UpdateDone)
+        return;
+    Settings().WriteString(FSection, u"Resource", FSource);
+    const char16_t* value = FLocation == SourceLocation::Internet ? u"Internet"
+                            : FLocation == SourceLocation::Local  ? u"Local"
+                                                                  : u"";
+    Settings().WriteString(FSection, u"Location", value);
+}
+
+void TZarbexPresenter::CheckActions() {
+    bool ready = !Trim(FSource).empty();
+    ready = ready && (FLocation == SourceLocation::Internet ||
+                      (FLocation == SourceLocation::Local && FileExists(FSource)));
+    FView.SetGetDataEnabled(ready && !UpdateDone && !FRunning);
+}
+
+void TZarbexPresenter::CheckLocation() {
+    const bool internet = FLocation == SourceLocation::Internet;
+    const bool local = FLocation == SourceLocation::Local;
+    FView.SetSourceReadOnly(!internet);
+    FView.SetBrowseVisible(local);
+    SetSource(internet ? FInternetSource : local ? FLocalSource : UnicodeString());
+    if (internet) {
+        SetMarkDatesReadOnly(false);
+    } else {
+        SetMarkDates(TMarkDatesState::Unchecked);
+        SetMarkDatesReadOnly(true);
+    }
+}
+
+int TZarbexPresenter::LocationIndex() const {
+    return FLocation == SourceLocation::Internet ? 0 : FLocation == SourceLocation::Local ? 1 : -1;
+}
+
+void TZarbexPresenter::rgLocationClick(int index) {
+    if (index == LocationIndex())
+        return;
+    FView.SetLocationItem(index);
+    rgLocationChanging(index);
+}
+
+void TZarbexPresenter::rgLocationChanging(int newIndex) {
+    FLocation = newIndex == 0   ? SourceLocation::Internet
+                : newIndex == 1 ? SourceLocation::Local
+                                : SourceLocation::None;
+    CheckLocation();
+}
+
+void TZarbexPresenter::SetSource(const UnicodeString& text) {
+    if (text == FSource)
+        return;
+    FSource = text;
+    FView.SetSourceText(text);
+    UpdateDone = false;
+    CheckActions();
+}
+
+void TZarbexPresenter::edSourceChange(const UnicodeString& text) {
+    if (text == FSource)
+        return;
+    FSource = text;
+    UpdateDone = false;
+    CheckActions();
+}
+
+void TZarbexPresenter::SetMarkDates(TMarkDatesState state) {
+    if (state == FMarkDates)
+        return;
+    FMarkDates = state;
+    FView.SetMarkDatesState(state);
+    cbMarkDatesClick();
+}
+
+void TZarbexPresenter::SetMarkDatesReadOnly(bool readOnly) {
+    FMarkDatesReadOnly = readOnly;
+    FView.SetMarkDatesReadOnly(readOnly);
+}
+
+void TZarbexPresenter::cbMarkDatesChange(TMarkDatesState state) {
+    if (state == FMarkDates)
+        return;
+    FMarkDates = state;
+    cbMarkDatesClick();
+}
+
+void TZarbexPresenter::cbMarkDatesPress() {
+    if (FMarkDatesReadOnly)
+        return;
+    SetMarkDates(FMarkDates == TMarkDatesState::Unchecked ? TMarkDatesState::Grayed
+                 : FMarkDates == TMarkDatesState::Grayed  ? TMarkDatesState::Checked
+                                                          : TMarkDatesState::Unchecked);
+}
+
+void TZarbexPresenter::cbMarkDatesClick() {
+    switch (FMarkDates) {
+    case TMarkDatesState::Unchecked:
+        FView.SetMarkDatesCaption(u"mark activity dates");
+        break;
+    case TMarkDatesState::Checked:
+        FView.SetMarkDatesCaption(u"mark activity dates (full, traffic && time expensive)");
+        break;
+    case TMarkDatesState::Grayed:
+        FView.SetMarkDatesCaption(u"mark activity dates (for undefined only)");
+        break;
+    }
+    UpdateDone = false;
+    CheckActions();
+}
+
+void TZarbexPresenter::edSourceButtonClick() {
+    // The dialog opens in the source's folder with its name and extension, when the source is a file; in
+    // the folder the text names otherwise.
+    const std::size_t separator = FSource.find_last_of(PathDelimiters);
+    const std::size_t componentStart = separator == UnicodeString::npos ? 0 : separator + 1;
+    const UnicodeString lastComponent = FSource.substr(componentStart);
+    const std::size_t dot = lastComponent.rfind(u'.');
+    const UnicodeString extension = dot == UnicodeString::npos ? UnicodeString() : lastComponent.substr(dot);
+    UnicodeString folder, name;
+    if (FileExists(FSource)) {
+        folder = componentStart == 0 ? UnicodeString() : FSource.substr(0, componentStart - 1);
+        name = lastComponent;
+    } else {
+        folder = FSource;
+    }
+    FOpenDialog.InitialDir = folder;
+    const std::size_t at = extension.empty() ? UnicodeString::npos : name.find(extension);
+    if (at != UnicodeString::npos)
+        FOpenDialog.FileName = name.substr(0, at);
+    FOpenDialog.DefaultExt = extension;
+    if (FView.AskForFile(FOpenDialog))
+        SetSource(FOpenDialog.FileName);
+}
+
+void TZarbexPresenter::dbtUpdateClickOk() {
+    const UnicodeString source = FSource;
+    TUpdateRun run(FKernel, FServer, *this, FCaption);
+    if (!run.CheckComponents(FLocation, source))
+        return;
+    UpdateDone = true;
+    try {
+        UpdateDone = run.Execute(FLocation, source);
+    } catch (...) {
+        // The dialog must not stay stuck: the flag and the buttons come back before the error is shown.
+        UpdateDone = false;
+        CheckActions();
+        if (FCloseRequested)
+            FView.CloseWindow();
+        throw;
+    }
+    CheckActions();
+    if (FCloseRequested)
+        FView.CloseWindow();
+}
+
+void TZarbexPresenter::SetStatus(const UnicodeString& text) {
+    FStatus = text;
+    FView.SetStatusText(text);
+}
+
+void TZarbexPresenter::MsgInfo(const UnicodeString& text) {
+    SetStatus(text);
+}
+
+void TZarbexPresenter::ClearEntryMarks() {
+    SetStatus(u"");
+}
+
+void TZarbexPresenter::AddEntryMark() {
+    SetStatus(FStatus + u">");
+}
+
+void TZarbexPresenter::ShowProgress(long double fraction) {
+    FView.SetProgressPercent(std::clamp<int>(static_cast<std::int16_t>(std::trunc(fraction * 100)), 0, 100));
+    ProcessMessages();
+}
+
+void TZarbexPresenter::MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) {
+    UnicodeString piece;
+    piece.reserve(static_cast<std::size_t>(std::max(level, 0)) * 3 + text.size() + 1);
+    for (std::int32_t i = 0; i < level; ++i)
+        piece += u"   ";
+    // Every line end the text brings (CR, LF or CR LF) is one line end of the memo.
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\r' || text[i] == u'\n') {
+            if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            piece += u'\n';
+            ++FMemoLineEnds;
+        } else {
+            piece += text[i];
+        }
+    }
+    if (lineEnd) {
+        piece += u'\n';
+        ++FMemoLineEnds;
+    }
+    // Only the new text goes to the window, so that a message costs the same however long the memo is.
+    FMemo += piece;
+    // The last line with text goes to the top of the view.
+    const std::size_t lines = FMemoLineEnds + 1 - (!FMemo.empty() && FMemo.back() == u'\n' ? 1 : 0);
+    FView.AppendMemo(piece, lines - 1);
+    ProcessMessages();
+}
+
+void TZarbexPresenter::ClearMemo() {
+    FMemo.clear();
+    FMemoLineEnds = 0;
+    FView.ClearMemo();
+}
+
+void TZarbexPresenter::SetBusyCursor(bool busy) {
+    if (busy == FBusyCursor)
+        return;
+    FBusyCursor = busy;
+    FView.SetBusyCursor(busy);
+}
+
+void TZarbexPresenter::LockControls(bool locked) {
+    FRunning = locked;
+    // No second run may start inside the first: the source and its options wait for the run.
+    FView.SetSourceControlsEnabled(!locked);
+    CheckActions();
+}
+
+bool TZarbexPresenter::CancelRequested() {
+    // Close during a run: the run stops what it can stop (a download), and the dialog closes after it.
+    return FRunning && FCloseRequested;
+}
+
+void TZarbexPresenter::ProcessMessages() {
+    // A breath every few milliseconds keeps the window as responsive as one per call, and costs far less
+    // than one per line of a long list.
+    const std::uint32_t now = GetTickCount();
+    if (FBreathed && now - FLastBreath < BreathIntervalMs)
+        return;
+    FBreathed = true;
+    FLastBreath = now;
+    FView.ProcessMessages();
+}
