@@ -159,7 +159,10 @@ TEST_F(LoghostProcess, InvokeAnswersTheDialogAndClosesItWhenGetDataIsDisabled) {
                 (home_ / "missing.rar").string() + "' --callbook '" + (home_ / "cb.db").string() +
                 "' --ini '" + ini.string() + "' --download '" + (home_ / "dl").string() + "'");
     ASSERT_EQ(run.status, 2) << run.out << run.err;
-    EXPECT_NE(run.out.find("get data: disabled\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("get data: disabled (the local file \"" + (home_ / "missing.rar").string() +
+                           "\" does not exist)\n"),
+              std::string::npos)
+        << run.out;
     EXPECT_EQ(run.out.find("memo:"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("bureau flags: 0 of 0 callsigns\n"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::is_directory(home_ / "dl")); // the download folder is made for the plug-in
@@ -245,7 +248,7 @@ TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
         {"an address that cannot be fetched", "--location internet --source '/no/such/host/members.rar'", 3,
          "message: Error: Resource open error: /no/such/host/members.rar\n"},
         {"\"Get data\" disabled", "--location local --source '" + (home_ / "missing.rar").string() + "'", 2,
-         "get data: disabled\n"},
+         "get data: disabled (the local file \"" + (home_ / "missing.rar").string() + "\" does not exist)\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -375,8 +378,8 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
          [&] {
              return std::vector<std::string>{
                  "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
-                 "message: Error: Cannot convert \"notes.pdf\" to text: the PDF converter reported \"Syntax "
-                 "Warning: May not be a PDF file (continuing anyway)\"\n",
+                 "message: Error: Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter "
+                 "reported \"Syntax Warning: May not be a PDF file (continuing anyway)\")\n",
                  "bureau flags: 2 of 2 callsigns\n"};
          }},
         {"2 GiB entry", "local", HUGE_ARCHIVE, std::nullopt, 3,
