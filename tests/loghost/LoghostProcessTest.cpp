@@ -211,18 +211,34 @@ TEST_F(LoghostProcess, InvokeUpdatesTheCallbookOfAnotherProgram) {
 }
 
 TEST_F(LoghostProcess, InvokeWithoutACallbookFails) {
-    // A database of another program: the host cannot use it as its callbook and leaves it as it is.
+    // A database of another program, or a file that is no database: the host cannot use it as its
+    // callbook, leaves it as it is, and says which file and why on its output.
     const fs::path other = home_ / "other.db";
     Callbook(other.string()).ExecSQL("DROP TABLE CALLBOOK");
-    const auto before = fs::file_size(other);
-    const Outcome run =
-        Loghost(std::string("--headless --invoke '") + kCaption + "' --location local --source '" +
-                (home_ / "missing.rar").string() + "' --callbook '" + other.string() + "' --download '" +
-                (home_ / "dl").string() + "'");
-    EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_NE(run.err.find("holds no table CALLBOOK"), std::string::npos) << run.err;
-    EXPECT_NE(run.out.find("error: no callbook is open"), std::string::npos) << run.out;
-    EXPECT_EQ(fs::file_size(other), before);
+    const fs::path text = home_ / "notes.txt";
+    std::ofstream(text, std::ios::binary) << "UR5ABC Kyiv\n";
+    const struct {
+        const char* name;
+        fs::path file;
+        std::string reason;
+    } cases[] = {
+        {"another program's database", other, "holds no table CALLBOOK"},
+        {"no database", text, "file is not a database"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto before = fs::file_size(c.file);
+        const Outcome run =
+            Loghost(std::string("--headless --invoke '") + kCaption + "' --location local --source '" +
+                    (home_ / "missing.rar").string() + "' --callbook '" + c.file.string() + "' --download '" +
+                    (home_ / "dl").string() + "'");
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        const std::size_t line =
+            run.out.find("error: no callbook is open: Cannot open the callbook " + c.file.string() + ": ");
+        ASSERT_NE(line, std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(c.reason, line), std::string::npos) << run.out;
+        EXPECT_EQ(fs::file_size(c.file), before);
+    }
 }
 
 // A script learns from the exit status how the command ended, and reads the same in the help.
