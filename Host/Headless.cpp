@@ -103,7 +103,7 @@ int RunInvoke(LogHost& host, const HeadlessTally& tally, std::ostream& out, std:
     const Callbook* callbook = host.OpenCallbook();
     if (callbook == nullptr) {
         // Nothing the command did can have reached a callbook: the job failed.
-        out << "error: no callbook is open (see the host's log)" << std::endl;
+        out << "error: no callbook is open: " << Printable(host.CallbookError()) << std::endl;
         return StatusCommandFailed;
     }
     out << "bureau flags: " << callbook->BureauCount() << " of " << callbook->Count() << " callsigns"

@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
@@ -111,7 +112,7 @@ void HeadlessDialogDriver::GetDataAndClose(QDialog& dialog) {
             return;
         PrintMemo(dialog);
     } else {
-        out_ << "get data: disabled" << std::endl;
+        out_ << "get data: disabled" << DisabledReason(dialog) << std::endl;
         getDataDisabled_ = true;
     }
     step_ = Step::Closing;
@@ -119,6 +120,23 @@ void HeadlessDialogDriver::GetDataAndClose(QDialog& dialog) {
         close->click();
     else
         dialog.reject();
+}
+
+// Why the dialog keeps "Get data" disabled, as far as the host can tell: a local file that is not there.
+std::string HeadlessDialogDriver::DisabledReason(QDialog& dialog) {
+    auto* local = Child<QRadioButton>(dialog, "rgLocationLocal");
+    auto* source = Child<QLineEdit>(dialog, "edSource");
+    if (local == nullptr || source == nullptr || !local->isChecked())
+        return {};
+    const QString path = source->text();
+    if (path.isEmpty())
+        return " (no local file is chosen)";
+    const QFileInfo file(path);
+    if (file.isDir())
+        return " (the local source \"" + Printable(path) + "\" is a folder, not a file)";
+    if (!file.exists())
+        return " (the local file \"" + Printable(path) + "\" does not exist)";
+    return {};
 }
 
 void HeadlessDialogDriver::PrintMemo(QDialog& dialog) {

@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <ostream>
+#include <string>
 
 class HeadlessDialogDriver {
 public:
@@ -32,6 +33,7 @@ private:
     void Configure(QDialog& dialog);
     void GetDataAndClose(QDialog& dialog);
     void PrintMemo(QDialog& dialog);
+    static std::string DisabledReason(QDialog& dialog);
     static QDialog* FindUpdateDialog();
     void CloseStrayDialogs();
 

@@ -83,7 +83,9 @@ LogHost::LogHost(LogHostOptions options, Frontend frontend)
         callbook_ = std::make_unique<Callbook>(options_.callbookFile.toStdString());
         services_->SetCallbook(callbook_.get());
     } catch (const std::exception& e) {
-        Log("Cannot open the callbook " + options_.callbookFile + ": " + QString::fromUtf8(e.what()));
+        callbookError_ =
+            "Cannot open the callbook " + options_.callbookFile + ": " + QString::fromUtf8(e.what());
+        Log(callbookError_);
     }
 }
 

@@ -60,6 +60,8 @@ public:
     const LogHostOptions& Options() const { return options_; }
     HostServices& Services() { return *services_.get(); }
     Callbook* OpenCallbook() const { return callbook_.get(); }
+    // Why there is no callbook open: the file and the reason; empty when one is open.
+    const QString& CallbookError() const { return callbookError_; }
 
     // Loads every *.ext of the plug-ins folder, in the order of their names; a file that fails is
     // logged and skipped.
@@ -91,6 +93,7 @@ private:
     QFile logFile_;
     ComPtr<HostServices> services_;
     std::unique_ptr<Callbook> callbook_;
+    QString callbookError_;
     std::vector<std::unique_ptr<PluginLibrary>> plugins_;
     // Per plug-in, in the order of plugins_: the items it created while loading (kept alive so that
     // no later item can take the address of one that went).

@@ -2,7 +2,12 @@
 
 #include "Platform/Environment.h"
 #include "Platform/FileSystem.h"
+#include "Platform/QuantityText.h"
+#include "Platform/Unicode.h"
 #include "PluginAPI/SysUtils.h"
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -38,6 +43,70 @@ std::string AsArgument(const std::string& path) {
                        CO_E_SERVER_EXEC_FAILURE, 0);
 }
 
+// A PDF starts with its "%PDF-" header, which readers look for in the first 1024 bytes.
+bool StartsAsPdf(const std::string& path) {
+    const std::u8string name(path.begin(), path.end());
+    std::ifstream file(std::filesystem::path(name), std::ios::binary);
+    std::string head(1024, '\0');
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(file.gcount()));
+    return head.find("%PDF-") != std::string::npos;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// pdftotext writes every byte outside printable ASCII as "<hh>": a file name in Cyrillic, a line end
+// at the end of its message. The bytes come back, a line end at the end goes, and what is left is shown
+// as any other line of the converter's (control characters as U+FFFD).
+std::string DecodeEscapes(const std::string& line) {
+    std::string bytes;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '<' && i + 3 < line.size() && line[i + 3] == '>' && HexDigit(line[i + 1]) >= 0 &&
+            HexDigit(line[i + 2]) >= 0) {
+            bytes.push_back(static_cast<char>(HexDigit(line[i + 1]) * 16 + HexDigit(line[i + 2])));
+            i += 3;
+        } else {
+            bytes.push_back(line[i]);
+        }
+    }
+    while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r' || bytes.back() == ' '))
+        bytes.pop_back();
+    return Utf16ToUtf8(ReplaceControlChars(Utf8ToUtf16(bytes)));
+}
+
+// Our reason first, in the user's words; the converter's own line follows as a detail.
+void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chrono::milliseconds timeLimit) {
+    std::string reason;
+    if (result.Outcome == TPdfConversion::TimedOut) {
+        result.Failure = TPdfFailure::TimeLimit;
+        reason =
+            "the PDF converter took longer than the limit of " + DurationText(timeLimit) + " and was stopped";
+    } else if (!StartsAsPdf(pdfPath)) {
+        result.Failure = TPdfFailure::NotPdf;
+        reason = "it is not a PDF";
+    } else if (result.ErrorLine.find("Incorrect password") != std::string::npos) {
+        result.Failure = TPdfFailure::Password;
+        reason = "it is protected by a password";
+    } else if (!result.ErrorLine.empty()) {
+        result.Failure = TPdfFailure::Damaged;
+        reason = "it is damaged";
+    } else {
+        result.Failure = TPdfFailure::Unexplained;
+        reason = "the PDF converter failed without giving a reason";
+    }
+    if (!result.ErrorLine.empty())
+        reason += " (the PDF converter reported \"" + result.ErrorLine + "\")";
+    result.Reason = reason;
+}
+
 } // namespace
 
 std::string PdfToTextProgram() {
@@ -52,7 +121,7 @@ TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::str
 
 TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath,
                                      const std::string& program)
-    : txtPath_(txtPath) {
+    : pdfPath_(pdfPath), txtPath_(txtPath) {
     // Layout mode writes a table's row as one line, as Acrobat's plain text does, so the run's per-line
     // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
     // the two paths first.
@@ -81,7 +150,9 @@ TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit
         result_.Outcome = TPdfConversion::TimedOut;
         break;
     }
-    result_.ErrorLine = process_->FirstErrorLine();
+    result_.ErrorLine = DecodeEscapes(process_->FirstErrorLine());
+    if (result_.Outcome != TPdfConversion::Converted)
+        Explain(result_, pdfPath_, timeLimit);
     finished_ = true;
     return result_;
 }

@@ -17,12 +17,26 @@ enum class TPdfConversion {
     TimedOut,  // it was killed at the time limit; its partial output was deleted
 };
 
+// What was wrong with a document that did not convert, as far as it can be told.
+enum class TPdfFailure {
+    None,        // it converted
+    NotPdf,      // the file does not start as a PDF does
+    Password,    // it cannot be opened without its password
+    Damaged,     // it starts as a PDF but the converter cannot read it
+    TimeLimit,   // the converter ran into the time limit
+    Unexplained, // the converter failed and said nothing we recognise
+};
+
 struct TPdfConversionResult {
     TPdfConversion Outcome = TPdfConversion::Failed;
+    TPdfFailure Failure = TPdfFailure::None;
     // The first line the converter wrote on its error stream, without its line end and with control
-    // characters shown as U+FFFD (UTF-8): pdftotext's reason ("Syntax Warning: May not be a PDF
-    // file (continuing anyway)", "I/O Error: Couldn't open file ..."). Empty when it wrote none.
+    // characters shown as U+FFFD (UTF-8), pdftotext's escapes ("<0a>") decoded: its own words, such as
+    // "Syntax Warning: May not be a PDF file (continuing anyway)". Empty when it wrote none.
     std::string ErrorLine;
+    // Why the conversion failed in the user's words, the converter's line after them as a detail
+    // ("it is not a PDF", then the converter's line in brackets); empty when it converted.
+    std::string Reason;
 };
 
 // Names the converter program in place of "pdftotext": a file name looked up in PATH, or a path.
@@ -45,6 +59,7 @@ public:
     TPdfConversionResult Wait(std::chrono::milliseconds timeLimit);
 
 private:
+    std::string pdfPath_;
     std::string txtPath_;
     std::unique_ptr<TChildProcess> process_;
     TickClock::time_point started_;

@@ -127,7 +127,7 @@ struct TWorkingEntry {
         if (Failure)
             std::rethrow_exception(Failure);
         if (conversion && conversion->Outcome != TPdfConversion::Converted)
-            throw EOleSysError(ConversionFailure(*conversion, converted, conversionTime), E_FAIL, 0);
+            throw EOleSysError(ConversionFailure(*conversion, converted), E_FAIL, 0);
     }
 
 private:
@@ -137,18 +137,12 @@ private:
             DeleteFileQuietly(target); // nothing was made for it: a stale file of that name goes
         return to;
     }
-    UnicodeString ConversionFailure(const TPdfConversionResult& conversion, const UnicodeString& workingPdf,
-                                    std::chrono::milliseconds conversionTime) const {
+    UnicodeString ConversionFailure(const TPdfConversionResult& conversion,
+                                    const UnicodeString& workingPdf) const {
         const UnicodeString name = Entry.DisplayName();
-        UnicodeString text = u"Cannot convert \"" + name + u"\" to text: ";
-        if (conversion.Outcome == TPdfConversion::TimedOut)
-            return text + u"the PDF converter took longer than the limit of " +
-                   Utf8ToString(DurationText(conversionTime)) + u" and was stopped";
-        if (conversion.ErrorLine.empty())
-            return text + u"the PDF converter failed without giving a reason";
         // The converter knows the list only by its working file, which the user never made.
-        const UnicodeString reason = StringReplaceAll(Utf8ToString(conversion.ErrorLine), workingPdf, name);
-        return text + u"the PDF converter reported \"" + reason + u"\"";
+        return u"Cannot convert \"" + name + u"\" to text: " +
+               StringReplaceAll(Utf8ToString(conversion.Reason), workingPdf, name);
     }
 };
 

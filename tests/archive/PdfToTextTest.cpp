@@ -179,29 +179,103 @@ TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
     EXPECT_EQ(RunProgram({FIXTUREGEN, "pdf", dir_ / "out.pdf", "--lines", dir_ / "missing.txt"}), 1);
 }
 
-// Each failure carries pdftotext's own reason, its first line on the error stream.
+// A PDF that opens only with its password: the standard security handler's dictionary, whose user
+// entry matches no empty password.
+std::string PasswordProtectedPdf() {
+    const std::vector<std::string> objects{
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>",
+        "<< /Filter /Standard /V 1 /R 2 /O <" + std::string(64, '1') + "> /U <" + std::string(64, '2') +
+            "> /P -4 >>",
+    };
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<std::size_t> offsets;
+    for (std::size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const std::size_t xref = pdf.size();
+    pdf += "xref\n0 5\n0000000000 65535 f \n";
+    for (const std::size_t offset : offsets) {
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+        pdf += entry;
+    }
+    const std::string id = "<00112233445566778899aabbccddeeff>";
+    return pdf + "trailer\n<< /Size 5 /Root 1 0 R /Encrypt 4 0 R /ID [" + id + " " + id +
+           "] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+// Each failure is told in the user's words first, pdftotext's own line after them.
 TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
     WriteFile(dir_ / "File0001.pdf", "%PDF-1.4 nothing after the header");
     WriteFile(dir_ / "File0003.pdf", "");
     WriteFile(dir_ / "File0004.pdf", "UR5ABC Київ\nUT1AA Lviv\n");
+    WriteFile(dir_ / "File0005.pdf", PasswordProtectedPdf());
+    std::string drawn = dir_ / "drawn.pdf";
+    WritePdfLines(drawn, {"UR5ABC Kyiv"}, 40);
+    std::string cut = ReadFile(drawn);
+    WriteFile(dir_ / "File0006.pdf", cut.substr(0, cut.size() / 3));
     const struct {
         const char* name;
+        TPdfFailure failure;
         std::string reason;
     } cases[] = {
-        {"File0001", "Syntax Error: Couldn't find trailer dictionary"},
-        {"File0002",
-         "I/O Error: Couldn't open file '" + (dir_ / "File0002.pdf") + "': No such file or directory."},
-        {"File0003", "Syntax Error: Document stream is empty"},
-        {"File0004", "Syntax Warning: May not be a PDF file (continuing anyway)"},
+        {"File0001", TPdfFailure::Damaged,
+         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't find trailer dictionary\")"},
+        {"File0002", TPdfFailure::NotPdf,
+         "it is not a PDF (the PDF converter reported \"I/O Error: Couldn't open file '" +
+             (dir_ / "File0002.pdf") + "': No such file or directory.\")"},
+        {"File0003", TPdfFailure::NotPdf,
+         "it is not a PDF (the PDF converter reported \"Syntax Error: Document stream is empty\")"},
+        {"File0004", TPdfFailure::NotPdf,
+         "it is not a PDF (the PDF converter reported \"Syntax Warning: May not be a PDF file (continuing "
+         "anyway)\")"},
+        {"File0005", TPdfFailure::Password,
+         "it is protected by a password (the PDF converter reported \"Command Line Error: Incorrect "
+         "password\")"},
+        {"File0006", TPdfFailure::Damaged, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string txt = dir_ / (std::string(c.name) + ".txt");
         const TPdfConversionResult result = ConvertPdfToText(dir_ / (std::string(c.name) + ".pdf"), txt, 30s);
         EXPECT_EQ(result.Outcome, TPdfConversion::Failed);
-        EXPECT_EQ(result.ErrorLine, c.reason);
+        EXPECT_EQ(result.Failure, c.failure);
+        if (!c.reason.empty())
+            EXPECT_EQ(result.Reason, c.reason);
+        else
+            EXPECT_TRUE(result.Reason.starts_with("it is damaged (the PDF converter reported \""))
+                << result.Reason;
         EXPECT_FALSE(FileExists(txt));
         EXPECT_THROW(ReadTextLines(txt), EFOpenError);
+    }
+}
+
+// pdftotext writes bytes outside printable ASCII as "<hh>": they are decoded, a line end at the end
+// dropped, and a control character inside still shown as U+FFFD.
+TEST_F(TPdfToTextTest, ConverterEscapesAreDecoded) {
+    WriteFile(dir_ / "File0001.pdf", "%PDF-1.4\n");
+    const struct {
+        const char* name;
+        std::string printed;
+        std::string line;
+    } cases[] = {
+        {"line end at the end", "Internal Error: xref num 1 not found but needed, try to reconstruct<0a>",
+         "Internal Error: xref num 1 not found but needed, try to reconstruct"},
+        {"Cyrillic name", "I/O Error: Could not open file <d0><9a><d0><b8><d1><97><d0><b2>.pdf",
+         "I/O Error: Could not open file Київ.pdf"},
+        {"escape inside", "bad <1b>[31m red", "bad \uFFFD[31m red"},
+        {"no escape", "a <zz> b <0", "a <zz> b <0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TPdfConversionResult result =
+            ConvertPdfToText(dir_ / "File0001.pdf", dir_ / "File0001.txt", 20s,
+                             FakeConverter("echo '" + c.printed + "' >&2\nexit 1"));
+        EXPECT_EQ(result.ErrorLine, c.line);
+        EXPECT_EQ(result.Reason, "it is damaged (the PDF converter reported \"" + c.line + "\")");
     }
 }
 
@@ -240,7 +314,11 @@ TEST_F(TPdfToTextTest, HungConverterTimesOutWithWhatItSaid) {
     const std::string txt = dir_ / "File0001.txt";
     const TPdfConversionResult result = ConvertPdfToText(dir_ / "File0001.pdf", txt, 300ms);
     EXPECT_EQ(result.Outcome, TPdfConversion::TimedOut);
+    EXPECT_EQ(result.Failure, TPdfFailure::TimeLimit);
     EXPECT_EQ(result.ErrorLine, "Error: waiting for fonts");
+    EXPECT_EQ(result.Reason,
+              "the PDF converter took longer than the limit of 300 ms and was stopped (the PDF "
+              "converter reported \"Error: waiting for fonts\")");
     EXPECT_FALSE(FileExists(txt));
 }
 

@@ -159,7 +159,10 @@ TEST_F(LoghostProcess, InvokeAnswersTheDialogAndClosesItWhenGetDataIsDisabled) {
                 (home_ / "missing.rar").string() + "' --callbook '" + (home_ / "cb.db").string() +
                 "' --ini '" + ini.string() + "' --download '" + (home_ / "dl").string() + "'");
     ASSERT_EQ(run.status, 2) << run.out << run.err;
-    EXPECT_NE(run.out.find("get data: disabled\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("get data: disabled (the local file \"" + (home_ / "missing.rar").string() +
+                           "\" does not exist)\n"),
+              std::string::npos)
+        << run.out;
     EXPECT_EQ(run.out.find("memo:"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("bureau flags: 0 of 0 callsigns\n"), std::string::npos) << run.out;
     EXPECT_TRUE(fs::is_directory(home_ / "dl")); // the download folder is made for the plug-in
@@ -208,18 +211,34 @@ TEST_F(LoghostProcess, InvokeUpdatesTheCallbookOfAnotherProgram) {
 }
 
 TEST_F(LoghostProcess, InvokeWithoutACallbookFails) {
-    // A database of another program: the host cannot use it as its callbook and leaves it as it is.
+    // A database of another program, or a file that is no database: the host cannot use it as its
+    // callbook, leaves it as it is, and says which file and why on its output.
     const fs::path other = home_ / "other.db";
     Callbook(other.string()).ExecSQL("DROP TABLE CALLBOOK");
-    const auto before = fs::file_size(other);
-    const Outcome run =
-        Loghost(std::string("--headless --invoke '") + kCaption + "' --location local --source '" +
-                (home_ / "missing.rar").string() + "' --callbook '" + other.string() + "' --download '" +
-                (home_ / "dl").string() + "'");
-    EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_NE(run.err.find("holds no table CALLBOOK"), std::string::npos) << run.err;
-    EXPECT_NE(run.out.find("error: no callbook is open"), std::string::npos) << run.out;
-    EXPECT_EQ(fs::file_size(other), before);
+    const fs::path text = home_ / "notes.txt";
+    std::ofstream(text, std::ios::binary) << "UR5ABC Kyiv\n";
+    const struct {
+        const char* name;
+        fs::path file;
+        std::string reason;
+    } cases[] = {
+        {"another program's database", other, "holds no table CALLBOOK"},
+        {"no database", text, "file is not a database"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto before = fs::file_size(c.file);
+        const Outcome run =
+            Loghost(std::string("--headless --invoke '") + kCaption + "' --location local --source '" +
+                    (home_ / "missing.rar").string() + "' --callbook '" + c.file.string() + "' --download '" +
+                    (home_ / "dl").string() + "'");
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        const std::size_t line =
+            run.out.find("error: no callbook is open: Cannot open the callbook " + c.file.string() + ": ");
+        ASSERT_NE(line, std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(c.reason, line), std::string::npos) << run.out;
+        EXPECT_EQ(fs::file_size(c.file), before);
+    }
 }
 
 // A script learns from the exit status how the command ended, and reads the same in the help.
@@ -245,7 +264,7 @@ TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
         {"an address that cannot be fetched", "--location internet --source '/no/such/host/members.rar'", 3,
          "message: Error: Resource open error: /no/such/host/members.rar\n"},
         {"\"Get data\" disabled", "--location local --source '" + (home_ / "missing.rar").string() + "'", 2,
-         "get data: disabled\n"},
+         "get data: disabled (the local file \"" + (home_ / "missing.rar").string() + "\" does not exist)\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -375,8 +394,8 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
          [&] {
              return std::vector<std::string>{
                  "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
-                 "message: Error: Cannot convert \"notes.pdf\" to text: the PDF converter reported \"Syntax "
-                 "Warning: May not be a PDF file (continuing anyway)\"\n",
+                 "message: Error: Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter "
+                 "reported \"Syntax Warning: May not be a PDF file (continuing anyway)\")\n",
                  "bureau flags: 2 of 2 callsigns\n"};
          }},
         {"2 GiB entry", "local", HUGE_ARCHIVE, std::nullopt, 3,

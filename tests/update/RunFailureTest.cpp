@@ -139,8 +139,8 @@ TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
          std::nullopt,
          [&] { return ListA() + Parsing("notes.pdf", notes); },
          [] {
-             return "Cannot convert \"notes.pdf\" to text: the PDF converter reported \"Syntax Warning: May "
-                    "not be a PDF file (continuing anyway)\""s;
+             return "Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter reported "
+                    "\"Syntax Warning: May not be a PDF file (continuing anyway)\")"s;
          },
          2,
          {"File0002.pdf"}},

@@ -11,7 +11,8 @@
 //                       sleeper behind
 //   sleep [EVENT]       sets the named event, if given, and sleeps for ten minutes
 // Started as a PDF converter ("PDF TXT -layout") it copies PDF to TXT and exits 0, or, when the PDF's name
-// holds "hang", says so on stderr, writes part of TXT and sleeps.
+// holds "hang", says so on stderr, writes part of TXT and sleeps; when it holds "refuse", it says as
+// pdftotext does that it cannot read the document (a line end escaped as "<0a>") and exits 1.
 #include <windows.h>
 
 #include <cstdio>
@@ -91,6 +92,10 @@ int wmain(int argc, wchar_t** argv) {
             WriteTo(errors, "Error: waiting for fonts\n");
             WriteFileAt(argv[2], "UR5ABC");
             Sleep(600'000);
+            return 1;
+        }
+        if (std::wstring(argv[1]).find(L"refuse") != std::wstring::npos) {
+            WriteTo(errors, "Syntax Error: Couldn't read xref table<0a>\r\n");
             return 1;
         }
         return CopyFileW(argv[1], argv[2], FALSE) ? 0 : 1;

@@ -238,6 +238,36 @@ TEST(PdfToText, ConvertsWithTheNamedProgramAndDeletesACutText) {
     EXPECT_FALSE(FileExists(folder + u"\\hang.txt")) << "the cut text is left";
 }
 
+// A failed conversion is told in our words: the document's own first bytes, read through its wide
+// name, tell a damaged PDF from a file that is none; the converter's escapes are decoded.
+TEST(PdfToText, FailureIsToldByTheDocumentsFirstBytes) {
+    TTestFolder scratch;
+    const std::u16string folder = scratch / u"\u0421\u043F\u0438\u0441\u043A\u0438";
+    ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
+    WriteBytes(folder + u"\\refuse-pdf.pdf", "%PDF-1.4\n");
+    WriteBytes(folder + u"\\refuse-text.pdf", "UR5ABC UT1AA");
+    const std::string program = Utf8(ProgramFolder() + u"\\zarbex-child.exe");
+    const struct {
+        const char16_t* name;
+        TPdfFailure failure;
+        std::string reason;
+    } cases[] = {
+        {u"refuse-pdf", TPdfFailure::Damaged,
+         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
+        {u"refuse-text", TPdfFailure::NotPdf,
+         "it is not a PDF (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Utf8(c.name));
+        const std::u16string base = folder + u"\\" + c.name;
+        const TPdfConversionResult result =
+            ConvertPdfToText(Utf8(base + u".pdf"), Utf8(base + u".txt"), 60s, program);
+        EXPECT_EQ(result.Outcome, TPdfConversion::Failed);
+        EXPECT_EQ(result.Failure, c.failure);
+        EXPECT_EQ(result.Reason, c.reason);
+    }
+}
+
 TEST(PdfToText, MissingConverterRaisesEOleSysErrorNamingIt) {
     const TScopedVariable path(u"PATH", u"C:\\zarbex-nowhere");
     const struct {
