@@ -20,7 +20,8 @@ constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
 #if defined(_WIN32)
 // Looked for beside the host's program, then in PATH.
 constexpr const char* DefaultProgram = "pdftotext.exe";
-constexpr const char16_t* InstallHint = u" (put Poppler's pdftotext.exe beside the plug-in, in the program's folder or in PATH)";
+constexpr const char16_t* InstallHint =
+    u" (put Poppler's pdftotext.exe beside the plug-in, in the program's folder or in PATH)";
 #else
 constexpr const char* DefaultProgram = "pdftotext";
 constexpr const char16_t* InstallHint = u" (install poppler-utils)";
@@ -89,6 +90,12 @@ void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chro
         result.Failure = TPdfFailure::TimeLimit;
         reason =
             "the PDF converter took longer than the limit of " + DurationText(timeLimit) + " and was stopped";
+    } else if (result.ErrorLine.find("Out of memory") != std::string::npos ||
+               result.ErrorLine.find("bad_alloc") != std::string::npos) {
+        // Poppler says "Out of memory" when an allocation fails, C++ names std::bad_alloc.
+        result.Failure = TPdfFailure::MemoryLimit;
+        reason = "the PDF converter needed more memory than its limit of " +
+                 ApproximateSizeText(PdfToTextMemoryLimit) + " and was stopped";
     } else if (!StartsAsPdf(pdfPath)) {
         result.Failure = TPdfFailure::NotPdf;
         reason = "it is not a PDF";
@@ -126,8 +133,8 @@ TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::stri
     // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
     // the two paths first.
     TProcessStartError error;
-    process_ =
-        TChildProcess::Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"}, error);
+    process_ = TChildProcess::Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"},
+                                    error, PdfToTextMemoryLimit);
     if (!process_)
         RaiseCannotStart(program, error);
     started_ = TickClock::now();

@@ -24,6 +24,7 @@ enum class TPdfFailure {
     Password,    // it cannot be opened without its password
     Damaged,     // it starts as a PDF but the converter cannot read it
     TimeLimit,   // the converter ran into the time limit
+    MemoryLimit, // the converter ran out of the memory it may take
     Unexplained, // the converter failed and said nothing we recognise
 };
 
@@ -43,6 +44,9 @@ struct TPdfConversionResult {
 inline constexpr const char* PdfToTextVariable = "ZARBEX_PDFTOTEXT";
 // A time limit generous for lists of any length that still ends a hung converter.
 inline constexpr std::chrono::milliseconds PdfToTextTimeLimit{60'000};
+// The most memory one converter may take: far more than any list needs, yet a document that would make
+// it grow without end cannot take the user's machine with it.
+inline constexpr std::uint64_t PdfToTextMemoryLimit = std::uint64_t{1} << 30;
 
 // One conversion running as a child process, started at construction, so that several documents can
 // convert while the caller works on another. A converter still running when the object goes is ended.

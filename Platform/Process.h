@@ -5,6 +5,7 @@
 
 #include "Platform/TickCount.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,9 +25,12 @@ public:
     };
 
     // Starts program (looked up in PATH when it names no folder) with args, args[0] being the program's
-    // own name. Null, with error filled in, when it cannot be started.
-    static std::unique_ptr<TChildProcess>
-    Start(const std::string& program, const std::vector<std::string>& args, TProcessStartError& error);
+    // own name. Null, with error filled in, when it cannot be started. A memoryLimit other than 0 is the
+    // most memory the process may take, in bytes (its address space on Linux, its committed memory, by
+    // its job, on Windows): past it, its allocations fail.
+    static std::unique_ptr<TChildProcess> Start(const std::string& program,
+                                                const std::vector<std::string>& args,
+                                                TProcessStartError& error, std::uint64_t memoryLimit = 0);
     TChildProcess(const TChildProcess&) = delete;
     TChildProcess& operator=(const TChildProcess&) = delete;
     // A process still running is killed.

@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <string_view>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -185,7 +186,7 @@ TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl
 
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
-                                                    TProcessStartError& error) {
+                                                    TProcessStartError& error, std::uint64_t memoryLimit) {
     auto impl = std::make_unique<TImpl>();
     int code = 0;
     impl->pid = ::Start(program, args, impl->errors, code);
@@ -195,7 +196,18 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
         return nullptr;
     }
     impl->errors.CloseWriteEnd();
-    return std::unique_ptr<TChildProcess>(new TChildProcess(std::move(impl)));
+    const pid_t pid = impl->pid;
+    std::unique_ptr<TChildProcess> child(new TChildProcess(std::move(impl)));
+    // posix_spawn has no resource limits of its own: the limit is set on the child as soon as it runs,
+    // before it has read its input. A child that cannot be limited is ended rather than run unbounded.
+    if (memoryLimit != 0) {
+        const rlimit limit{static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
+        if (prlimit(pid, RLIMIT_AS, &limit, nullptr) != 0) {
+            error.Reason = std::string("cannot limit the program's memory: ") + std::strerror(errno);
+            return nullptr;
+        }
+    }
+    return child;
 }
 
 TChildProcess::~TChildProcess() {

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 #include <string_view>
 
 namespace {
@@ -295,13 +296,19 @@ private:
 
 // A job that ends every process in it when it is terminated or its last handle closes, and that keeps a
 // crashing child from waiting on the system's error report.
-TOwnedHandle CreateKillingJob() {
+// A memoryLimit other than 0 bounds the committed memory of each process in the job.
+TOwnedHandle CreateKillingJob(std::uint64_t memoryLimit) {
     TOwnedHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job)
         return job;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags =
         JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    if (memoryLimit != 0) {
+        limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+        limits.ProcessMemoryLimit =
+            static_cast<SIZE_T>(std::min<std::uint64_t>(memoryLimit, std::numeric_limits<SIZE_T>::max()));
+    }
     if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
         job.Reset();
     return job;
@@ -345,7 +352,7 @@ TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl
 
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
-                                                    TProcessStartError& error) {
+                                                    TProcessStartError& error, std::uint64_t memoryLimit) {
     const std::u16string path = FindProgram(program);
     if (path.empty()) {
         error.NotFound = true;
@@ -354,7 +361,7 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
     }
 
     auto impl = std::make_unique<TImpl>();
-    impl->job = CreateKillingJob();
+    impl->job = CreateKillingJob(memoryLimit);
     if (!impl->job) {
         error.Reason = "cannot make a job object for the program: " + ErrorText(GetLastError());
         return nullptr;

@@ -322,6 +322,27 @@ TEST_F(TPdfToTextTest, HungConverterTimesOutWithWhatItSaid) {
     EXPECT_FALSE(FileExists(txt));
 }
 
+// A converter that would take more memory than its limit finds its allocation refused (it asks for twice
+// the limit, which without the limit the system would grant at once) and is told as such.
+TEST_F(TPdfToTextTest, AConverterPastItsMemoryLimitIsToldSo) {
+    const std::string script = "exec python3 -c 'import sys\n"
+                               "try:\n"
+                               "    bytearray(" +
+                               std::to_string(2 * PdfToTextMemoryLimit) +
+                               ")\n"
+                               "except MemoryError:\n"
+                               "    sys.stderr.write(\"Out of memory\\n\"); sys.exit(1)\n"
+                               "open(sys.argv[2], \"w\").write(\"UR5ABC\\n\")' \"$1\" \"$2\"";
+    WriteFile(dir_ / "File0001.pdf", "%PDF-1.4\n");
+    const TPdfConversionResult result =
+        ConvertPdfToText(dir_ / "File0001.pdf", dir_ / "File0001.txt", 20s, FakeConverter(script));
+    EXPECT_EQ(result.Outcome, TPdfConversion::Failed);
+    EXPECT_EQ(result.Failure, TPdfFailure::MemoryLimit);
+    EXPECT_EQ(result.Reason,
+              "the PDF converter needed more memory than its limit of 1.0 GB and was stopped (the "
+              "PDF converter reported \"Out of memory\")");
+}
+
 TEST_F(TPdfToTextTest, ConverterThatCannotStartRaisesEOleSysErrorNamingIt) {
     const std::string notExecutable = dir_ / "not-executable";
     WriteFile(notExecutable, "#!/bin/sh\n");
