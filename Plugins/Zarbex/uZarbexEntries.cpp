@@ -35,15 +35,12 @@ UnicodeString TakeName(const UnicodeString& from, const UnicodeString& to) {
 
 TWorkingEntry::~TWorkingEntry() {
     Converter.reset(); // ends a converter still at work
-    if (!KeepFiles) {
-        DeleteFileQuietly(TxtPath);
-        DeleteFileQuietly(PdfPath);
-    }
+    DeleteFileQuietly(TxtPath);
+    DeleteFileQuietly(PdfPath);
 }
 
 void TWorkingEntry::TakeTurn(const UnicodeString& pdfPath, const UnicodeString& txtPath,
                              std::chrono::milliseconds conversionTime) {
-    KeepFiles = true;
     std::optional<TPdfConversionResult> conversion;
     if (Converter)
         conversion = Converter->Wait(conversionTime);
@@ -86,7 +83,6 @@ void TEntriesAhead::TakeTurn(TWorkingEntry& entry) {
 }
 
 void TEntriesAhead::Finish() {
-    entries_.front().KeepFiles = false;
     entries_.pop_front();
 }
 

@@ -16,7 +16,7 @@
 // One entry taken out of the archive ahead of its turn: its header, its working files and its
 // converter. Until its turn its files carry a name of their own ("~File0002.pdf"), so that a file an
 // earlier run left under the entry's name stays until the entry really takes it. Its files go with it,
-// unless it is the entry whose turn it is when an error ends the run: those stay for the user to look at.
+// also when an error ends the run at its turn: the user finds the list in the archive itself.
 struct TWorkingEntry {
     bool HeaderRead = false; // false: the archive could not be read this far, and Entry is not this one
     TRarEntry Entry;
@@ -25,7 +25,6 @@ struct TWorkingEntry {
     // Why the entry cannot be read (its header or its extraction failed, or the converter could not be
     // started): raised at the entry's turn, so that the entries before it are fully processed first.
     std::exception_ptr Failure;
-    bool KeepFiles = false;
 
     TWorkingEntry() = default;
     TWorkingEntry(const TWorkingEntry&) = delete;
