@@ -195,13 +195,18 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
         if (FAppPath.empty())
             FAppPath = HostValue(u"APPPATH");
         TUnRARLibrary library(StringToUtf8(FAppPath));
-        // A file the library cannot open is an archive without entries.
         TRarArchive archive = library.OpenArchive(StringToUtf8(archiveFile));
         // Encrypted headers (rar -hp) keep every entry from the run: that is a reason to give.
         if (archive.OpenResult() == RarResult::MissingPassword ||
             archive.OpenResult() == RarResult::BadPassword)
             throw EInOutError(u"Cannot open the archive \"" + source + u"\": " +
                               archive.ResultText(archive.OpenResult()));
+        // Any other file the library cannot open is an archive without entries, and the memo says why.
+        if (!archive.IsOpen())
+            progress_.MsgProgress(1,
+                                  u"Cannot open the archive \"" + source + u"\": " +
+                                      archive.ResultText(archive.OpenResult()),
+                                  true);
         // The extraction folder, read once before the first entry.
         const UnicodeString folder = HostValue(u"DOWNLOAD");
         progress_.ClearEntryMarks();
@@ -224,6 +229,8 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
             totals.Updated += counts.Updated;
             progress_.ShowProgress(0);
         }
+        if (archive.IsOpen() && totals.Files == 0)
+            progress_.MsgProgress(1, u"The archive \"" + source + u"\" holds no lists", true);
         archive.Close();
         totals.Elapsed = ElapsedText(GetTickCount() - startTick);
     }

@@ -174,7 +174,9 @@ TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummary) {
         host->Faults() = {};
         const std::size_t logBefore = Log().size();
         ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
-        ExpectMemo("* Use: " + c.source + "\n", "Files:0, Tot:0, Upd:0");
+        ExpectMemo("* Use: " + c.source + "\n   Cannot open the archive \"" + c.source +
+                       "\": the file is not a RAR archive, or it is damaged\n",
+                   "Files:0, Tot:0, Upd:0");
         ASSERT_EQ(Log().size(), logBefore + 1);
         EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
         EXPECT_FALSE(UpdateDone);
@@ -356,7 +358,9 @@ TEST_F(UpdateRunTest, Rar5ArchivesOfEveryShape) {
 
     for (const fs::path& empty : {folderOnly, signature}) {
         ASSERT_NO_FATAL_FAILURE(Run(1, empty.string()));
-        ExpectMemo("* Use: " + empty.string() + "\n", "Files:0, Tot:0, Upd:0");
+        ExpectMemo("* Use: " + empty.string() + "\n   The archive \"" + empty.string() +
+                       "\" holds no lists\n",
+                   "Files:0, Tot:0, Upd:0");
         EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + empty.string() + " failed.");
     }
     EXPECT_TRUE(messages.empty());
