@@ -3,6 +3,8 @@
 // calls, so that no name depends on the ANSI code page.
 #pragma once
 
+#include "Platform/Unicode.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,8 +21,15 @@ inline constexpr char16_t PathDelim = PathDelimChar;
 
 // True when path names a file (not a folder) that exists.
 bool IsFile(const std::string& path);
+// The same for a path in UTF-16, as the plug-in holds its paths.
+inline bool FileExists(std::u16string_view path) {
+    return IsFile(Utf16ToUtf8(path));
+}
 // Removes the file; false, and nothing said, when it is missing or cannot be removed.
 bool DeleteFileQuietly(const std::string& path);
+inline bool DeleteFileQuietly(std::u16string_view path) {
+    return DeleteFileQuietly(Utf16ToUtf8(path));
+}
 // Gives the file at from the name to, replacing a file of that name; false when it cannot.
 bool RenameFileReplacing(const std::string& from, const std::string& to);
 // Creates the missing folders above the file at path; false when one cannot be made.

@@ -99,3 +99,11 @@ std::u16string ReplaceControlChars(std::u16string_view text) {
             c = kReplacement;
     return out;
 }
+
+std::u16string StringReplaceAll(std::u16string text, std::u16string_view from, std::u16string_view to) {
+    if (from.empty())
+        return text;
+    for (std::size_t at = text.find(from); at != std::u16string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}

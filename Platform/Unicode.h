@@ -16,3 +16,7 @@ void AppendUtf16(std::u16string& out, char32_t cp);
 // for texts from outside (entry names, server replies, converter messages): a line end in one could
 // forge lines of a report, an escape character could steer a terminal.
 std::u16string ReplaceControlChars(std::u16string_view text);
+
+// Every occurrence of from replaced by to, left to right, without rescanning what was put in; an empty
+// from changes nothing.
+std::u16string StringReplaceAll(std::u16string text, std::u16string_view from, std::u16string_view to);

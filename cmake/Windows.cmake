@@ -57,7 +57,8 @@ target_link_libraries(pdftotext_mingw PUBLIC pluginframework_mingw platform_win3
 
 # The update run, without a window: the native dialog and the tests drive it. The child process and the
 # HTTP client it uses are Platform/win32's.
-add_library(zarbexrun_mingw STATIC Plugins/Zarbex/uZarbexSource.cpp Plugins/Zarbex/uZarbexUpdate.cpp)
+add_library(zarbexrun_mingw STATIC Plugins/Zarbex/uZarbexSource.cpp Plugins/Zarbex/uZarbexUpdate.cpp
+                                   Plugins/Zarbex/uZarbexEntries.cpp)
 target_link_libraries(zarbexrun_mingw PUBLIC pluginframework_mingw commfunc_mingw tempfile_mingw unrarbinding_mingw
                                              pdftotext_mingw textfile_mingw platform_win32_net)
 

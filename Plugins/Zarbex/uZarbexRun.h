@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Includes/PdfToText.h"
+#include "Platform/FileSystem.h"
 #include "Platform/HttpClient.h"
 #include "PluginAPI/ComPtr.h"
 #include "PluginAPI/Helpers.h"
@@ -35,12 +36,6 @@ public:
     // when it updated something. Errors of the run pass to the caller once the frame is taken down.
     bool Execute(SourceLocation location, const UnicodeString& source);
 
-    bool UpdateFromSource(SourceLocation location, const UnicodeString& source);
-    // Obtains the archive: true and path set to the file to read when there is one.
-    bool LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path);
-    bool LoadFromInternet(const UnicodeString& source, UnicodeString& path);
-    bool LoadFromLocal(const UnicodeString& source, UnicodeString& path);
-
     // How many entries are extracted and converting at a time: one per processor and at least two, so
     // that one converts ahead while another is read; the value of ZARBEX_CONVERTERS when it is set
     // (1: one entry after the other).
@@ -55,6 +50,33 @@ public:
     std::chrono::milliseconds ConversionTime = PdfToTextTimeLimit;
 
 private:
+    // The tests reach the acquisition on its own through this seam.
+    friend struct TUpdateRunTestSeam;
+
+    // What a run counted, and the time it took, for the summary line and the log line.
+    struct TRunTotals {
+        std::int32_t Files = 0, Found = 0, Updated = 0;
+        UnicodeString Elapsed;
+        UnicodeString Counts() const; // "Files:2, Tot:812, Upd:640"
+    };
+    struct TListCounts {
+        std::int32_t Found = 0, Updated = 0;
+    };
+
+    // The run's steps: the callbook query, the archive, each list in it, and the report at the end.
+    bool UpdateFromSource(SourceLocation location, const UnicodeString& source);
+    std::int32_t OpenCallbookQuery();
+    // The archive obtained, or the user told that it could not be.
+    bool ObtainArchive(SourceLocation location, const UnicodeString& source, UnicodeString& path);
+    TRunTotals ReadArchive(std::int32_t query, const UnicodeString& archiveFile, const UnicodeString& source,
+                           std::uint32_t startTick);
+    TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath);
+    bool Report(const TRunTotals& totals, const UnicodeString& source);
+
+    // Obtains the archive: true and path set to the file to read when there is one.
+    bool LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path);
+    bool LoadFromInternet(const UnicodeString& source, UnicodeString& path);
+    bool LoadFromLocal(const UnicodeString& source, UnicodeString& path);
     UnicodeString HostValue(const char16_t* name);
 
     ComPtr<IHostKernel> FKernel;
@@ -67,6 +89,3 @@ private:
 
 // The time a run took as "hh:nn:ss": milliseconds dropped, hours counted modulo 24.
 UnicodeString ElapsedText(std::uint32_t milliseconds);
-bool FileExists(const UnicodeString& path); // a file, not a folder
-// Every occurrence of from replaced by to, left to right; an empty from changes nothing.
-UnicodeString StringReplaceAll(UnicodeString text, const UnicodeString& from, const UnicodeString& to);

@@ -10,18 +10,6 @@
 
 #include <chrono>
 
-bool FileExists(const UnicodeString& path) {
-    return IsFile(StringToUtf8(path));
-}
-
-UnicodeString StringReplaceAll(UnicodeString text, const UnicodeString& from, const UnicodeString& to) {
-    if (from.empty())
-        return text;
-    for (std::size_t at = text.find(from); at != UnicodeString::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
 bool TUpdateRun::LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
     switch (location) {
     case SourceLocation::Internet:

@@ -248,6 +248,8 @@ TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
     const fs::path demoCallbook = home_ / "demo.db";
     fs::copy_file(DEMO_DIR "/callbook.db", demoCallbook);
     const std::string archive = DEMO_DIR "/members_demo.rar";
+    const std::string junk = (home_ / "junk.rar").string();
+    Write(junk, "<html><body>Not found</body></html>\n");
     const struct {
         const char* name;
         std::string arguments;
@@ -258,6 +260,8 @@ TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
          "--location local --source '" + archive + "' --callbook '" + demoCallbook.string() + "'", 0,
          "refresh\n"},
         {"a run that updates nothing", "--location local --source '" + archive + "'", 4, " failed.\n"},
+        {"a file that is no archive", "--location local --source '" + junk + "'", 4,
+         "Cannot open the archive \"" + junk + "\": the file is not a RAR archive, or it is damaged\n"},
         {"the UnRAR library missing",
          "--location local --source '" + archive + "' --app-path '" + emptyFolder.string() + "'", 3,
          "message: UnRAR component needed: Not found library for RAR archive unpacking:\n"},

@@ -31,6 +31,14 @@
 
 namespace fs = std::filesystem;
 
+// The acquisition of the archive on its own, which the run keeps to itself.
+struct TUpdateRunTestSeam {
+    static bool LoadSource(TUpdateRun& run, SourceLocation location, const std::u16string& source,
+                           std::u16string& path) {
+        return run.LoadSource(location, source, path);
+    }
+};
+
 inline constexpr char kCaption[] = "Get Bureau users info (Ukraine)";
 
 inline std::string ReadFile(const fs::path& p) {
@@ -97,7 +105,7 @@ struct UpdateTest : ::testing::Test {
                        Utf8ToString(kCaption));
         run.ConnectTimeoutSeconds = 10;
         run.StallTimeoutSeconds = 10;
-        return run.LoadSource(location, source, path);
+        return TUpdateRunTestSeam::LoadSource(run, location, source, path);
     }
 
     void AddStation(const std::string& call, const std::string& prefix) {
