@@ -17,7 +17,7 @@ jobs=${JOBS:-2}
 mkdir -p "$work"
 cd "$work"
 for package in freetype poppler; do
-  if ! compgen -G "$package-*/CMakeLists.txt" >/dev/null; then
+  if ! compgen -G "$package-[0-9]*/CMakeLists.txt" >/dev/null; then
     # Needs a deb-src line for Debian's main component (scripts/setup.sh adds one).
     if ! apt-get source -qq "$package" >"source-$package.log" 2>&1; then
       cat "source-$package.log" >&2
@@ -26,8 +26,8 @@ for package in freetype poppler; do
     fi
   fi
 done
-freetype_src=$(cd freetype-*/ && pwd)
-poppler_src=$(cd poppler-*/ && pwd)
+freetype_src=$(cd freetype-[0-9]*/ && pwd)
+poppler_src=$(cd poppler-[0-9]*/ && pwd)
 
 # The same flags for both libraries. On i686, x87 arithmetic shifts the spacing of -layout output against
 # Linux's: SSE2 arithmetic gives the same words and columns.

@@ -16,8 +16,8 @@ version=$(sed -n 's/.*Version\[\] = u"\([0-9.]*\).*/\1/p' Plugins/Zarbex/Zarbex.
 library=$(find build-win32 -name Zarbex.ext -type f -not -path '*/app/*' | head -1)
 [ -n "$library" ] || { echo "package-windows: build-win32 holds no Zarbex.ext" >&2; exit 1; }
 unrar_src=$(cd build-win32/unrar/work/unrar-nonfree-*/ && pwd)
-poppler_src=$(cd build-win32/pdftotext/work/poppler-*/ && pwd)
-freetype_src=$(cd build-win32/pdftotext/work/freetype-*/ && pwd)
+poppler_src=$(cd build-win32/pdftotext/work/poppler-[0-9]*/ && pwd)
+freetype_src=$(cd build-win32/pdftotext/work/freetype-[0-9]*/ && pwd)
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT

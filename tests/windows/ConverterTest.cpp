@@ -41,9 +41,11 @@ TEST(ShippedConverter, GivesTheWordsOfDebiansPdftotext) {
         const std::u16string folder = work / u"\u0421\u043F\u0438\u0441\u043A\u0438";
         CreateDirectoryW(WidePtr(folder), nullptr);
         const std::u16string txt = folder + u"\\" + list + u".txt";
-        const TPdfConversionResult result = ConvertPdfToText(Utf16ToUtf8(pdf), Utf16ToUtf8(txt), 60s, converter);
+        const TPdfConversionResult result =
+            ConvertPdfToText(Utf16ToUtf8(pdf), Utf16ToUtf8(txt), 60s, converter);
         ASSERT_EQ(result.Outcome, TPdfConversion::Converted) << result.ErrorLine;
-        const std::vector<std::string> expected = Words(ReadBytes(ProgramFolder() + u"\\pdf\\" + list + u".layout.txt"));
+        const std::vector<std::string> expected =
+            Words(ReadBytes(ProgramFolder() + u"\\pdf\\" + list + u".layout.txt"));
         ASSERT_GT(expected.size(), 10u) << "the fixture has no text";
         EXPECT_EQ(Words(ReadBytes(txt)), expected);
     }
