@@ -5,6 +5,7 @@
 #include "Includes/TextFile.h"
 #include "PluginAPI/SysUtils.h"
 #include "tests/archive/TestFiles.h"
+#include "tests/support/Words.h"
 #include "tools/fixturegen/PdfFixture.h"
 
 #include <gtest/gtest.h>
@@ -26,16 +27,8 @@ constexpr HRESULT CO_E_SERVER_EXEC_FAILURE = static_cast<HRESULT>(0x80080005u);
 std::vector<std::string> Words(const std::vector<std::u16string>& lines) {
     std::vector<std::string> words;
     for (const std::u16string& line : lines) {
-        std::string word;
-        for (const char c : StringToUtf8(line) + " ") {
-            if (c == ' ' || c == '\f' || c == '\t') {
-                if (!word.empty())
-                    words.push_back(word);
-                word.clear();
-            } else {
-                word += c;
-            }
-        }
+        const std::vector<std::string> more = ::Words(StringToUtf8(line));
+        words.insert(words.end(), more.begin(), more.end());
     }
     return words;
 }

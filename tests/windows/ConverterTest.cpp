@@ -3,33 +3,17 @@
 #include "Includes/PdfToText.h"
 
 #include "Platform/Unicode.h"
+#include "tests/support/Words.h"
 #include "tests/windows/TestFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <cwctype>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// The words of a UTF-8 text: runs between blanks, line ends and page breaks.
-std::vector<std::string> Words(const std::string& text) {
-    std::vector<std::string> words;
-    std::string word;
-    for (const char c : text + ' ') {
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f') {
-            if (!word.empty())
-                words.push_back(word);
-            word.clear();
-        } else {
-            word += c;
-        }
-    }
-    return words;
-}
 
 TEST(ShippedConverter, GivesTheWordsOfDebiansPdftotext) {
     const TTestFolder work;
