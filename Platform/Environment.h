@@ -8,5 +8,3 @@
 std::string GetEnvironmentText(const char* name);
 // The full path of the running program (UTF-8); empty when the system cannot tell.
 std::string ExecutableFile();
-// The full path of the module this code is linked into: the library a host loaded, or the program itself.
-std::string OwnModuleFile();

@@ -1,7 +1,5 @@
 #include "Platform/Environment.h"
 
-#include <dlfcn.h>
-
 #include <cstdlib>
 #include <filesystem>
 
@@ -13,14 +11,5 @@ std::string GetEnvironmentText(const char* name) {
 std::string ExecutableFile() {
     std::error_code error;
     const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : path.string();
-}
-
-std::string OwnModuleFile() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&OwnModuleFile), &info) == 0 || info.dli_fname == nullptr)
-        return {};
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(info.dli_fname, error);
     return error ? std::string() : path.string();
 }

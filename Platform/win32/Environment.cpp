@@ -1,6 +1,7 @@
 #include "Platform/Environment.h"
 
 #include "Platform/Unicode.h"
+#include "Platform/win32/ModuleFile.h"
 #include "Platform/win32/WideChar.h"
 
 #include <windows.h>

@@ -5,6 +5,7 @@
 #include "Platform/FileSystem.h"
 #include "Platform/FirstLine.h"
 #include "Platform/Unicode.h"
+#include "Platform/win32/ModuleFile.h"
 #include "Platform/win32/OwnedHandle.h"
 #include "Platform/win32/SystemError.h"
 #include "Platform/win32/WideChar.h"
