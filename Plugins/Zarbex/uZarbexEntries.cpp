@@ -2,7 +2,6 @@
 #include "Plugins/Zarbex/uZarbexEntries.h"
 
 #include "Platform/FileSystem.h"
-#include "Platform/QuantityText.h"
 
 #include <cstdio>
 
