@@ -200,7 +200,22 @@ std::string PasswordProtectedPdf() {
            "] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
 }
 
-// Each failure is told in the user's words first, pdftotext's own line after them.
+// A PDF whose cross-reference table points at objects that are not there: poppler tries to rebuild it,
+// says so, and only then fails for want of the catalog. With withPages the catalog is there but its
+// pages are not, and poppler ends by blaming a page range nobody gave.
+std::string BrokenXrefPdf(bool withPages) {
+    std::string pdf = "%PDF-1.4\n";
+    std::string entries = "0000000000 65535 f \n0000009999 00000 n \n";
+    if (withPages) {
+        pdf += "1 0 obj\n<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+        entries = "0000000000 65535 f \n0000000009 00000 n \n";
+    }
+    const std::size_t xref = pdf.size();
+    return pdf + "xref\n0 2\n" + entries + "trailer\n<< /Root 1 0 R" + (withPages ? "" : " /Size 2") +
+           " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
+// Each failure is told in the user's words first, pdftotext's own line that says why after them.
 TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
     WriteFile(dir_ / "File0001.pdf", "%PDF-1.4 nothing after the header");
     WriteFile(dir_ / "File0003.pdf", "");
@@ -210,25 +225,30 @@ TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
     WritePdfLines(drawn, {"UR5ABC Kyiv"}, 40);
     std::string cut = ReadFile(drawn);
     WriteFile(dir_ / "File0006.pdf", cut.substr(0, cut.size() / 3));
+    WriteFile(dir_ / "File0007.pdf", BrokenXrefPdf(false));
+    WriteFile(dir_ / "File0008.pdf", BrokenXrefPdf(true));
     const struct {
         const char* name;
         TPdfFailure failure;
         std::string reason;
     } cases[] = {
         {"File0001", TPdfFailure::Damaged,
-         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't find trailer dictionary\")"},
+         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
         {"File0002", TPdfFailure::NotPdf,
          "it is not a PDF (the PDF converter reported \"I/O Error: Couldn't open file '" +
              (dir_ / "File0002.pdf") + "': No such file or directory.\")"},
         {"File0003", TPdfFailure::NotPdf,
          "it is not a PDF (the PDF converter reported \"Syntax Error: Document stream is empty\")"},
         {"File0004", TPdfFailure::NotPdf,
-         "it is not a PDF (the PDF converter reported \"Syntax Warning: May not be a PDF file (continuing "
-         "anyway)\")"},
+         "it is not a PDF (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
         {"File0005", TPdfFailure::Password,
-         "it is protected by a password (the PDF converter reported \"Command Line Error: Incorrect "
-         "password\")"},
+         "it is protected by a password (the PDF converter reported \"Incorrect password\")"},
         {"File0006", TPdfFailure::Damaged, ""},
+        {"File0007", TPdfFailure::Damaged,
+         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't read page catalog\")"},
+        {"File0008", TPdfFailure::Damaged,
+         "it is damaged (the PDF converter reported \"Syntax Error: Top-level pages object is wrong type "
+         "(null)\")"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -272,7 +292,10 @@ TEST_F(TPdfToTextTest, ConverterEscapesAreDecoded) {
     }
 }
 
-TEST_F(TPdfToTextTest, ErrorStreamGivesItsFirstLineOnly) {
+// Of all the converter says, the line that says why it failed is the one given: warnings and notices
+// that it works around a fault come before the failure, and an error may come first or last among
+// many lines.
+TEST_F(TPdfToTextTest, ErrorStreamGivesTheLineThatSaysWhy) {
     const struct {
         const char* name;
         std::string script;
@@ -280,22 +303,61 @@ TEST_F(TPdfToTextTest, ErrorStreamGivesItsFirstLineOnly) {
         std::string line;
     } cases[] = {
         // More than a pipe holds: a converter that is not read from would block until the time limit.
-        {"a flood of messages", "yes 'Syntax Error: bad object' | head -c 1000000 >&2\nexit 1",
-         TPdfConversion::Failed, "Syntax Error: bad object"},
-        {"control characters", "printf 'bad \\033[31mred\\r\\nsecond\\n' >&2\nexit 3", TPdfConversion::Failed,
-         "bad \uFFFD[31mred"},
+        {"the failure after a flood of warnings",
+         "yes 'Syntax Warning: bad object' | head -n 40000 >&2\n"
+         "echo \"Syntax Error: Couldn't read xref table\" >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: Couldn't read xref table"},
+        {"the failure before a flood of warnings",
+         "echo 'Syntax Error (12): Illegal character' >&2\n"
+         "yes 'Syntax Warning: bad object' | head -n 40000 >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error (12): Illegal character"},
+        {"a recovery notice, then the failure",
+         "printf 'Internal Error: xref num 1 not found but needed, try to reconstruct<0a>\\n' >&2\n"
+         "echo \"Syntax Error: Couldn't read page catalog\" >&2\n"
+         "echo 'Internal Error: xref num 1 not found but needed, try to reconstruct<0a>' >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: Couldn't read page catalog"},
+        {"the last of several errors",
+         "echo \"Syntax Error: Couldn't find trailer dictionary\" >&2\n"
+         "echo \"Syntax Error: Couldn't read xref table\" >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: Couldn't read xref table"},
+        {"an error over what follows from it",
+         "echo 'Syntax Error: Top-level pages object is wrong type (null)' >&2\n"
+         "echo 'Command Line Error: Wrong page range given: the first page (1) can not be after the last "
+         "page (0).' >&2\nexit 99",
+         TPdfConversion::Failed, "Syntax Error: Top-level pages object is wrong type (null)"},
+        {"the password over the errors before it",
+         "echo 'Syntax Error: Bad encryption' >&2\necho 'Command Line Error: Incorrect password' >&2\nexit 1",
+         TPdfConversion::Failed, "Incorrect password"},
+        {"memory over the errors after it",
+         "echo 'Out of memory' >&2\necho 'Syntax Error: Unexpected end of file' >&2\nexit 1",
+         TPdfConversion::Failed, "Out of memory"},
+        {"words of no known kind over a warning",
+         "echo 'Syntax Warning: odd font' >&2\necho 'Segmentation fault' >&2\nexit 1", TPdfConversion::Failed,
+         "Segmentation fault"},
+        {"control characters and blank lines",
+         "printf 'Syntax Error: bad \\033[31mred\\r\\n\\n\\r\\n' >&2\nexit 3", TPdfConversion::Failed,
+         "Syntax Error: bad \uFFFD[31mred"},
         {"an endless line", "head -c 5000 /dev/zero | tr '\\0' x >&2\nexit 1", TPdfConversion::Failed,
          std::string(1000, 'x')},
+        {"a last line without its end", "printf 'Syntax Warning: a\\nSyntax Error: cut' >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: cut"},
         {"nothing said", "exit 1", TPdfConversion::Failed, ""},
         {"success with a warning", "echo 'Syntax Warning: odd font' >&2\n: > \"$2\"",
          TPdfConversion::Converted, "Syntax Warning: odd font"},
     };
+    WriteFile(dir_ / "File0001.pdf", "%PDF-1.4\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const TPdfConversionResult result =
             ConvertPdfToText(dir_ / "File0001.pdf", dir_ / "File0001.txt", 20s, FakeConverter(c.script));
         EXPECT_EQ(result.Outcome, c.outcome);
         EXPECT_EQ(result.ErrorLine, c.line);
+        // Our reason first, the converter's line only after it.
+        const std::string detail = " (the PDF converter reported \"" + c.line + "\")";
+        if (c.outcome == TPdfConversion::Failed && !c.line.empty()) {
+            EXPECT_TRUE(result.Reason.size() > detail.size() && result.Reason.ends_with(detail))
+                << result.Reason;
+        }
     }
 }
 

@@ -399,7 +399,7 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
              return std::vector<std::string>{
                  "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
                  "message: Error: Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter "
-                 "reported \"Syntax Warning: May not be a PDF file (continuing anyway)\")\n",
+                 "reported \"Syntax Error: Couldn't read xref table\")\n",
                  "bureau flags: 2 of 2 callsigns\n"};
          }},
         {"2 GiB entry", "local", HUGE_ARCHIVE, std::nullopt, 3,
