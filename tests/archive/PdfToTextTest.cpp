@@ -146,7 +146,7 @@ TEST_F(TPdfToTextTest, CrowdedPagesKeepEveryRow) {
     EXPECT_THROW(WritePdfTable(pdf, rows, 100000), std::runtime_error);
 }
 
-TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
+TEST_F(TPdfToTextTest, FixtureToolDrawsListsTablesAndScansFromFiles) {
     WriteFile(dir_ / "lines.txt", "UR5ABC Київ\r\nUT1AA Lviv\n");
     WriteFile(dir_ / "rows.tsv", "1\tUR5ABC\tІван Петренко\tКиїв\n2\tUT1AA\n");
     const struct {
@@ -156,6 +156,8 @@ TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
     } cases[] = {
         {"--lines", "lines.txt", {"UR5ABC", "Київ", "UT1AA", "Lviv"}},
         {"--table", "rows.tsv", {"1", "UR5ABC", "Іван", "Петренко", "Київ", "2", "UT1AA"}},
+        // The lines are pixels only: the converter finds no word.
+        {"--scan", "lines.txt", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -297,6 +299,16 @@ TEST_F(TPdfToTextTest, ErrorStreamGivesTheLineThatSaysWhy) {
          "Syntax Error: bad \uFFFD[31mred"},
         {"an endless line", "head -c 5000 /dev/zero | tr '\\0' x >&2\nexit 1", TPdfConversion::Failed,
          std::string(1000, 'x')},
+        // Cut at the limit inside a two-byte letter: the half letter goes.
+        {"an endless Cyrillic line", "printf x >&2\nyes '\xD0\x96' | head -n 3000 | tr -d '\\n' >&2\nexit 1",
+         TPdfConversion::Failed,
+         "x" +
+             [] {
+                 std::string letters;
+                 for (int i = 0; i < 499; ++i)
+                     letters += "\xD0\x96";
+                 return letters;
+             }()},
         {"a last line without its end", "printf 'Syntax Warning: a\\nSyntax Error: cut' >&2\nexit 1",
          TPdfConversion::Failed, "Syntax Error: cut"},
         {"nothing said", "exit 1", TPdfConversion::Failed, ""},
