@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -106,6 +108,31 @@ int Weight(const std::string& line) {
     return 2; // words of another kind, as a stand-in converter's or a crash's
 }
 
+// Of the lines a converter wrote on its error stream, the one that says why it failed: a failure the user
+// can be told (a password, memory) over an error, an error over other words, those over a warning or a
+// notice that it works around a fault ("try to reconstruct", "continuing anyway"); the last of equal
+// weight. Without its line end, control characters shown as U+FFFD (UTF-8), pdftotext's escapes ("<0a>")
+// decoded and without the "Command Line Error: " poppler gives to what it takes for a user's mistake.
+// Empty when no line says anything.
+std::string ChooseErrorLine(const std::vector<std::string>& lines) {
+    std::string chosen;
+    int chosenWeight = -1;
+    for (const std::string& written : lines) {
+        const std::string line = DecodeEscapes(written);
+        if (line.empty())
+            continue;
+        const int weight = Weight(line);
+        if (weight >= chosenWeight) { // the last of equal weight: the failure comes after its causes
+            chosen = line;
+            chosenWeight = weight;
+        }
+    }
+    constexpr std::string_view CommandLine = "Command Line Error: ";
+    if (chosen.starts_with(CommandLine))
+        chosen.erase(0, CommandLine.size());
+    return chosen;
+}
+
 // Our reason first, in the user's words; the converter's own line follows as a detail.
 void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chrono::milliseconds timeLimit) {
     std::string reason;
@@ -138,25 +165,6 @@ void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chro
 }
 
 } // namespace
-
-std::string ChooseErrorLine(const std::vector<std::string>& lines) {
-    std::string chosen;
-    int chosenWeight = -1;
-    for (const std::string& written : lines) {
-        const std::string line = DecodeEscapes(written);
-        if (line.empty())
-            continue;
-        const int weight = Weight(line);
-        if (weight >= chosenWeight) { // the last of equal weight: the failure comes after its causes
-            chosen = line;
-            chosenWeight = weight;
-        }
-    }
-    constexpr std::string_view CommandLine = "Command Line Error: ";
-    if (chosen.starts_with(CommandLine))
-        chosen.erase(0, CommandLine.size());
-    return chosen;
-}
 
 std::string PdfToTextProgram() {
     const std::string program = GetEnvironmentText(PdfToTextVariable);

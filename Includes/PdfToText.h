@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 enum class TPdfConversion {
     Converted, // the converter exited with success
@@ -32,8 +31,9 @@ enum class TPdfFailure {
 struct TPdfConversionResult {
     TPdfConversion Outcome = TPdfConversion::Failed;
     TPdfFailure Failure = TPdfFailure::None;
-    // The line of the converter's error stream that says why it failed (see ChooseErrorLine): its own
-    // words, such as "Syntax Error: Couldn't read xref table". Empty when it wrote none.
+    // The line of the converter's error stream that says why it failed (a failure it can name over an error,
+    // an error over a warning): its own words, such as "Syntax Error: Couldn't read xref table". Empty when
+    // it wrote none.
     std::string ErrorLine;
     // Why the conversion failed in the user's words, the converter's line after them as a detail
     // ("it is not a PDF", then the converter's line in brackets); empty when it converted.
@@ -70,14 +70,6 @@ private:
     bool finished_ = false;
     TPdfConversionResult result_;
 };
-
-// Of the lines a converter wrote on its error stream, the one that says why it failed: a failure the user
-// can be told (a password, memory) over an error, an error over other words, those over a warning or a
-// notice that it works around a fault ("try to reconstruct", "continuing anyway"); the last of equal
-// weight. Without its line end, control characters shown as U+FFFD (UTF-8), pdftotext's escapes ("<0a>")
-// decoded and without the "Command Line Error: " poppler gives to what it takes for a user's mistake.
-// Empty when no line says anything.
-std::string ChooseErrorLine(const std::vector<std::string>& lines);
 
 // The converter program: the value of ZARBEX_PDFTOTEXT when set and not empty, else "pdftotext". It is
 // run as "program PDF TXT -layout".
