@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -81,6 +83,54 @@ std::string DecodeEscapes(const std::string& line) {
     while (!bytes.empty() && (bytes.back() == '\n' || bytes.back() == '\r' || bytes.back() == ' '))
         bytes.pop_back();
     return Utf16ToUtf8(ReplaceControlChars(Utf8ToUtf16(bytes)));
+}
+
+bool Holds(const std::string& line, std::string_view text) {
+    return line.find(text) != std::string::npos;
+}
+
+// How much a line of the converter's says about why it failed. Poppler names a message's kind before a
+// colon: "Syntax Warning", "Syntax Error (1234)", "Internal Error", "I/O Error", "Command Line Error".
+int Weight(const std::string& line) {
+    // The causes the user can be told plainly.
+    if (Holds(line, "Incorrect password") || Holds(line, "Out of memory") || Holds(line, "bad_alloc"))
+        return 4;
+    // A warning, or a notice that it works around a fault: the document may still be read after it.
+    if (Holds(line, "Warning") || Holds(line, "reconstruct") || Holds(line, "continuing anyway"))
+        return 0;
+    // What poppler calls its command line is the one we gave it: such a line follows from an earlier
+    // fault ("Wrong page range given" for a document without readable pages).
+    if (line.starts_with("Command Line Error"))
+        return 1;
+    const std::size_t colon = line.find(':');
+    if (colon != std::string::npos && Holds(line.substr(0, colon), "Error"))
+        return 3;
+    return 2; // words of another kind, as a stand-in converter's or a crash's
+}
+
+// Of the lines a converter wrote on its error stream, the one that says why it failed: a failure the user
+// can be told (a password, memory) over an error, an error over other words, those over a warning or a
+// notice that it works around a fault ("try to reconstruct", "continuing anyway"); the last of equal
+// weight. Without its line end, control characters shown as U+FFFD (UTF-8), pdftotext's escapes ("<0a>")
+// decoded and without the "Command Line Error: " poppler gives to what it takes for a user's mistake.
+// Empty when no line says anything.
+std::string ChooseErrorLine(const std::vector<std::string>& lines) {
+    std::string chosen;
+    int chosenWeight = -1;
+    for (const std::string& written : lines) {
+        const std::string line = DecodeEscapes(written);
+        if (line.empty())
+            continue;
+        const int weight = Weight(line);
+        if (weight >= chosenWeight) { // the last of equal weight: the failure comes after its causes
+            chosen = line;
+            chosenWeight = weight;
+        }
+    }
+    constexpr std::string_view CommandLine = "Command Line Error: ";
+    if (chosen.starts_with(CommandLine))
+        chosen.erase(0, CommandLine.size());
+    return chosen;
 }
 
 // Our reason first, in the user's words; the converter's own line follows as a detail.
@@ -157,7 +207,7 @@ TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit
         result_.Outcome = TPdfConversion::TimedOut;
         break;
     }
-    result_.ErrorLine = DecodeEscapes(process_->FirstErrorLine());
+    result_.ErrorLine = ChooseErrorLine(process_->ErrorLines());
     if (result_.Outcome != TPdfConversion::Converted)
         Explain(result_, pdfPath_, timeLimit);
     finished_ = true;

@@ -31,9 +31,9 @@ enum class TPdfFailure {
 struct TPdfConversionResult {
     TPdfConversion Outcome = TPdfConversion::Failed;
     TPdfFailure Failure = TPdfFailure::None;
-    // The first line the converter wrote on its error stream, without its line end and with control
-    // characters shown as U+FFFD (UTF-8), pdftotext's escapes ("<0a>") decoded: its own words, such as
-    // "Syntax Warning: May not be a PDF file (continuing anyway)". Empty when it wrote none.
+    // The line of the converter's error stream that says why it failed (a failure it can name over an error,
+    // an error over a warning): its own words, such as "Syntax Error: Couldn't read xref table". Empty when
+    // it wrote none.
     std::string ErrorLine;
     // Why the conversion failed in the user's words, the converter's line after them as a detail
     // ("it is not a PDF", then the converter's line in brackets); empty when it converted.

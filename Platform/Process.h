@@ -1,5 +1,5 @@
 // A child process for the work the host's process must not do itself (CreateProcessW inside a job
-// object on Windows): no input or output of ours, its error stream read for its first line, and ended
+// object on Windows): no input or output of ours, its error stream read for what it says, and ended
 // together with anything it started when it is killed or when its holder goes.
 #pragma once
 
@@ -39,9 +39,9 @@ public:
     // Waits for the end, reading the error stream meanwhile; at the deadline the process is killed.
     // Only the first call waits; later calls repeat its result.
     TEnd Wait(TickClock::time_point deadline);
-    // The first line the process wrote on its error stream, without its line end, control characters
-    // shown as U+FFFD (UTF-8); empty when it wrote none.
-    std::string FirstErrorLine() const;
+    // The lines the process wrote on its error stream, its first and its last ones within TErrorLines'
+    // limits, without line ends or empty lines, control characters shown as U+FFFD (UTF-8).
+    std::vector<std::string> ErrorLines() const;
 
 private:
     struct TImpl;

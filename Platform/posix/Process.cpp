@@ -1,8 +1,8 @@
 #include "Platform/Process.h"
 
 #include "Platform/CodePage.h"
+#include "Platform/ErrorLines.h"
 #include "Platform/FileHandle.h"
-#include "Platform/FirstLine.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,8 +46,8 @@ private:
     posix_spawnattr_t attributes_;
 };
 
-// The child's error stream: the first line is kept as its reason, the rest is read and dropped, so that
-// a child with much to say never blocks on a full pipe.
+// The child's error stream: its first and last lines are kept for its reason, the rest is read and
+// dropped, so that a child with much to say never blocks on a full pipe.
 class TErrorStream {
 public:
     TErrorStream() {
@@ -90,16 +90,21 @@ public:
                 read_ = -1;
                 return;
             }
-            line_.Keep(std::string_view(buffer, static_cast<std::size_t>(count)));
+            lines_.Keep(std::string_view(buffer, static_cast<std::size_t>(count)));
         }
     }
 
-    std::string FirstLine() const { return UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(line_.Bytes()))); }
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines = lines_.Lines();
+        for (std::string& line : lines)
+            line = UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(line)));
+        return lines;
+    }
 
 private:
     int read_ = -1;
     int write_ = -1;
-    TFirstLine line_;
+    TErrorLines lines_;
 };
 
 // The child gets no stdin or stdout of the host's, writes its messages to errors, inherits no other
@@ -230,6 +235,6 @@ TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
     return impl_->end;
 }
 
-std::string TChildProcess::FirstErrorLine() const {
-    return impl_->errors.FirstLine();
+std::vector<std::string> TChildProcess::ErrorLines() const {
+    return impl_->errors.Lines();
 }

@@ -2,8 +2,8 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/Environment.h"
+#include "Platform/ErrorLines.h"
 #include "Platform/FileSystem.h"
-#include "Platform/FirstLine.h"
 #include "Platform/Unicode.h"
 #include "Platform/win32/ModuleFile.h"
 #include "Platform/win32/OwnedHandle.h"
@@ -36,10 +36,10 @@ std::string ErrorText(DWORD code) {
     return !text.empty() ? Utf16ToUtf8(text) : "system error " + std::to_string(code);
 }
 
-// The child's error stream: the first line is kept as its reason, the rest is read and dropped, so that
-// a child with much to say never blocks on a full pipe. An anonymous pipe cannot be read with a time
-// limit, so this is a named pipe of our own whose reading end is overlapped: the wait for the process
-// and for the next piece of text is one WaitForMultipleObjects.
+// The child's error stream: its first and last lines are kept for its reason, the rest is read and
+// dropped, so that a child with much to say never blocks on a full pipe. An anonymous pipe cannot be read
+// with a time limit, so this is a named pipe of our own whose reading end is overlapped: the wait for the
+// process and for the next piece of text is one WaitForMultipleObjects.
 class TErrorStream {
 public:
     TErrorStream() {
@@ -90,7 +90,7 @@ public:
                 return;
             }
             pending_ = false;
-            line_.Keep(std::string_view(buffer_, count));
+            lines_.Keep(std::string_view(buffer_, count));
             ReadNext();
         }
     }
@@ -108,32 +108,22 @@ public:
                 End();
                 return;
             }
-            line_.Keep(std::string_view(buffer_, count)); // the piece had arrived before the cancel
+            lines_.Keep(std::string_view(buffer_, count)); // the piece had arrived before the cancel
             ReadNext();
         }
     }
 
-    std::string FirstLine() const {
-        return Utf16ToUtf8(ReplaceControlChars(Decode(line_.Bytes(), line_.Cut())));
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines = lines_.Lines();
+        for (std::string& line : lines)
+            line = Utf16ToUtf8(ReplaceControlChars(Decode(line)));
+        return lines;
     }
 
 private:
     // Poppler's pdftotext writes UTF-8 when its stream is no console; older builds and other programs
     // write the ANSI code page, whose bytes are seldom valid UTF-8.
-    static std::u16string Decode(std::string_view text, bool cut) {
-        if (cut) {
-            // A character cut at the limit is dropped, so that the rest still reads as UTF-8.
-            std::size_t continuation = 0;
-            while (continuation < 3 && continuation < text.size() &&
-                   (static_cast<unsigned char>(text[text.size() - 1 - continuation]) & 0xC0) == 0x80)
-                ++continuation;
-            if (continuation < text.size()) {
-                const auto lead = static_cast<unsigned char>(text[text.size() - 1 - continuation]);
-                const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-                if (length > continuation + 1)
-                    text.remove_suffix(continuation + 1);
-            }
-        }
+    static std::u16string Decode(std::string_view text) {
         const bool utf8 = text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                                               static_cast<int>(text.size()), nullptr, 0) != 0;
         return utf8 ? Utf8ToUtf16(text) : AnsiToUnicode(text);
@@ -171,7 +161,7 @@ private:
     OVERLAPPED overlapped_{};
     bool pending_ = false;
     char buffer_[4096];
-    TFirstLine line_;
+    TErrorLines lines_;
 };
 
 bool HasFolder(std::u16string_view name) {
@@ -437,6 +427,6 @@ TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
     return impl_->end;
 }
 
-std::string TChildProcess::FirstErrorLine() const {
-    return impl_->errors.FirstLine();
+std::vector<std::string> TChildProcess::ErrorLines() const {
+    return impl_->errors.Lines();
 }

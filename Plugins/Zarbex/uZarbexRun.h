@@ -70,7 +70,8 @@ private:
     bool ObtainArchive(SourceLocation location, const UnicodeString& source, UnicodeString& path);
     TRunTotals ReadArchive(std::int32_t query, const UnicodeString& archiveFile, const UnicodeString& source,
                            std::uint32_t startTick);
-    TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath);
+    // Reads one converted list, named listName in the memo.
+    TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath, const UnicodeString& listName);
     bool Report(const TRunTotals& totals, const UnicodeString& source);
 
     // Obtains the archive: true and path set to the file to read when there is one.

@@ -223,7 +223,7 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
             }
             // While this entry is read, the converters work on the next ones.
             ahead.TakeTurn(*current);
-            const TListCounts counts = ReadList(query, current->TxtPath);
+            const TListCounts counts = ReadList(query, current->TxtPath, current->Entry.DisplayName());
             ahead.Finish();
             totals.Found += counts.Found;
             totals.Updated += counts.Updated;
@@ -238,13 +238,16 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
     return totals;
 }
 
-TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeString& txtPath) {
+TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeString& txtPath,
+                                             const UnicodeString& listName) {
     const std::vector<UnicodeString> lines = ReadTextLines(StringToUtf8(txtPath));
     TListCounts counts;
+    bool hasText = false;
     const std::size_t n = lines.size();
     std::vector<UnicodeString> words;
     for (std::size_t i = 0; i < n; ++i) {
         UnicodeString line = AsciiUpper(UnicodeString(Trim(lines[i])));
+        hasText = hasText || !line.empty();
         line = FoldSpacePairs(FoldSpacePairs(line));
         SplitWords(line, &words, 3);
         for (const UnicodeString& word : words) {
@@ -265,6 +268,11 @@ TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeSt
                           u"Found " + Decimal(std::int64_t{counts.Found}) + u", updated " +
                               Decimal(std::int64_t{counts.Updated}) + u" callsigns",
                           true);
+    // A list that gave nothing is not an error (the next one may give all), but the user learns why.
+    if (!hasText)
+        progress_.MsgProgress(2, u"The list \"" + listName + u"\" has no text (a scanned image?)", true);
+    else if (counts.Found == 0)
+        progress_.MsgProgress(2, u"The list \"" + listName + u"\" holds no callsigns", true);
     progress_.ProcessMessages();
     return counts;
 }

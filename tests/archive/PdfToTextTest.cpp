@@ -5,6 +5,7 @@
 #include "Includes/TextFile.h"
 #include "PluginAPI/SysUtils.h"
 #include "tests/archive/TestFiles.h"
+#include "tests/support/BrokenPdfs.h"
 #include "tests/support/Words.h"
 #include "tools/fixturegen/PdfFixture.h"
 
@@ -145,7 +146,7 @@ TEST_F(TPdfToTextTest, CrowdedPagesKeepEveryRow) {
     EXPECT_THROW(WritePdfTable(pdf, rows, 100000), std::runtime_error);
 }
 
-TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
+TEST_F(TPdfToTextTest, FixtureToolDrawsListsTablesAndScansFromFiles) {
     WriteFile(dir_ / "lines.txt", "UR5ABC Київ\r\nUT1AA Lviv\n");
     WriteFile(dir_ / "rows.tsv", "1\tUR5ABC\tІван Петренко\tКиїв\n2\tUT1AA\n");
     const struct {
@@ -155,6 +156,8 @@ TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
     } cases[] = {
         {"--lines", "lines.txt", {"UR5ABC", "Київ", "UT1AA", "Lviv"}},
         {"--table", "rows.tsv", {"1", "UR5ABC", "Іван", "Петренко", "Київ", "2", "UT1AA"}},
+        // The lines are pixels only: the converter finds no word.
+        {"--scan", "lines.txt", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -172,35 +175,7 @@ TEST_F(TPdfToTextTest, FixtureToolDrawsListsAndTablesFromFiles) {
     EXPECT_EQ(RunProgram({FIXTUREGEN, "pdf", dir_ / "out.pdf", "--lines", dir_ / "missing.txt"}), 1);
 }
 
-// A PDF that opens only with its password: the standard security handler's dictionary, whose user
-// entry matches no empty password.
-std::string PasswordProtectedPdf() {
-    const std::vector<std::string> objects{
-        "<< /Type /Catalog /Pages 2 0 R >>",
-        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 200] >>",
-        "<< /Filter /Standard /V 1 /R 2 /O <" + std::string(64, '1') + "> /U <" + std::string(64, '2') +
-            "> /P -4 >>",
-    };
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<std::size_t> offsets;
-    for (std::size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const std::size_t xref = pdf.size();
-    pdf += "xref\n0 5\n0000000000 65535 f \n";
-    for (const std::size_t offset : offsets) {
-        char entry[32];
-        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
-        pdf += entry;
-    }
-    const std::string id = "<00112233445566778899aabbccddeeff>";
-    return pdf + "trailer\n<< /Size 5 /Root 1 0 R /Encrypt 4 0 R /ID [" + id + " " + id +
-           "] >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-}
-
-// Each failure is told in the user's words first, pdftotext's own line after them.
+// Each failure is told in the user's words first, pdftotext's own line that says why after them.
 TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
     WriteFile(dir_ / "File0001.pdf", "%PDF-1.4 nothing after the header");
     WriteFile(dir_ / "File0003.pdf", "");
@@ -210,25 +185,30 @@ TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
     WritePdfLines(drawn, {"UR5ABC Kyiv"}, 40);
     std::string cut = ReadFile(drawn);
     WriteFile(dir_ / "File0006.pdf", cut.substr(0, cut.size() / 3));
+    WriteFile(dir_ / "File0007.pdf", BrokenXrefPdf(false));
+    WriteFile(dir_ / "File0008.pdf", BrokenXrefPdf(true));
     const struct {
         const char* name;
         TPdfFailure failure;
         std::string reason;
     } cases[] = {
         {"File0001", TPdfFailure::Damaged,
-         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't find trailer dictionary\")"},
+         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
         {"File0002", TPdfFailure::NotPdf,
          "it is not a PDF (the PDF converter reported \"I/O Error: Couldn't open file '" +
              (dir_ / "File0002.pdf") + "': No such file or directory.\")"},
         {"File0003", TPdfFailure::NotPdf,
          "it is not a PDF (the PDF converter reported \"Syntax Error: Document stream is empty\")"},
         {"File0004", TPdfFailure::NotPdf,
-         "it is not a PDF (the PDF converter reported \"Syntax Warning: May not be a PDF file (continuing "
-         "anyway)\")"},
+         "it is not a PDF (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
         {"File0005", TPdfFailure::Password,
-         "it is protected by a password (the PDF converter reported \"Command Line Error: Incorrect "
-         "password\")"},
+         "it is protected by a password (the PDF converter reported \"Incorrect password\")"},
         {"File0006", TPdfFailure::Damaged, ""},
+        {"File0007", TPdfFailure::Damaged,
+         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't read page catalog\")"},
+        {"File0008", TPdfFailure::Damaged,
+         "it is damaged (the PDF converter reported \"Syntax Error: Top-level pages object is wrong type "
+         "(null)\")"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -272,7 +252,10 @@ TEST_F(TPdfToTextTest, ConverterEscapesAreDecoded) {
     }
 }
 
-TEST_F(TPdfToTextTest, ErrorStreamGivesItsFirstLineOnly) {
+// Of all the converter says, the line that says why it failed is the one given: warnings and notices
+// that it works around a fault come before the failure, and an error may come first or last among
+// many lines.
+TEST_F(TPdfToTextTest, ErrorStreamGivesTheLineThatSaysWhy) {
     const struct {
         const char* name;
         std::string script;
@@ -280,22 +263,71 @@ TEST_F(TPdfToTextTest, ErrorStreamGivesItsFirstLineOnly) {
         std::string line;
     } cases[] = {
         // More than a pipe holds: a converter that is not read from would block until the time limit.
-        {"a flood of messages", "yes 'Syntax Error: bad object' | head -c 1000000 >&2\nexit 1",
-         TPdfConversion::Failed, "Syntax Error: bad object"},
-        {"control characters", "printf 'bad \\033[31mred\\r\\nsecond\\n' >&2\nexit 3", TPdfConversion::Failed,
-         "bad \uFFFD[31mred"},
+        {"the failure after a flood of warnings",
+         "yes 'Syntax Warning: bad object' | head -n 40000 >&2\n"
+         "echo \"Syntax Error: Couldn't read xref table\" >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: Couldn't read xref table"},
+        {"the failure before a flood of warnings",
+         "echo 'Syntax Error (12): Illegal character' >&2\n"
+         "yes 'Syntax Warning: bad object' | head -n 40000 >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error (12): Illegal character"},
+        {"a recovery notice, then the failure",
+         "printf 'Internal Error: xref num 1 not found but needed, try to reconstruct<0a>\\n' >&2\n"
+         "echo \"Syntax Error: Couldn't read page catalog\" >&2\n"
+         "echo 'Internal Error: xref num 1 not found but needed, try to reconstruct<0a>' >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: Couldn't read page catalog"},
+        {"the last of several errors",
+         "echo \"Syntax Error: Couldn't find trailer dictionary\" >&2\n"
+         "echo \"Syntax Error: Couldn't read xref table\" >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: Couldn't read xref table"},
+        {"an error over what follows from it",
+         "echo 'Syntax Error: Top-level pages object is wrong type (null)' >&2\n"
+         "echo 'Command Line Error: Wrong page range given: the first page (1) can not be after the last "
+         "page (0).' >&2\nexit 99",
+         TPdfConversion::Failed, "Syntax Error: Top-level pages object is wrong type (null)"},
+        {"the password over the errors before it",
+         "echo 'Syntax Error: Bad encryption' >&2\necho 'Command Line Error: Incorrect password' >&2\nexit 1",
+         TPdfConversion::Failed, "Incorrect password"},
+        {"memory over the errors after it",
+         "echo 'Out of memory' >&2\necho 'Syntax Error: Unexpected end of file' >&2\nexit 1",
+         TPdfConversion::Failed, "Out of memory"},
+        {"words of no known kind over a warning",
+         "echo 'Syntax Warning: odd font' >&2\necho 'Segmentation fault' >&2\nexit 1", TPdfConversion::Failed,
+         "Segmentation fault"},
+        {"control characters and blank lines",
+         "printf 'Syntax Error: bad \\033[31mred\\r\\n\\n\\r\\n' >&2\nexit 3", TPdfConversion::Failed,
+         "Syntax Error: bad \uFFFD[31mred"},
         {"an endless line", "head -c 5000 /dev/zero | tr '\\0' x >&2\nexit 1", TPdfConversion::Failed,
          std::string(1000, 'x')},
+        // Cut at the limit inside a two-byte letter: the half letter goes.
+        {"an endless Cyrillic line", "printf x >&2\nyes '\xD0\x96' | head -n 3000 | tr -d '\\n' >&2\nexit 1",
+         TPdfConversion::Failed,
+         "x" +
+             [] {
+                 std::string letters;
+                 for (int i = 0; i < 499; ++i)
+                     letters += "\xD0\x96";
+                 return letters;
+             }()},
+        {"a last line without its end", "printf 'Syntax Warning: a\\nSyntax Error: cut' >&2\nexit 1",
+         TPdfConversion::Failed, "Syntax Error: cut"},
         {"nothing said", "exit 1", TPdfConversion::Failed, ""},
         {"success with a warning", "echo 'Syntax Warning: odd font' >&2\n: > \"$2\"",
          TPdfConversion::Converted, "Syntax Warning: odd font"},
     };
+    WriteFile(dir_ / "File0001.pdf", "%PDF-1.4\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const TPdfConversionResult result =
             ConvertPdfToText(dir_ / "File0001.pdf", dir_ / "File0001.txt", 20s, FakeConverter(c.script));
         EXPECT_EQ(result.Outcome, c.outcome);
         EXPECT_EQ(result.ErrorLine, c.line);
+        // Our reason first, the converter's line only after it.
+        const std::string detail = " (the PDF converter reported \"" + c.line + "\")";
+        if (c.outcome == TPdfConversion::Failed && !c.line.empty()) {
+            EXPECT_TRUE(result.Reason.size() > detail.size() && result.Reason.ends_with(detail))
+                << result.Reason;
+        }
     }
 }
 

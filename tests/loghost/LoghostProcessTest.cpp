@@ -316,6 +316,11 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     Shell("'" FIXTUREGEN "' pdf '" + (work / "list.pdf").string() + "' --lines '" +
           (work / "list.txt").string() + "'");
     fs::copy_file(work / "list.pdf", work / "again.pdf");
+    Shell("'" FIXTUREGEN "' pdf '" + (work / "scan.pdf").string() + "' --scan '" +
+          (work / "list.txt").string() + "'");
+    Write(work / "words.txt", "Members of the QSL bureau\nThe list follows next month\n");
+    Shell("'" FIXTUREGEN "' pdf '" + (work / "words.pdf").string() + "' --lines '" +
+          (work / "words.txt").string() + "'");
     Write(work / "notes.pdf", "UR5ABC is in these notes, but they are no PDF\n");
     std::string noise(2 << 20, '\0');
     std::mt19937 random(5);
@@ -348,6 +353,7 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     }
     const std::string notes = archive("notes.rar", "", "list.pdf notes.pdf again.pdf");
     const std::string lists = archive("lists.rar", "", "list.pdf");
+    const std::string unread = archive("unread.rar", "", "scan.pdf words.pdf");
     const std::string big = archive("big.rar", "", "big.pdf");
     const fs::path named = work / "named";
     fs::create_directories(named);
@@ -399,8 +405,16 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
              return std::vector<std::string>{
                  "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
                  "message: Error: Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter "
-                 "reported \"Syntax Warning: May not be a PDF file (continuing anyway)\")\n",
+                 "reported \"Syntax Error: Couldn't read xref table\")\n",
                  "bureau flags: 2 of 2 callsigns\n"};
+         }},
+        // Not an error: the lists are read and said to give nothing, and the run updated nothing.
+        {"scanned list and list without callsigns", "local", unread, std::nullopt, 4,
+         [&] {
+             return std::vector<std::string>{"        The list \"scan.pdf\" has no text (a scanned image?)\n",
+                                             "        The list \"words.pdf\" holds no callsigns\n",
+                                             "log: Exec: " + std::string(kCaption) + ", " + unread +
+                                                 " failed.\n"};
          }},
         {"2 GiB entry", "local", HUGE_ARCHIVE, std::nullopt, 3,
          [] {

@@ -140,7 +140,7 @@ TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
          [&] { return ListA() + Parsing("notes.pdf", notes); },
          [] {
              return "Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter reported "
-                    "\"Syntax Warning: May not be a PDF file (continuing anyway)\")"s;
+                    "\"Syntax Error: Couldn't read xref table\")"s;
          },
          2,
          {}},

@@ -262,6 +262,47 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 3);
 }
 
+// A list that converts to nothing usable is not an error: the memo says why it gave no callsigns (a
+// scanned list has no text, another list none that looks like a callsign) and the run goes on to the
+// next list. With the real converter.
+TEST_F(UpdateRunTest, ListsWithoutTextOrCallsignsAreToldAndPassedOver) {
+    const fs::path scan = dir / "scan.pdf";
+    const fs::path blank = dir / "blank page.pdf";
+    const fs::path words = dir / "words.pdf";
+    WritePdfScan(scan.string(), {"1 UR5ABC Ivan Kyiv", "2 UR7QQ Taras Poltava"});
+    WritePdfScan(blank.string(), {});
+    WritePdfLines(words.string(), {"Members of the QSL bureau", "The list follows next month"});
+    const fs::path archive = dir / "lists.rar";
+    ASSERT_NO_FATAL_FAILURE(Rar(archive, {pdfA, scan, blank, words, pdfB}));
+    ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
+    ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) +
+                   "      Found 4, updated 2 callsigns\n" + Parsing("scan.pdf", scan) +
+                   "      Found 0, updated 0 callsigns\n"
+                   "      The list \"scan.pdf\" has no text (a scanned image?)\n" +
+                   Parsing("blank page.pdf", blank) +
+                   "      Found 0, updated 0 callsigns\n"
+                   "      The list \"blank page.pdf\" has no text (a scanned image?)\n" +
+                   Parsing("words.pdf", words) +
+                   "      Found 0, updated 0 callsigns\n"
+                   "      The list \"words.pdf\" holds no callsigns\n" +
+                   Parsing("b.pdf", pdfB) + "      Found 3, updated 2 callsigns\n",
+               "Files:5, Tot:7, Upd:4");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(form->Presenter().IsUpdateDone());
+    EXPECT_TRUE(FileNames(download).empty());
+
+    // Alone, such a list makes a run that updated nothing: the memo still says why.
+    const fs::path scanOnly = dir / "scan.rar";
+    ASSERT_NO_FATAL_FAILURE(Rar(scanOnly, {scan}));
+    ASSERT_NO_FATAL_FAILURE(Run(1, scanOnly.string()));
+    ExpectMemo("* Use: " + scanOnly.string() + "\n" + Parsing("scan.pdf", scan) +
+                   "      Found 0, updated 0 callsigns\n"
+                   "      The list \"scan.pdf\" has no text (a scanned image?)\n",
+               "Files:1, Tot:0, Upd:0");
+    EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + scanOnly.string() + " failed.");
+    EXPECT_TRUE(messages.empty());
+}
+
 // Close pressed while the run works waits for the run; then the dialog closes and, the run having
 // succeeded, keeps its source in the settings.
 TEST_F(UpdateRunTest, CloseDuringARunWaitsForItThenWritesTheSettings) {
@@ -308,8 +349,10 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
         std::string start = "* Use: " + archive + "\n";
         std::string marks;
         for (const auto& [name, size] : c.files) {
+            // None holds a callsign; the empty one has no text at all.
             start += "   Parsing " + name + " (" + std::to_string(size) + " bytes)\n" +
-                     "      Found 0, updated 0 callsigns\n";
+                     "      Found 0, updated 0 callsigns\n      The list \"" + name + "\" " +
+                     (size == 0 ? "has no text (a scanned image?)" : "holds no callsigns") + "\n";
             marks += '>';
         }
         ASSERT_NO_FATAL_FAILURE(Run(1, archive));
@@ -388,14 +431,16 @@ TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
         const char* name;
         const char* recode; // a filter from pdftotext's UTF-8 to the text file's bytes
         int foundA, foundB, updated;
+        std::string hint; // the memo's line after each list's counts
     } cases[] = {
-        {"utf16le", "{ printf '\\377\\376'; iconv -f UTF-8 -t UTF-16LE; }", 4, 3, 4},
-        {"utf16be", "{ printf '\\376\\377'; iconv -f UTF-8 -t UTF-16BE; }", 4, 3, 4},
-        {"utf8bom", "{ printf '\\357\\273\\277'; cat; }", 4, 3, 4},
-        {"crlf", "sed 's/$/\\r/'", 4, 3, 4},
-        {"cr", "tr '\\n' '\\r'", 4, 3, 4},
-        {"utf16le-nomark", "iconv -f UTF-8 -t UTF-16LE", 0, 0, 0},
-        {"utf16be-nomark", "iconv -f UTF-8 -t UTF-16BE", 0, 0, 0},
+        {"utf16le", "{ printf '\\377\\376'; iconv -f UTF-8 -t UTF-16LE; }", 4, 3, 4, ""},
+        {"utf16be", "{ printf '\\376\\377'; iconv -f UTF-8 -t UTF-16BE; }", 4, 3, 4, ""},
+        {"utf8bom", "{ printf '\\357\\273\\277'; cat; }", 4, 3, 4, ""},
+        {"crlf", "sed 's/$/\\r/'", 4, 3, 4, ""},
+        {"cr", "tr '\\n' '\\r'", 4, 3, 4, ""},
+        // The first byte is left of the first character, or nothing.
+        {"utf16le-nomark", "iconv -f UTF-8 -t UTF-16LE", 0, 0, 0, "holds no callsigns"},
+        {"utf16be-nomark", "iconv -f UTF-8 -t UTF-16BE", 0, 0, 0, "has no text (a scanned image?)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -405,13 +450,15 @@ TEST_F(UpdateRunTest, TextInEveryEncodingGivesTheSameCallsigns) {
         const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
         w.edSource->clear(); // the same source again, given anew after a successful run
         ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
-        const auto entry = [](int found, int updated) {
+        const auto entry = [&c](const std::string& name, int found, int updated) {
             return "      Found " + std::to_string(found) + ", updated " + std::to_string(updated) +
-                   " callsigns\n";
+                   " callsigns\n" +
+                   (c.hint.empty() ? "" : "      The list \"" + name + "\" " + c.hint + "\n");
         };
         const int updatedA = c.updated == 0 ? 0 : 2;
-        ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) + entry(c.foundA, updatedA) +
-                       Parsing("b.pdf", pdfB) + entry(c.foundB, c.updated - updatedA),
+        ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA) +
+                       entry("a.pdf", c.foundA, updatedA) + Parsing("b.pdf", pdfB) +
+                       entry("b.pdf", c.foundB, c.updated - updatedA),
                    "Files:2, Tot:" + std::to_string(c.foundA + c.foundB) +
                        ", Upd:" + std::to_string(c.updated));
         EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, c.updated);

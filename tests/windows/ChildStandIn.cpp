@@ -10,11 +10,20 @@
 //   leave FILE          starts the sleeper, writes the ids once it runs and exits 0 at once, leaving the
 //                       sleeper behind
 //   sleep [EVENT]       sets the named event, if given, and sleeps for ten minutes
+//   commit MIB          commits MIB mebibytes of memory: on success says "committed" and exits 0; when the
+//                       system refuses, says "Out of memory" as poppler does and exits 1
+//   joblimit FILE       writes the memory limit of the job it runs in, as the job reports it to its own
+//                       processes, to FILE: "limit N" (bytes) or "no limit", or "no job"
 // Started as a PDF converter ("PDF TXT -layout") it copies PDF to TXT and exits 0, or, when the PDF's name
 // holds "hang", says so on stderr, writes part of TXT and sleeps; when it holds "refuse", it says as
-// pdftotext does that it cannot read the document (a line end escaped as "<0a>") and exits 1.
+// pdftotext does that it cannot read the document (a line end escaped as "<0a>") and exits 1; when it
+// holds "rebuild", it warns and says it rebuilds the file before it fails, as pdftotext does for a
+// broken cross-reference table, with a flood of warnings between; when it holds "starved", it warns and
+// says "Out of memory" as poppler does when the system refuses it memory, and exits 3 as poppler's abort
+// does; when it holds "memory", it commits two gibibytes, as "commit" does, before it copies.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -82,6 +91,33 @@ DWORD StartSleeper() {
     return id;
 }
 
+// Commits mebibytes of memory and touches none of it, so that an allowed commit costs nothing.
+int Commit(HANDLE errors, std::uint64_t mebibytes) {
+    void* memory =
+        VirtualAlloc(nullptr, static_cast<SIZE_T>(mebibytes << 20), MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+    if (memory == nullptr) {
+        WriteTo(errors, "Out of memory\n");
+        return 1;
+    }
+    VirtualFree(memory, 0, MEM_RELEASE);
+    return 0;
+}
+
+std::string JobLimit() {
+    BOOL inJob = FALSE;
+    if (!IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) || !inJob)
+        return "no job";
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    // A null job handle is the job of the calling process.
+    if (!QueryInformationJobObject(nullptr, JobObjectExtendedLimitInformation, &limits, sizeof limits,
+                                   nullptr))
+        return "query failed " + std::to_string(GetLastError());
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "%#lx",
+                  static_cast<unsigned long>(limits.BasicLimitInformation.LimitFlags));
+    return std::string("flags ") + flags + " limit " + std::to_string(limits.ProcessMemoryLimit);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -94,6 +130,22 @@ int wmain(int argc, wchar_t** argv) {
             Sleep(600'000);
             return 1;
         }
+        if (std::wstring(argv[1]).find(L"rebuild") != std::wstring::npos) {
+            std::string lines = "Syntax Warning: May not be a PDF file (continuing anyway)\r\n"
+                                "Internal Error: xref num 1 not found but needed, try to reconstruct<0a>\r\n";
+            while (lines.size() < 1'000'000)
+                lines += "Syntax Warning: Invalid XRef entry 1\r\n";
+            lines += "Syntax Error: Couldn't read page catalog\r\n"
+                     "Internal Error: xref num 1 not found but needed, try to reconstruct<0a>\r\n";
+            WriteTo(errors, lines);
+            return 1;
+        }
+        if (std::wstring(argv[1]).find(L"starved") != std::wstring::npos) {
+            WriteTo(errors, "Syntax Warning: Invalid Font Weight\r\nOut of memory\r\n");
+            return 3;
+        }
+        if (std::wstring(argv[1]).find(L"memory") != std::wstring::npos && Commit(errors, 2048) != 0)
+            return 1;
         if (std::wstring(argv[1]).find(L"refuse") != std::wstring::npos) {
             WriteTo(errors, "Syntax Error: Couldn't read xref table<0a>\r\n");
             return 1;
@@ -156,6 +208,16 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         Sleep(600'000);
+        return 0;
+    }
+    if (mode == L"commit" && argc > 2) {
+        if (Commit(errors, static_cast<std::uint64_t>(_wtoi64(argv[2]))) != 0)
+            return 1;
+        WriteTo(errors, "committed\n");
+        return 0;
+    }
+    if (mode == L"joblimit" && argc > 2) {
+        WriteFileAt(argv[2], JobLimit());
         return 0;
     }
     WriteTo(errors, "unknown mode\n");

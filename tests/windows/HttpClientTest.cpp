@@ -8,6 +8,7 @@
 #include "Platform/Unicode.h"
 #include "Platform/win32/HttpClient.h"
 #include "tests/windows/TestFolder.h"
+#include "tests/windows/Wine.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -81,10 +82,6 @@ private:
     std::vector<SOCKET> fillers_;
     int port_ = 0;
 };
-
-bool RunningUnderWine() {
-    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
 
 class HttpClientTest : public testing::Test {
 protected:

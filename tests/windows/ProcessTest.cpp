@@ -3,16 +3,19 @@
 #include "Platform/Process.h"
 
 #include "Includes/PdfToText.h"
+#include "Platform/ErrorLines.h"
 #include "Platform/Unicode.h"
 #include "Platform/win32/OwnedHandle.h"
 #include "PluginAPI/SysUtils.h"
 #include "tests/windows/ScopedVariable.h"
 #include "tests/windows/TestFolder.h"
+#include "tests/windows/Wine.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -67,31 +70,42 @@ bool EndsSoon(const TOwnedHandle& process) {
     return WaitForSingleObject(process.Get(), 60'000) == WAIT_OBJECT_0;
 }
 
-TEST(ChildProcess, ExitCodeAndFirstErrorLine) {
+TEST(ChildProcess, ExitCodeAndErrorLines) {
     const struct {
         std::vector<std::string> args;
         TChildProcess::TEnd end;
-        std::string line;
+        std::vector<std::string> lines;
     } cases[] = {
-        {{"exit", "0"}, TChildProcess::TEnd::Succeeded, ""},
-        {{"exit", "3"}, TChildProcess::TEnd::Failed, ""},
-        {{"line"}, TChildProcess::TEnd::Failed, "bad \xEF\xBF\xBD[31mred"},
-        // More than a pipe holds: a child whose stream is not read would block until the deadline.
-        {{"flood"}, TChildProcess::TEnd::Failed, "Syntax Error: bad object"},
+        {{"exit", "0"}, TChildProcess::TEnd::Succeeded, {}},
+        {{"exit", "3"}, TChildProcess::TEnd::Failed, {}},
+        {{"line"}, TChildProcess::TEnd::Failed, {"bad \xEF\xBF\xBD[31mred", "second"}},
         {{"utf8"},
          TChildProcess::TEnd::Succeeded,
-         "\xD0\x9F\xD0\xBE\xD0\xBC\xD0\xB8\xD0\xBB\xD0\xBA\xD0\xB0: "
-         "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB"},
+         {"\xD0\x9F\xD0\xBE\xD0\xBC\xD0\xB8\xD0\xBB\xD0\xBA\xD0\xB0: "
+          "\xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.front());
         const auto process = StartChild(c.args);
         ASSERT_TRUE(process);
         EXPECT_EQ(process->Wait(TickClock::now() + 60s), c.end);
-        EXPECT_EQ(process->FirstErrorLine(), c.line);
+        EXPECT_EQ(process->ErrorLines(), c.lines);
         // Only the first call waits.
         EXPECT_EQ(process->Wait(TickClock::now()), c.end);
     }
+}
+
+// More than a pipe holds: a child whose stream is not read would block until the deadline. Of a megabyte
+// only the first and last lines are kept.
+TEST(ChildProcess, AFloodOfLinesIsReadAndOnlyItsEndsKept) {
+    const auto process = StartChild({"flood"});
+    ASSERT_TRUE(process);
+    EXPECT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::Failed);
+    const std::vector<std::string> lines = process->ErrorLines();
+    const std::string line = "Syntax Error: bad object";
+    EXPECT_GT(lines.size(), TErrorLines::HeadLimit / line.size());
+    EXPECT_LE(lines.size(), (TErrorLines::HeadLimit + TErrorLines::TailLimit) / line.size() + 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), line), static_cast<std::ptrdiff_t>(lines.size()));
 }
 
 TEST(ChildProcess, DeadlineKillsTheChildAndWhatItStarted) {
@@ -103,7 +117,7 @@ TEST(ChildProcess, DeadlineKillsTheChildAndWhatItStarted) {
     ASSERT_TRUE(family.child && family.grandchild);
 
     EXPECT_EQ(process->Wait(TickClock::now() + 200ms), TChildProcess::TEnd::TimedOut);
-    EXPECT_EQ(process->FirstErrorLine(), "waiting");
+    EXPECT_EQ(process->ErrorLines(), std::vector<std::string>{"waiting"});
     EXPECT_TRUE(Ended(family.child));
     EXPECT_TRUE(EndsSoon(family.grandchild));
     EXPECT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::TimedOut);
@@ -157,7 +171,7 @@ TEST(ChildProcess, ArgumentsArriveAsGivenAndStdHandlesAreNulAndThePipe) {
     const auto process = StartChild(argv);
     ASSERT_TRUE(process);
     ASSERT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::Succeeded)
-        << process->FirstErrorLine();
+        << ::testing::PrintToString(process->ErrorLines());
 
     std::string expected;
     for (const char* parser : {"shell:", "crt:"}) {
@@ -212,6 +226,62 @@ TEST(ChildProcess, ProgramLookup) {
     SetCurrentDirectoryW(current);
 }
 
+std::unique_ptr<TChildProcess> StartLimitedChild(const std::vector<std::string>& args,
+                                                 std::uint64_t memoryLimit) {
+    std::vector<std::string> argv{Child};
+    argv.insert(argv.end(), args.begin(), args.end());
+    TProcessStartError error;
+    auto process = TChildProcess::Start(Child, argv, error, memoryLimit);
+    EXPECT_TRUE(process) << error.Reason;
+    return process;
+}
+
+// The limit is the job's limit on the memory each of its processes commits, as the job tells the child
+// that runs in it (the job ends the child when it closes, and keeps a crash from waiting on the system's
+// report); without a limit the job has none. Wine 8 takes the limits but answers every question about
+// them with zeros.
+TEST(ChildProcess, MemoryLimitIsTheJobsLimitForEachProcess) {
+    TTestFolder folder;
+    const struct {
+        std::uint64_t limit;
+        std::string seen;
+    } cases[] = {
+        {64u << 20, "flags 0x2500 limit 67108864"},
+        {PdfToTextMemoryLimit, "flags 0x2500 limit 1073741824"},
+        {0, "flags 0x2400 limit 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        const std::u16string file = folder / u"limit.txt";
+        const auto process = StartLimitedChild({"joblimit", Utf8(file)}, c.limit);
+        ASSERT_TRUE(process);
+        ASSERT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::Succeeded);
+        EXPECT_EQ(ReadBytes(file), RunningUnderWine() ? "flags 0 limit 0" : c.seen);
+    }
+}
+
+// Past the limit the system refuses the child's memory: the child lives on and says so itself. Wine does
+// not keep a job's processes to its memory limit: there the commit past it is granted.
+TEST(ChildProcess, AChildPastItsMemoryLimitIsRefusedTheMemory) {
+    const bool enforced = !RunningUnderWine();
+    const struct {
+        const char* mebibytes;
+        TChildProcess::TEnd end;
+        std::string line;
+    } cases[] = {
+        {"16", TChildProcess::TEnd::Succeeded, "committed"},
+        {"256", enforced ? TChildProcess::TEnd::Failed : TChildProcess::TEnd::Succeeded,
+         enforced ? "Out of memory" : "committed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mebibytes);
+        const auto process = StartLimitedChild({"commit", c.mebibytes}, 64u << 20);
+        ASSERT_TRUE(process);
+        EXPECT_EQ(process->Wait(TickClock::now() + 60s), c.end);
+        EXPECT_EQ(process->ErrorLines(), std::vector<std::string>{c.line});
+    }
+}
+
 // The converter's wrapper over the stand-in, named by ZARBEX_PDFTOTEXT or given, in a folder whose name
 // the ANSI code page cannot write.
 TEST(PdfToText, ConvertsWithTheNamedProgramAndDeletesACutText) {
@@ -239,30 +309,43 @@ TEST(PdfToText, ConvertsWithTheNamedProgramAndDeletesACutText) {
 }
 
 // A failed conversion is told in our words: the document's own first bytes, read through its wide
-// name, tell a damaged PDF from a file that is none; the converter's escapes are decoded.
+// name, tell a damaged PDF from a file that is none; of what the converter wrote, the line that says why
+// follows, its escapes decoded.
 TEST(PdfToText, FailureIsToldByTheDocumentsFirstBytes) {
     TTestFolder scratch;
     const std::u16string folder = scratch / u"\u0421\u043F\u0438\u0441\u043A\u0438";
     ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
-    WriteBytes(folder + u"\\refuse-pdf.pdf", "%PDF-1.4\n");
-    WriteBytes(folder + u"\\refuse-text.pdf", "UR5ABC UT1AA");
     const std::string program = Utf8(ProgramFolder() + u"\\zarbex-child.exe");
+    const std::string memoryReason = "the PDF converter needed more memory than its limit of 1.0 GB and was "
+                                     "stopped (the PDF converter reported \"Out of memory\")";
+    // Wine grants the converter the memory past its limit, where the address space holds it (a 64-bit
+    // process): the stand-in then converts.
+    const bool enforced = !RunningUnderWine() || sizeof(void*) == 4;
     const struct {
         const char16_t* name;
+        std::string content;
+        TPdfConversion outcome;
         TPdfFailure failure;
         std::string reason;
     } cases[] = {
-        {u"refuse-pdf", TPdfFailure::Damaged,
+        {u"refuse-pdf", "%PDF-1.4\n", TPdfConversion::Failed, TPdfFailure::Damaged,
          "it is damaged (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
-        {u"refuse-text", TPdfFailure::NotPdf,
+        {u"refuse-text", "UR5ABC UT1AA", TPdfConversion::Failed, TPdfFailure::NotPdf,
          "it is not a PDF (the PDF converter reported \"Syntax Error: Couldn't read xref table\")"},
+        // The failure after the warnings and the notices that it rebuilds the file, a megabyte apart.
+        {u"rebuild", "%PDF-1.4\n", TPdfConversion::Failed, TPdfFailure::Damaged,
+         "it is damaged (the PDF converter reported \"Syntax Error: Couldn't read page catalog\")"},
+        {u"starved", "%PDF-1.4\n", TPdfConversion::Failed, TPdfFailure::MemoryLimit, memoryReason},
+        {u"memory", "%PDF-1.4\n", enforced ? TPdfConversion::Failed : TPdfConversion::Converted,
+         enforced ? TPdfFailure::MemoryLimit : TPdfFailure::None, enforced ? memoryReason : ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.name));
         const std::u16string base = folder + u"\\" + c.name;
+        WriteBytes(base + u".pdf", c.content);
         const TPdfConversionResult result =
             ConvertPdfToText(Utf8(base + u".pdf"), Utf8(base + u".txt"), 60s, program);
-        EXPECT_EQ(result.Outcome, TPdfConversion::Failed);
+        EXPECT_EQ(result.Outcome, c.outcome);
         EXPECT_EQ(result.Failure, c.failure);
         EXPECT_EQ(result.Reason, c.reason);
     }

@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImage>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
@@ -55,6 +56,34 @@ public:
     }
 
     int Width() const { return painter_.viewport().width(); }
+
+    // Each page is one picture of its lines, as a scanner makes it: no text a converter can extract.
+    void Scan(const std::vector<std::string>& lines, int perPage) {
+        perPage = std::max(perPage, 1);
+        const QRect page = painter_.viewport();
+        // 150 dots per inch, a scanner's usual setting for a text page.
+        const QSize size(page.width() * 150 / writer_.resolution(),
+                         page.height() * 150 / writer_.resolution());
+        for (std::size_t first = 0; first == 0 || first < lines.size();
+             first += static_cast<std::size_t>(perPage)) {
+            if (first > 0)
+                writer_.newPage();
+            QImage image(size, QImage::Format_Grayscale8);
+            image.fill(Qt::white);
+            QPainter scanner(&image);
+            QFont font = FixtureFont();
+            font.setPixelSize(std::max(size.height() / (2 * perPage), 4));
+            scanner.setFont(font);
+            const int rowHeight = size.height() / perPage;
+            for (std::size_t i = first; i < lines.size() && i < first + static_cast<std::size_t>(perPage);
+                 ++i) {
+                const QRect row(0, static_cast<int>(i - first) * rowHeight, size.width(), rowHeight);
+                scanner.drawText(row, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(lines[i].c_str()));
+            }
+            scanner.end();
+            painter_.drawImage(QRect(0, 0, page.width(), page.height()), image);
+        }
+    }
 
     void Finish() {
         if (!painter_.end())
@@ -122,5 +151,12 @@ void WritePdfTable(const std::string& path, const std::vector<TTableRow>& rows, 
                              Text(*texts[c]));
         }
     });
+    pages.Finish();
+}
+
+void WritePdfScan(const std::string& path, const std::vector<std::string>& lines, int perPage) {
+    RequireGuiApplication();
+    TPageWriter pages(path);
+    pages.Scan(lines, perPage);
     pages.Finish();
 }

@@ -41,3 +41,7 @@ void WritePdfLines(const std::string& path, const std::vector<std::string>& line
 
 // Writes rows as a ruled table of four columns (number, callsign, name, city), perPage rows to a page.
 void WritePdfTable(const std::string& path, const std::vector<TTableRow>& rows, int perPage = 40);
+
+// Writes lines as a scanned list: each page one image of its perPage lines, and no text at all. Lines may
+// be empty: a blank page.
+void WritePdfScan(const std::string& path, const std::vector<std::string>& lines, int perPage = 40);

@@ -3,6 +3,8 @@
 //   fixturegen pdf OUT.pdf --lines FILE [--per-page N]   one text line of FILE per line of the PDF
 //   fixturegen pdf OUT.pdf --table FILE [--per-page N]   one row per line of FILE, columns separated by
 //                                                       tabs: number, callsign, name, city
+//   fixturegen pdf OUT.pdf --scan FILE [--per-page N]    the lines of FILE as a scanned page: an image
+//                                                       and no text
 //
 // FILE is UTF-8; "-" reads standard input. Exit status 0 on success, 1 on failure, 2 on wrong usage.
 #include "tools/fixturegen/PdfFixture.h"
@@ -17,10 +19,11 @@
 namespace {
 
 int Usage() {
-    std::cerr << "usage: fixturegen pdf OUT.pdf (--lines FILE | --table FILE) [--per-page N]\n"
+    std::cerr << "usage: fixturegen pdf OUT.pdf (--lines FILE | --table FILE | --scan FILE) [--per-page N]\n"
                  "  --lines FILE   one PDF line per line of FILE (UTF-8, \"-\" for standard input)\n"
                  "  --table FILE   one table row per line of FILE: number, callsign, name, city separated "
                  "by tabs\n"
+                 "  --scan FILE    the lines of FILE drawn as an image of each page, as a scanner makes it\n"
                  "  --per-page N   lines or rows per page (default 40)\n";
     return 2;
 }
@@ -67,6 +70,7 @@ int main(int argc, char** argv) {
     const std::string& out = args[1];
     std::string lines;
     std::string table;
+    std::string scan;
     int perPage = 40;
     for (std::size_t i = 2; i < args.size(); i += 2) {
         if (i + 1 == args.size())
@@ -75,17 +79,22 @@ int main(int argc, char** argv) {
             lines = args[i + 1];
         else if (args[i] == "--table")
             table = args[i + 1];
+        else if (args[i] == "--scan")
+            scan = args[i + 1];
         else if (args[i] == "--per-page")
             perPage = std::atoi(args[i + 1].c_str());
         else
             return Usage();
     }
-    if (lines.empty() == table.empty() || perPage < 1)
+    const int modes = int{!lines.empty()} + int{!table.empty()} + int{!scan.empty()};
+    if (modes != 1 || perPage < 1)
         return Usage();
     try {
         const TPdfFixtureApplication application;
         if (!lines.empty()) {
             WritePdfLines(out, ReadLines(lines), perPage);
+        } else if (!scan.empty()) {
+            WritePdfScan(out, ReadLines(scan), perPage);
         } else {
             std::vector<TTableRow> rows;
             for (const std::string& line : ReadLines(table))

@@ -1,0 +1,9 @@
+// Whether the tests run under Wine, where some facilities of Windows behave otherwise or not at all.
+#pragma once
+
+#include <windows.h>
+
+// Wine's ntdll exports its version; Windows' does not.
+inline bool RunningUnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
