@@ -3,6 +3,7 @@
 // locale, in which the library's own conversions of non-ASCII paths and names fail.
 #include "Includes/UnRAR.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/RarNames.h"
 
 #include "tests/archive/TestFiles.h"
 #include "tests/support/Fixture.h"
@@ -571,28 +572,8 @@ TEST(RarVolumeNameTest, PartsAreNumberedAndNamedAsTheLibraryDoes) {
 // written by another program than rar (which keeps such bytes as private characters).
 TEST_F(TUnRARTest, EntryWhoseNameDecodesToNothingExtractsLikeAnyOther) {
     Put("Xb.pdf", "the list");
-    std::string bytes = ReadFile(Rar("name.rar", {}, {"Xb.pdf"}));
-    const std::size_t name = bytes.find("Xb.pdf");
-    ASSERT_NE(name, std::string::npos);
-    bytes[name] = '\xFF';
-    // The file header's CRC-32 (of its size field and the header) made right again: its block starts
-    // behind the signature (8 bytes) and the main header's block.
-    const auto crc32 = [](const std::string& data) {
-        std::uint32_t crc = 0xFFFFFFFFu;
-        for (const char byte : data) {
-            crc ^= static_cast<unsigned char>(byte);
-            for (int k = 0; k < 8; ++k)
-                crc = (crc & 1) != 0 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-        }
-        return crc ^ 0xFFFFFFFFu;
-    };
-    const std::size_t block = 8 + 4 + 1 + static_cast<unsigned char>(bytes[8 + 4]); // one-byte sizes here
-    const std::size_t headerEnd = block + 4 + 1 + static_cast<unsigned char>(bytes[block + 4]);
-    ASSERT_LT(block, name);
-    ASSERT_GT(headerEnd, name);
-    const std::uint32_t crc = crc32(bytes.substr(block + 4, headerEnd - block - 4));
-    for (int i = 0; i < 4; ++i)
-        bytes[block + static_cast<std::size_t>(i)] = static_cast<char>(crc >> (8 * i));
+    std::string bytes = ReadFile(Rar("name.rar", {"-qo-"}, {"Xb.pdf"}));
+    ASSERT_TRUE(MakeNameUndecodable(bytes, "Xb.pdf"));
     WriteFile(dir_ / "noname.rar", bytes);
 
     TRarArchive rar = library_->OpenArchive(dir_ / "noname.rar");
