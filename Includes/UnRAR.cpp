@@ -262,7 +262,8 @@ std::optional<TRarEnding> FollowRar5(TArchiveBytes& file, std::uint64_t at) {
         if (headerEnd > file.Size())
             break; // the file ends inside the header
         const std::vector<unsigned char> header = file.Read(at, static_cast<std::size_t>(headerEnd - at));
-        if (Crc32(&header[4], header.size() - 4) != Little(header.data(), 4))
+        if (header.size() != headerEnd - at ||
+            Crc32(&header[4], header.size() - 4) != Little(header.data(), 4))
             return std::nullopt;
         TVarInts fields{&header[4 + sizeBytes], static_cast<std::size_t>(headerSize)};
         const std::uint64_t type = fields.Next();
@@ -304,6 +305,8 @@ std::optional<TRarEnding> FollowRar4(TArchiveBytes& file, std::uint64_t at) {
         if (headerSize > file.Size() - at)
             break;
         const std::vector<unsigned char> header = file.Read(at, headerSize);
+        if (header.size() != headerSize)
+            return std::nullopt; // the file could not be read
         // Old headers with a comment inside check only part of themselves: no judgement on those.
         if ((Crc32(&header[2], header.size() - 2) & 0xFFFF) != Little(header.data(), 2))
             return std::nullopt;
