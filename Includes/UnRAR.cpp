@@ -6,7 +6,10 @@
 #include "Platform/QuantityText.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <utility>
 
 static_assert(RarResult::Success == ERAR_SUCCESS && RarResult::EndOfArchive == ERAR_END_ARCHIVE &&
@@ -20,12 +23,32 @@ static_assert(RarResult::Success == ERAR_SUCCESS && RarResult::EndOfArchive == E
 
 struct TRarArchive::THeaderRecord : RARHeaderDataEx {};
 
+namespace {
+
+// How an archive file ends, found by following its chain of blocks: every block's header gives the
+// block's length, and a RAR 5 archive ends with its end-of-archive block.
+struct TRarEnding {
+    bool Cut = false;             // the file ends before the archive does
+    std::uint64_t WholeFiles = 0; // file headers whose header and data lie wholly in the file
+};
+
+} // namespace
+
 // The library reports to its callback while it opens, reads and extracts: password requests, volume
 // changes and every piece of extracted data.
 struct TRarCallbackState {
     std::uint64_t sizeLimit = RarEntrySizeLimit;
     std::uint64_t written = 0; // by the current extraction
     bool sizeLimitHit = false;
+
+    std::string volume;              // the part the library reads now
+    std::uint64_t filesInVolume = 0; // file headers read from it so far
+    bool inEntry = false;            // the library works on the current entry's data
+    bool keepToThisFile = false;     // no other part may be opened
+    UnicodeString missingVolume;     // the part the library wanted and did not get
+    // How the part ends, once asked: the part it was found for, and nothing when it cannot be told.
+    std::optional<std::string> endingOf;
+    std::optional<TRarEnding> ending;
 };
 
 namespace {
@@ -33,8 +56,14 @@ namespace {
 // The callback's parameters: long on Linux, LPARAM (pointer-sized) on Windows.
 using TRarParam = decltype(RAROpenArchiveDataEx::UserData);
 
+UnicodeString EntryName(const wchar_t* text, std::size_t capacity);
+// A part's path as the library gives it to the callback: its buffers hold 2048 characters.
+UnicodeString VolumeName(const wchar_t* text) {
+    return EntryName(text, 2048);
+}
+
 // Runs inside the library: it must not throw, and it never blocks for an answer.
-int CALLBACK OnLibraryMessage(unsigned int message, TRarParam userData, TRarParam, TRarParam p2) {
+int CALLBACK OnLibraryMessage(unsigned int message, TRarParam userData, TRarParam p1, TRarParam p2) {
     auto& state = *reinterpret_cast<TRarCallbackState*>(userData);
     switch (message) {
     case UCM_PROCESSDATA: {
@@ -46,10 +75,25 @@ int CALLBACK OnLibraryMessage(unsigned int message, TRarParam userData, TRarPara
         state.written += size;
         return 1;
     }
-    case UCM_CHANGEVOLUME:
     case UCM_CHANGEVOLUMEW:
-        // The next volume was found: go on. A missing one would be asked for: there is nobody to ask.
-        return p2 == RAR_VOL_NOTIFY ? 1 : -1;
+        // RAR_VOL_NOTIFY: the next part was found and opened; RAR_VOL_ASK: it is missing, and there is
+        // nobody to ask for it. Either way the name is the next part's path, beside this one.
+        try {
+            const UnicodeString name = VolumeName(reinterpret_cast<const wchar_t*>(p1));
+            if (p2 != RAR_VOL_NOTIFY || state.keepToThisFile) {
+                state.missingVolume = name;
+                return -1;
+            }
+            state.volume = StringToUtf8(name);
+            // A part opened for the current entry's data starts with that entry's continuation.
+            state.filesInVolume = state.inEntry ? 1 : 0;
+            return 1;
+        } catch (...) {
+            return -1;
+        }
+    case UCM_CHANGEVOLUME:
+        // The same news in the ANSI code page, after the wide one, which decided.
+        return p2 == RAR_VOL_NOTIFY && !state.keepToThisFile ? 1 : -1;
     default:
         // UCM_NEEDPASSWORD(W): the lists are never encrypted, and the host has no way to ask the user;
         // refusing makes an encrypted entry fail at once instead of waiting for an answer.
@@ -92,9 +136,220 @@ UnicodeString EntryName(const wchar_t* text, std::size_t capacity) {
     return AnsiToUnicode(bytes);
 }
 
+// Every character the system reads as a separator in a UTF-8 path.
+#if defined(_WIN32)
+constexpr char PathSeparators[] = "\\/";
+#else
+constexpr char PathSeparators[] = "/";
+#endif
+
+UnicodeString FileNameOf(const UnicodeString& path) {
+    return path.substr(path.find_last_of(PathDelimiters) + 1);
+}
+
 // A size for the user: the exact count, and the round figure where there is one.
 UnicodeString Bytes(std::uint64_t count) {
     return Utf8ToString(ByteCountText(count));
+}
+
+// ---- How an archive file ends ----
+
+std::uint32_t Crc32(const unsigned char* data, std::size_t size) {
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i)
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::uint64_t Little(const unsigned char* p, int bytes) {
+    std::uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+// The archive file read at given places.
+class TArchiveBytes {
+public:
+    explicit TArchiveBytes(const std::string& path)
+        : file_(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary) {
+        if (file_.seekg(0, std::ios::end))
+            size_ = static_cast<std::uint64_t>(file_.tellg());
+    }
+    bool IsOpen() const { return static_cast<bool>(file_); }
+    std::uint64_t Size() const { return size_; }
+    // Up to count bytes from at: fewer where the file ends.
+    std::vector<unsigned char> Read(std::uint64_t at, std::size_t count) {
+        if (at >= size_)
+            return {};
+        std::vector<unsigned char> bytes(
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - at)));
+        file_.clear();
+        file_.seekg(static_cast<std::streamoff>(at));
+        file_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(file_.gcount()));
+        return bytes;
+    }
+
+private:
+    std::ifstream file_;
+    std::uint64_t size_ = 0;
+};
+
+constexpr unsigned char Rar4Signature[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
+constexpr unsigned char Rar5Signature[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x01, 0x00};
+// How far into a self-extracting archive the library looks for the signature.
+constexpr std::size_t SfxSearchSize = 0x200000;
+
+// A RAR 5 variable-length number at p, at most max bytes; its length goes to length, 0 when invalid.
+std::uint64_t VarInt(const unsigned char* p, std::size_t max, std::size_t& length) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < max && i < 10; ++i) {
+        value |= std::uint64_t{p[i] & 0x7Fu} << (7 * i);
+        if ((p[i] & 0x80) == 0) {
+            length = i + 1;
+            return value;
+        }
+    }
+    length = 0;
+    return 0;
+}
+
+// The variable-length numbers of a RAR 5 header, one after the other.
+struct TVarInts {
+    const unsigned char* p;
+    std::size_t left;
+    bool ok = true; // false once a number ran past the header
+
+    std::uint64_t Next() {
+        std::size_t length = 0;
+        const std::uint64_t value = ok ? VarInt(p, left, length) : 0;
+        ok = length != 0;
+        p += length;
+        left -= length;
+        return value;
+    }
+};
+
+// Block after block from the first behind the signature. Nothing when the chain cannot be followed to a
+// judgement: a header that fails its check (the data is damaged, which the library reports itself),
+// encrypted headers, a format older than RAR 2.
+std::optional<TRarEnding> FollowRar5(TArchiveBytes& file, std::uint64_t at) {
+    TRarEnding ending;
+    for (;;) {
+        // The header's CRC, then its size in at most 3 bytes.
+        const std::vector<unsigned char> start = file.Read(at, 7);
+        if (start.size() < 5)
+            break; // the file ends where a block begins: the end-of-archive block is missing
+        std::size_t sizeBytes = 0;
+        const std::uint64_t headerSize =
+            VarInt(&start[4], std::min<std::size_t>(start.size() - 4, 3), sizeBytes);
+        if (sizeBytes == 0 && start.size() < 7)
+            break;
+        if (sizeBytes == 0 || headerSize == 0 || headerSize > 0x200000)
+            return std::nullopt;
+        const std::uint64_t headerEnd = at + 4 + sizeBytes + headerSize;
+        if (headerEnd > file.Size())
+            break; // the file ends inside the header
+        const std::vector<unsigned char> header = file.Read(at, static_cast<std::size_t>(headerEnd - at));
+        if (header.size() != headerEnd - at ||
+            Crc32(&header[4], header.size() - 4) != Little(header.data(), 4))
+            return std::nullopt;
+        TVarInts fields{&header[4 + sizeBytes], static_cast<std::size_t>(headerSize)};
+        const std::uint64_t type = fields.Next();
+        const std::uint64_t flags = fields.Next();
+        if ((flags & 0x0001) != 0)
+            fields.Next(); // the extra area's size
+        const std::uint64_t dataSize = (flags & 0x0002) != 0 ? fields.Next() : 0;
+        if (!fields.ok)
+            return std::nullopt;
+        if (type == 4) // archive encryption: every header after this one is encrypted
+            return std::nullopt;
+        if (type == 5)
+            return ending; // the end-of-archive block
+        if (dataSize > file.Size() - headerEnd)
+            break; // the file ends inside the block's data
+        if (type == 2)
+            ++ending.WholeFiles;
+        at = headerEnd + dataSize;
+    }
+    ending.Cut = true;
+    return ending;
+}
+
+std::optional<TRarEnding> FollowRar4(TArchiveBytes& file, std::uint64_t at) {
+    TRarEnding ending;
+    for (;;) {
+        // RAR 2 and 3 could leave out the end-of-archive block (rar -en): a file that ends where a block
+        // would begin is whole.
+        if (at == file.Size())
+            return ending;
+        const std::vector<unsigned char> start = file.Read(at, 7);
+        if (start.size() < 7)
+            break;
+        const unsigned type = start[2];
+        const auto flags = static_cast<unsigned>(Little(&start[3], 2));
+        const auto headerSize = static_cast<std::size_t>(Little(&start[5], 2));
+        if (headerSize < 7)
+            return std::nullopt;
+        if (headerSize > file.Size() - at)
+            break;
+        const std::vector<unsigned char> header = file.Read(at, headerSize);
+        if (header.size() != headerSize)
+            return std::nullopt; // the file could not be read
+        // Old headers with a comment inside check only part of themselves: no judgement on those.
+        if ((Crc32(&header[2], header.size() - 2) & 0xFFFF) != Little(header.data(), 2))
+            return std::nullopt;
+        if (type == 0x73 && (flags & 0x0080) != 0) // main header of an archive with encrypted headers
+            return std::nullopt;
+        if (type == 0x7B)
+            return ending;
+        std::uint64_t dataSize = 0;
+        if (type == 0x74 || type == 0x7A) { // file and service headers: the packed size, maybe 64-bit
+            if (headerSize < 11 || ((flags & 0x0100) != 0 && headerSize < 36))
+                return std::nullopt;
+            dataSize = Little(&header[7], 4) | ((flags & 0x0100) != 0 ? Little(&header[32], 4) << 32 : 0);
+        } else if ((flags & 0x8000) != 0) {
+            if (headerSize < 11)
+                return std::nullopt;
+            dataSize = Little(&header[7], 4);
+        }
+        const std::uint64_t headerEnd = at + headerSize;
+        if (dataSize > file.Size() - headerEnd)
+            break;
+        if (type == 0x74)
+            ++ending.WholeFiles;
+        at = headerEnd + dataSize;
+    }
+    ending.Cut = true;
+    return ending;
+}
+
+std::optional<TRarEnding> ReadEnding(const std::string& path) {
+    TArchiveBytes file(path);
+    if (!file.IsOpen())
+        return std::nullopt;
+    const std::vector<unsigned char> head = file.Read(0, SfxSearchSize + sizeof Rar5Signature);
+    const auto found = [&](const unsigned char* signature, std::size_t size) {
+        return std::search(head.begin(), head.end(), signature, signature + size);
+    };
+    const auto rar5 = found(Rar5Signature, sizeof Rar5Signature);
+    const auto rar4 = found(Rar4Signature, sizeof Rar4Signature);
+    if (rar5 != head.end() && rar5 <= rar4)
+        return FollowRar5(file, static_cast<std::uint64_t>(rar5 - head.begin()) + sizeof Rar5Signature);
+    if (rar4 != head.end())
+        return FollowRar4(file, static_cast<std::uint64_t>(rar4 - head.begin()) + sizeof Rar4Signature);
+    return std::nullopt;
 }
 
 } // namespace
@@ -126,6 +381,7 @@ TRarArchive TUnRARLibrary::OpenArchive(const std::string& archivePath) const {
 TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
     : library_(&library), header_(std::make_unique<THeaderRecord>()),
       callbackState_(std::make_unique<TRarCallbackState>()) {
+    static_assert(VolumeFlag == ROADF_VOLUME && FirstVolumeFlag == ROADF_FIRSTVOLUME);
     std::memset(static_cast<RARHeaderDataEx*>(header_.get()), 0, sizeof(RARHeaderDataEx));
     RAROpenArchiveDataEx data;
     std::memset(&data, 0, sizeof data);
@@ -135,8 +391,10 @@ TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
     // From the open on, so that encrypted headers are refused there rather than asked for.
     data.Callback = OnLibraryMessage;
     data.UserData = reinterpret_cast<decltype(data.UserData)>(callbackState_.get());
+    callbackState_->volume = path;
     handle_ = library_->functions_->OpenArchiveEx(&data);
     openResult_ = static_cast<int>(data.OpenResult);
+    openFlags_ = handle_ != nullptr ? data.Flags : 0;
     if (handle_ == nullptr && openResult_ == ERAR_SUCCESS)
         openResult_ = ERAR_UNKNOWN;
     if (handle_ != nullptr && openResult_ != ERAR_SUCCESS) {
@@ -148,9 +406,9 @@ TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
 
 TRarArchive::TRarArchive(TRarArchive&& other) noexcept
     : library_(other.library_), handle_(std::exchange(other.handle_, nullptr)),
-      openResult_(other.openResult_), entryPending_(std::exchange(other.entryPending_, false)),
-      header_(std::move(other.header_)), callbackState_(std::move(other.callbackState_)),
-      entry_(std::move(other.entry_)) {}
+      openResult_(other.openResult_), openFlags_(other.openFlags_), knownAs_(std::move(other.knownAs_)),
+      entryPending_(std::exchange(other.entryPending_, false)), header_(std::move(other.header_)),
+      callbackState_(std::move(other.callbackState_)), entry_(std::move(other.entry_)) {}
 
 TRarArchive& TRarArchive::operator=(TRarArchive&& other) noexcept {
     if (this != &other) {
@@ -158,6 +416,8 @@ TRarArchive& TRarArchive::operator=(TRarArchive&& other) noexcept {
         library_ = other.library_;
         handle_ = std::exchange(other.handle_, nullptr);
         openResult_ = other.openResult_;
+        openFlags_ = other.openFlags_;
+        knownAs_ = std::move(other.knownAs_);
         entryPending_ = std::exchange(other.entryPending_, false);
         header_ = std::move(other.header_);
         callbackState_ = std::move(other.callbackState_);
@@ -185,10 +445,11 @@ int TRarArchive::ReadHeader() {
         if (skipped != ERAR_SUCCESS)
             return skipped;
     }
-    const int result = library_->functions_->ReadHeaderEx(handle_, header_.get());
+    const int result = Explained(library_->functions_->ReadHeaderEx(handle_, header_.get()), false);
     if (result != ERAR_SUCCESS)
         return result;
     entryPending_ = true;
+    ++callbackState_->filesInVolume;
     const RARHeaderDataEx& h = *header_;
     entry_.Name = EntryName(h.FileNameW, std::size(h.FileNameW));
     entry_.UnpackedSize = (std::uint64_t(h.UnpSizeHigh) << 32) | h.UnpSize;
@@ -205,20 +466,56 @@ int TRarArchive::Process(int operation, const std::string* destPath) {
     if (!entryPending_)
         return ERAR_UNKNOWN;
     entryPending_ = false;
-    TRarPath dest;
+    TRarPath folder, dest;
     if (destPath != nullptr) {
         dest = RarPath(*destPath);
+        // The library makes its own destination from the folder and the stored name before it takes
+        // the name given; without a folder, an entry whose name decodes to nothing would have no
+        // destination at all, and the library would pass over it reporting success.
+        const std::size_t cut = destPath->find_last_of(PathSeparators);
+        folder =
+            RarPath(cut == std::string::npos ? std::string(".") : destPath->substr(0, cut == 0 ? 1 : cut));
         // Whether the library would make them differs by version and system; a folder that cannot
         // be made fails the extraction with the library's own reason.
         CreateParentFolders(*destPath);
     }
     callbackState_->written = 0;
     callbackState_->sizeLimitHit = false;
-    const int result = library_->functions_->ProcessFile(handle_, operation, nullptr,
-                                                         destPath != nullptr ? dest.data() : nullptr);
+    callbackState_->inEntry = true;
+    const int called =
+        library_->functions_->ProcessFile(handle_, operation, destPath != nullptr ? folder.data() : nullptr,
+                                          destPath != nullptr ? dest.data() : nullptr);
+    callbackState_->inEntry = false;
+    int result = callbackState_->sizeLimitHit ? RarResult::SizeLimit : Explained(called, true);
+    if (destPath != nullptr && result == ERAR_SUCCESS && !IsFile(*destPath))
+        result = RarResult::NothingWritten;
     if (destPath != nullptr && result != ERAR_SUCCESS)
         DeleteFileQuietly(*destPath); // the library keeps some broken files (a write error's)
-    return callbackState_->sizeLimitHit ? RarResult::SizeLimit : result;
+    return result;
+}
+
+int TRarArchive::Explained(int result, bool inEntry) {
+    TRarCallbackState& state = *callbackState_;
+    if (result == ERAR_SUCCESS)
+        return result;
+    if (!state.missingVolume.empty() && result != ERAR_END_ARCHIVE)
+        return RarResult::MissingVolume;
+    if (result == ERAR_END_ARCHIVE || result == ERAR_BAD_DATA || result == ERAR_EREAD) {
+        if (state.endingOf != state.volume) {
+            state.ending = ReadEnding(state.volume);
+            state.endingOf = state.volume;
+        }
+        // A failure in an entry's data is the cut's only when the cut lies in this entry.
+        if (state.ending && state.ending->Cut && (!inEntry || state.filesInVolume > state.ending->WholeFiles))
+            return RarResult::CutShort;
+    }
+    return result;
+}
+
+void TRarArchive::KeepToThisFile(const UnicodeString& knownAs) {
+    knownAs_ = knownAs;
+    if (callbackState_)
+        callbackState_->keepToThisFile = true;
 }
 
 void TRarArchive::SetSizeLimit(std::uint64_t bytes) {
@@ -234,6 +531,21 @@ UnicodeString TRarArchive::ResultText(int result) const {
     case RarResult::SizeLimit:
         return u"it unpacks to more than the limit of " +
                Bytes(callbackState_ ? callbackState_->sizeLimit : RarEntrySizeLimit);
+    case RarResult::CutShort:
+        return u"the archive is cut short: its file ends before the archive does";
+    case RarResult::MissingVolume: {
+        // A download is known by its address, not by the temporary file's name.
+        const UnicodeString next = !knownAs_.empty()           ? RarNextVolumeName(knownAs_)
+                                   : callbackState_ != nullptr ? FileNameOf(callbackState_->missingVolume)
+                                                               : UnicodeString();
+        return (next.empty() ? UnicodeString(u"its next part is missing")
+                             : u"the next part " + next + u" is missing") +
+               (!knownAs_.empty() ? u" (an address gives one part only: save every part in one folder and "
+                                    u"choose the first)"
+                                  : u"");
+    }
+    case RarResult::NothingWritten:
+        return u"the RAR library reported it extracted but wrote no file";
     case ERAR_NO_MEMORY:
         return u"there is not enough memory";
     case ERAR_BAD_DATA:
@@ -290,4 +602,95 @@ std::optional<UnicodeString> ExtractionRefusal(const TRarEntry& entry, const std
         return name + u" unpacks to " + Bytes(entry.UnpackedSize) + u", more than the " + Bytes(*free) +
                u" free in \"" + Utf8ToString(folder) + u"\"";
     return std::nullopt;
+}
+
+namespace {
+
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+
+bool EndsWithNoCase(const UnicodeString& text, std::u16string_view end, std::size_t before) {
+    if (before < end.size())
+        return false;
+    for (std::size_t i = 0; i < end.size(); ++i) {
+        char16_t c = text[before - end.size() + i];
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c - u'A' + u'a');
+        if (c != end[i])
+            return false;
+    }
+    return true;
+}
+
+// Where a part's number stands in its name: the digits of NAME.partN.rar, or the extension of NAME.rar
+// and NAME.rNN.
+struct TVolumeNumberPlace {
+    std::size_t at = 0, length = 0;
+    bool partScheme = false;
+};
+
+std::optional<TVolumeNumberPlace> VolumeNumberPlace(const UnicodeString& name) {
+    if (EndsWithNoCase(name, u".rar", name.size())) {
+        const std::size_t end = name.size() - 4;
+        std::size_t begin = end;
+        while (begin > 0 && IsDigit(name[begin - 1]))
+            --begin;
+        if (begin < end && EndsWithNoCase(name, u".part", begin))
+            return TVolumeNumberPlace{begin, end - begin, true};
+        return TVolumeNumberPlace{name.size() - 3, 3, false};
+    }
+    const std::size_t n = name.size();
+    if (n >= 4 && name[n - 4] == u'.' && (name[n - 3] == u'r' || name[n - 3] == u'R') &&
+        IsDigit(name[n - 2]) && IsDigit(name[n - 1]))
+        return TVolumeNumberPlace{n - 2, 2, false};
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<int> RarVolumeNumber(const UnicodeString& name) {
+    const std::optional<TVolumeNumberPlace> place = VolumeNumberPlace(name);
+    if (!place)
+        return std::nullopt;
+    if (!place->partScheme && place->length == 3)
+        return 1; // NAME.rar, followed by NAME.r00
+    int number = 0;
+    for (std::size_t i = place->at; i < place->at + place->length; ++i)
+        number = std::min(number * 10 + (name[i] - u'0'), 1'000'000);
+    return place->partScheme ? number : number + 2;
+}
+
+UnicodeString RarFirstVolumeName(const UnicodeString& name) {
+    const std::optional<TVolumeNumberPlace> place = VolumeNumberPlace(name);
+    if (!place)
+        return {};
+    if (!place->partScheme)
+        return name.substr(0, name.size() - 3) + u"rar"; // the extension, after its dot
+    return name.substr(0, place->at) + UnicodeString(place->length - 1, u'0') + u"1" +
+           name.substr(place->at + place->length);
+}
+
+UnicodeString RarNextVolumeName(const UnicodeString& name) {
+    const std::optional<TVolumeNumberPlace> place = VolumeNumberPlace(name);
+    if (!place)
+        return {};
+    UnicodeString next = name;
+    if (!place->partScheme && place->length == 3)
+        return next.replace(place->at + 1, 2, u"00"); // NAME.rar, then NAME.r00
+    // Counting up with carry; past the last digit the part scheme grows a digit (part9, part10) and
+    // the old one goes on in the letter (r99, s00), as the library counts.
+    std::size_t i = place->at + place->length;
+    while (i > place->at) {
+        --i;
+        if (next[i] != u'9') {
+            ++next[i];
+            return next;
+        }
+        next[i] = u'0';
+    }
+    if (place->partScheme)
+        return next.insert(place->at, 1, u'1');
+    ++next[place->at - 1];
+    return next;
 }

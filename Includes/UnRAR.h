@@ -33,6 +33,13 @@ inline constexpr int BadReference = 23;
 inline constexpr int BadPassword = 24;
 // The binding's own: the entry's data grew past the archive's size limit, and the extraction stopped.
 inline constexpr int SizeLimit = -1;
+// The binding's own: the file ends before the archive does. The library reports the end of the archive,
+// or a CRC error in the entry whose data the cut runs through; the chain of the archive's blocks tells.
+inline constexpr int CutShort = -2;
+// The binding's own: the archive goes on in a next part (a volume) that is not there.
+inline constexpr int MissingVolume = -3;
+// The binding's own: the library reported success but wrote nothing at the destination.
+inline constexpr int NothingWritten = -4;
 } // namespace RarResult
 
 // The largest entry the binding extracts: far beyond any real list, so that a small hostile archive
@@ -76,6 +83,10 @@ public:
     ~TRarArchive();
 
     bool IsOpen() const { return handle_ != nullptr; }
+    // A part (volume) of a multi-volume archive, and whether it is the first; RAR 3 and later name their
+    // parts NAME.part1.rar, NAME.part2.rar..., older ones NAME.rar, NAME.r00, NAME.r01...
+    bool IsVolume() const { return (openFlags_ & VolumeFlag) != 0; }
+    bool IsFirstVolume() const { return (openFlags_ & FirstVolumeFlag) != 0; }
     // The library's open result: 0 when the archive opened, otherwise why not (13 not an archive,
     // 15 file cannot be opened, 22 its headers are encrypted...).
     int OpenResult() const { return openResult_; }
@@ -87,13 +98,18 @@ public:
     // damaged"); empty for Success and EndOfArchive.
     UnicodeString ResultText(int result) const;
 
+    // The archive file is a copy under a name of its own (a download): the library opens no other part
+    // beside it, and a next part it wants is named after knownAs, the name the user knows the archive by.
+    void KeepToThisFile(const UnicodeString& knownAs);
+
     // The largest entry Extract writes; more data stops it with SizeLimit and removes the file. The
     // header's size is the archive's claim; this holds whatever the data turns out to be.
     void SetSizeLimit(std::uint64_t bytes);
 
-    // Reads the next header: 0 for an entry, 10 at the end, anything else is an error. An entry that was
-    // neither extracted nor skipped is skipped first. The entry keeps its last values when a read
-    // fails, as the library's header record does.
+    // Reads the next header: 0 for an entry, 10 at the end, anything else is an error: CutShort where the
+    // file ends before the archive does, MissingVolume where the archive goes on in a part that is not
+    // there. An entry that was neither extracted nor skipped is skipped first. The entry keeps its last
+    // values when a read fails, as the library's header record does.
     int ReadHeader();
     const TRarEntry& Entry() const { return entry_; }
 
@@ -101,8 +117,9 @@ public:
     // holding "../" cannot lead outside the caller's folder, and a name that decodes to nothing
     // extracts like any other); missing parent folders are created. Returns the library's result, 0
     // on success; 21 (unknown error) without a current entry, that is when the last header read
-    // failed or the entry was already extracted or skipped; SizeLimit past the size limit. When the
-    // extraction fails, nothing is left at destPath.
+    // failed or the entry was already extracted or skipped; SizeLimit past the size limit; CutShort when
+    // the entry's data runs past the end of the file; MissingVolume when it goes on in a part that is
+    // not there. When the extraction fails, nothing is left at destPath.
     int Extract(const std::string& destPath);
     // Passes over the current entry's data. Returns as Extract does.
     int Skip();
@@ -116,9 +133,18 @@ private:
     TRarArchive(const TUnRARLibrary& library, const std::string& path);
     int Process(int operation, const std::string* destPath);
 
+    // A library call's result with what the binding knows besides: the cut, the missing part, the file
+    // not written. inEntry: the call worked on the current entry's data.
+    int Explained(int result, bool inEntry);
+
+    static constexpr unsigned VolumeFlag = 0x0001,
+                              FirstVolumeFlag = 0x0100; // ROADF_VOLUME, ROADF_FIRSTVOLUME
+
     const TUnRARLibrary* library_;
     void* handle_ = nullptr;
     int openResult_ = 0;
+    unsigned openFlags_ = 0;
+    UnicodeString knownAs_; // set by KeepToThisFile
     bool entryPending_ = false;
     // The library's header record, large and reused for every entry.
     std::unique_ptr<THeaderRecord> header_;
@@ -154,6 +180,16 @@ private:
     std::unique_ptr<TModuleHandle> module_;
     std::unique_ptr<TFunctions> functions_;
 };
+
+// The names of a multi-volume archive's parts, from the name of one of them: NAME.partN.rar (any
+// number of digits, kept as wide as they are) or NAME.rar, NAME.r00, NAME.r01... Which part a name is
+// (1 for the first), nothing when the name follows neither scheme.
+std::optional<int> RarVolumeNumber(const UnicodeString& name);
+// The first part's name; empty when the name follows neither scheme.
+UnicodeString RarFirstVolumeName(const UnicodeString& name);
+// The next part's name, as the library forms it: NAME.part2.rar after NAME.part1.rar, NAME.r00 after
+// NAME.rar; empty when the name follows neither scheme.
+UnicodeString RarNextVolumeName(const UnicodeString& name);
 
 // Converts an entry name from the OEM to the ANSI code page, up to its first zero byte. On Linux both
 // code pages are UTF-8, so the name is copied.

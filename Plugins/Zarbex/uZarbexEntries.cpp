@@ -3,7 +3,12 @@
 
 #include "Platform/FileSystem.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -30,7 +35,126 @@ UnicodeString TakeName(const UnicodeString& from, const UnicodeString& to) {
     return to;
 }
 
+std::filesystem::path FilePath(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view start) {
+    return text.size() >= start.size() &&
+           std::equal(start.begin(), start.end(), text.begin(), [](char a, char b) {
+               return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
+           });
+}
+
+// A web page begins with its document type or one of its first elements, perhaps after a byte-order
+// mark and blanks.
+bool IsWebPage(std::string_view head) {
+    if (head.starts_with("\xEF\xBB\xBF"))
+        head.remove_prefix(3);
+    head.remove_prefix(std::min(head.find_first_not_of(" \t\r\n"), head.size()));
+    for (const char* start : {"<!doctype html", "<html", "<head", "<body", "<title", "<meta"})
+        if (StartsWithNoCase(head, start))
+            return true;
+    return StartsWithNoCase(head, "<?xml") && head.find("<html") != std::string_view::npos;
+}
+
+int HexValue(char16_t c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
 } // namespace
+
+TSourceContent SourceContentOf(const std::string& path) {
+    std::ifstream file(FilePath(path), std::ios::binary);
+    std::string head(1024, '\0');
+    file.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(file.gcount()));
+    if (!file && !file.eof())
+        return TSourceContent::Other; // unreadable: the archive's own open says why
+    if (head.empty())
+        return TSourceContent::Empty;
+    if (head.starts_with("%PDF-"))
+        return TSourceContent::Pdf;
+    if (head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06") || head.starts_with("PK\x07\x08"))
+        return TSourceContent::Zip;
+    if (head.starts_with("7z\xBC\xAF\x27\x1C"))
+        return TSourceContent::SevenZip;
+    if (IsWebPage(head))
+        return TSourceContent::WebPage;
+    return TSourceContent::Other;
+}
+
+UnicodeString SourceFileName(const UnicodeString& source, bool address) {
+    if (!address)
+        return source.substr(source.find_last_of(PathDelimiters) + 1);
+    // The path of the address, without its query and fragment, and after its server.
+    UnicodeString path = source.substr(0, source.find_first_of(u"?#"));
+    if (const std::size_t scheme = path.find(u"://"); scheme != UnicodeString::npos)
+        path = path.substr(std::min(path.find(u'/', scheme + 3), path.size()));
+    const UnicodeString segment = path.substr(path.find_last_of(u'/') + 1);
+    std::string bytes;
+    for (std::size_t i = 0; i < segment.size(); ++i) {
+        if (segment[i] == u'%' && i + 2 < segment.size() && HexValue(segment[i + 1]) >= 0 &&
+            HexValue(segment[i + 2]) >= 0) {
+            bytes.push_back(static_cast<char>(HexValue(segment[i + 1]) * 16 + HexValue(segment[i + 2])));
+            i += 2;
+        } else {
+            bytes += StringToUtf8(segment.substr(i, 1));
+        }
+    }
+    return Utf8ToString(bytes);
+}
+
+TPdfListSource::TPdfListSource(std::string path, UnicodeString name) : path_(std::move(path)) {
+    entry_.Name = std::move(name);
+}
+
+int TPdfListSource::ReadHeader() {
+    if (read_)
+        return RarResult::EndOfArchive;
+    read_ = pending_ = true;
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(FilePath(path_), error);
+    entry_.UnpackedSize = error ? 0 : static_cast<std::uint64_t>(size);
+    return RarResult::Success;
+}
+
+int TPdfListSource::Extract(const std::string& destPath) {
+    if (!std::exchange(pending_, false))
+        return RarResult::Unknown;
+    std::error_code error;
+    if (!CreateParentFolders(destPath) ||
+        !std::filesystem::copy_file(FilePath(path_), FilePath(destPath),
+                                    std::filesystem::copy_options::overwrite_existing, error)) {
+        DeleteFileQuietly(destPath);
+        return IsFile(path_) ? RarResult::CreateError : RarResult::ReadError;
+    }
+    return RarResult::Success;
+}
+
+int TPdfListSource::Skip() {
+    return std::exchange(pending_, false) ? RarResult::Success : RarResult::Unknown;
+}
+
+UnicodeString TPdfListSource::ResultText(int result) const {
+    switch (result) {
+    case RarResult::Success:
+    case RarResult::EndOfArchive:
+        return {};
+    case RarResult::CreateError:
+        return u"the output file cannot be created";
+    case RarResult::ReadError:
+        return u"the file cannot be read";
+    default:
+        return u"it was read already";
+    }
+}
 
 TWorkingEntry::~TWorkingEntry() {
     Converter.reset(); // ends a converter still at work
@@ -60,9 +184,10 @@ UnicodeString TWorkingEntry::ConversionFailure(const TPdfConversionResult& conve
            StringReplaceAll(Utf8ToString(conversion.Reason), workingPdf, name);
 }
 
-TEntriesAhead::TEntriesAhead(TRarArchive& archive, UnicodeString folder, std::size_t depth,
-                             std::chrono::milliseconds conversionTime)
-    : archive_(archive), folder_(std::move(folder)), depth_(depth), conversionTime_(conversionTime) {}
+TEntriesAhead::TEntriesAhead(TListSource& archive, UnicodeString archiveName, UnicodeString folder,
+                             std::size_t depth, std::chrono::milliseconds conversionTime)
+    : archive_(archive), archiveName_(std::move(archiveName)), folder_(std::move(folder)), depth_(depth),
+      conversionTime_(conversionTime) {}
 
 TWorkingEntry* TEntriesAhead::Next() {
     Fill();
@@ -123,8 +248,12 @@ std::exception_ptr TEntriesAhead::Extract(TWorkingEntry& entry) {
     if (const std::optional<UnicodeString> refusal = ExtractionRefusal(entry.Entry, StringToUtf8(folder_)))
         return ExtractionFailure(u"Cannot extract from the archive: " + *refusal);
     const int result = archive_.Extract(StringToUtf8(entry.PdfPath));
-    if (result == RarResult::Success)
+    if (result == RarResult::Success) {
+        lastList_ = entry.Entry.DisplayName();
         return nullptr;
+    }
+    if (result == RarResult::CutShort)
+        return CutFailure();
     // Where the output could not be written, the folder is part of the reason.
     const bool output = result == RarResult::CreateError || result == RarResult::WriteError ||
                         result == RarResult::CloseError;
@@ -134,7 +263,16 @@ std::exception_ptr TEntriesAhead::Extract(TWorkingEntry& entry) {
 }
 
 std::exception_ptr TEntriesAhead::HeaderFailure(int headerResult) const {
+    if (headerResult == RarResult::CutShort)
+        return CutFailure();
     const UnicodeString where = lastHeader_ ? u"Cannot read the archive past \"" + *lastHeader_ + u"\""
                                             : UnicodeString(u"Cannot read the archive's first entry");
     return ExtractionFailure(where + u": " + archive_.ResultText(headerResult));
+}
+
+std::exception_ptr TEntriesAhead::CutFailure() const {
+    const UnicodeString archive = u"The archive \"" + archiveName_ + u"\" is cut short";
+    return ExtractionFailure(lastList_ ? archive + u" after \"" + *lastList_ +
+                                             u"\": the lists after it were not read"
+                                       : archive + u": none of its lists could be read");
 }

@@ -12,6 +12,58 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <string>
+
+// What a source file holds, told from its first bytes where that is easy: a list published as a bare
+// PDF is read as it is, and a file that is no RAR archive can be named for what it is.
+enum class TSourceContent { Other, Pdf, Empty, Zip, SevenZip, WebPage };
+TSourceContent SourceContentOf(const std::string& path);
+// The name the user knows a source file by: a path's file name, or the last segment of an address's
+// path, its %-escapes decoded.
+UnicodeString SourceFileName(const UnicodeString& source, bool address);
+
+// What the run reads its lists from: the entries of a RAR archive, or a list published as a bare PDF,
+// which reads as an archive of that one entry. Calls and results are those of TRarArchive.
+class TListSource {
+public:
+    virtual ~TListSource() = default;
+    virtual int ReadHeader() = 0;
+    virtual const TRarEntry& Entry() const = 0;
+    virtual int Extract(const std::string& destPath) = 0;
+    virtual int Skip() = 0;
+    virtual UnicodeString ResultText(int result) const = 0;
+};
+
+// The entries of a RAR archive.
+class TRarListSource final : public TListSource {
+public:
+    explicit TRarListSource(TRarArchive& archive) : archive_(archive) {}
+    int ReadHeader() override { return archive_.ReadHeader(); }
+    const TRarEntry& Entry() const override { return archive_.Entry(); }
+    int Extract(const std::string& destPath) override { return archive_.Extract(destPath); }
+    int Skip() override { return archive_.Skip(); }
+    UnicodeString ResultText(int result) const override { return archive_.ResultText(result); }
+
+private:
+    TRarArchive& archive_;
+};
+
+// A list published as a bare PDF: one entry, named as the user knows the file, whose extraction is a
+// copy of the file, which stays as it is.
+class TPdfListSource final : public TListSource {
+public:
+    TPdfListSource(std::string path, UnicodeString name);
+    int ReadHeader() override;
+    const TRarEntry& Entry() const override { return entry_; }
+    int Extract(const std::string& destPath) override;
+    int Skip() override;
+    UnicodeString ResultText(int result) const override;
+
+private:
+    std::string path_;
+    TRarEntry entry_;
+    bool read_ = false, pending_ = false;
+};
 
 // One entry taken out of the archive ahead of its turn: its header, its working files and its
 // converter. Until its turn its files carry a name of their own ("~File0002.pdf"), so that a file an
@@ -48,7 +100,8 @@ private:
 // parallel with the run without a thread of ours.
 class TEntriesAhead {
 public:
-    TEntriesAhead(TRarArchive& archive, UnicodeString folder, std::size_t depth,
+    // archiveName: the archive as the user gave it, for the messages that name it.
+    TEntriesAhead(TListSource& archive, UnicodeString archiveName, UnicodeString folder, std::size_t depth,
                   std::chrono::milliseconds conversionTime);
 
     // The next entry in archive order, nullptr after the last one.
@@ -64,8 +117,11 @@ private:
     // Writes the entry's data to its working PDF, or says why not.
     std::exception_ptr Extract(TWorkingEntry& entry);
     std::exception_ptr HeaderFailure(int headerResult) const;
+    // The archive ends before its end: what was read of it stays, and the user learns what was not.
+    std::exception_ptr CutFailure() const;
 
-    TRarArchive& archive_;
+    TListSource& archive_;
+    UnicodeString archiveName_;
     UnicodeString folder_;
     std::size_t depth_;
     std::chrono::milliseconds conversionTime_;
@@ -73,4 +129,5 @@ private:
     std::int32_t taken_ = 0, turns_ = 0;
     bool ended_ = false;
     std::optional<UnicodeString> lastHeader_; // the name of the last entry whose header was read
+    std::optional<UnicodeString> lastList_;   // the name of the last list taken out whole
 };

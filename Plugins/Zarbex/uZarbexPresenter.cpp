@@ -22,7 +22,7 @@ TZarbexPresenter::TZarbexPresenter(IZarbexView& view, const ComPtr<IHostKernel>&
     HostCall(FKernel->GetValue(BStr(u"DOWNLOAD").get(), value.put()));
     FLocalSource = value.str() + PathDelim + DefaultArchiveName;
     FOpenDialog.Title = u"Select updates...";
-    FOpenDialog.Filter = u"RAR archive files|*.rar";
+    FOpenDialog.Filter = u"RAR archive files|*.rar|PDF files|*.pdf";
     FOpenDialog.FilterIndex = 1;
     FLocation = SourceLocation::Internet;
 }

@@ -18,6 +18,10 @@
 
 enum class SourceLocation : std::uint8_t { None = 0, Internet = 1, Local = 2 };
 
+class TRarArchive;
+class TUnRARLibrary;
+enum class TSourceContent;
+
 // The default source: the bureau list archive on the national league's web server.
 inline constexpr char16_t DefaultInternetSource[] =
     u"http://uarl.org.ua/files/stories2018/memb_polzov2018/members_upd2604.rar";
@@ -68,8 +72,12 @@ private:
     std::int32_t OpenCallbookQuery();
     // The archive obtained, or the user told that it could not be.
     bool ObtainArchive(SourceLocation location, const UnicodeString& source, UnicodeString& path);
-    TRunTotals ReadArchive(std::int32_t query, const UnicodeString& archiveFile, const UnicodeString& source,
-                           std::uint32_t startTick);
+    TRunTotals ReadArchive(std::int32_t query, const UnicodeString& archiveFile, SourceLocation location,
+                           const UnicodeString& source, std::uint32_t startTick);
+    // The RAR archive opened, or the memo told why it cannot be read (the archive then has no entries);
+    // a later part of a multi-volume archive is read from its first part when that lies beside it.
+    TRarArchive OpenRarArchive(const TUnRARLibrary& library, const UnicodeString& archiveFile,
+                               SourceLocation location, const UnicodeString& source, TSourceContent content);
     // Reads one converted list, named listName in the memo.
     TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath, const UnicodeString& listName);
     bool Report(const TRunTotals& totals, const UnicodeString& source);

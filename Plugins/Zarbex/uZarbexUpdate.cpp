@@ -162,7 +162,7 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
         });
         const std::uint32_t startTick = GetTickCount();
         if (ObtainArchive(location, source, archiveFile))
-            totals = ReadArchive(query, archiveFile, source, startTick);
+            totals = ReadArchive(query, archiveFile, location, source, startTick);
     }
     return Report(totals, source);
 }
@@ -189,28 +189,29 @@ bool TUpdateRun::ObtainArchive(SourceLocation location, const UnicodeString& sou
 }
 
 TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const UnicodeString& archiveFile,
-                                               const UnicodeString& source, std::uint32_t startTick) {
+                                               SourceLocation location, const UnicodeString& source,
+                                               std::uint32_t startTick) {
     TRunTotals totals;
     {
-        if (FAppPath.empty())
-            FAppPath = HostValue(u"APPPATH");
-        TUnRARLibrary library(StringToUtf8(FAppPath));
-        TRarArchive archive = library.OpenArchive(StringToUtf8(archiveFile));
-        // Encrypted headers (rar -hp) keep every entry from the run: that is a reason to give.
-        if (archive.OpenResult() == RarResult::MissingPassword ||
-            archive.OpenResult() == RarResult::BadPassword)
-            throw EInOutError(u"Cannot open the archive \"" + source + u"\": " +
-                              archive.ResultText(archive.OpenResult()));
-        // Any other file the library cannot open is an archive without entries, and the memo says why.
-        if (!archive.IsOpen())
-            progress_.MsgProgress(1,
-                                  u"Cannot open the archive \"" + source + u"\": " +
-                                      archive.ResultText(archive.OpenResult()),
-                                  true);
+        const TSourceContent content = SourceContentOf(StringToUtf8(archiveFile));
+        std::optional<TUnRARLibrary> library;
+        std::optional<TRarArchive> archive;
+        std::unique_ptr<TListSource> lists;
+        if (content == TSourceContent::Pdf) {
+            // A list published as a bare PDF reads as an archive of that one list.
+            lists = std::make_unique<TPdfListSource>(
+                StringToUtf8(archiveFile), SourceFileName(source, location == SourceLocation::Internet));
+        } else {
+            if (FAppPath.empty())
+                FAppPath = HostValue(u"APPPATH");
+            library.emplace(StringToUtf8(FAppPath));
+            archive.emplace(OpenRarArchive(*library, archiveFile, location, source, content));
+            lists = std::make_unique<TRarListSource>(*archive);
+        }
         // The extraction folder, read once before the first entry.
         const UnicodeString folder = HostValue(u"DOWNLOAD");
         progress_.ClearEntryMarks();
-        TEntriesAhead ahead(archive, folder, ConvertersAtATime(), ConversionTime);
+        TEntriesAhead ahead(*lists, source, folder, ConvertersAtATime(), ConversionTime);
         while (TWorkingEntry* current = ahead.Next()) {
             // An entry whose header could not be read has no name or size to show: only its error.
             if (current->HeaderRead) {
@@ -229,13 +230,94 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
             totals.Updated += counts.Updated;
             progress_.ShowProgress(0);
         }
-        if (archive.IsOpen() && totals.Files == 0)
+        if (archive && archive->IsOpen() && totals.Files == 0)
             progress_.MsgProgress(1, u"The archive \"" + source + u"\" holds no lists", true);
-        archive.Close();
+        if (archive)
+            archive->Close();
         totals.Elapsed = ElapsedText(GetTickCount() - startTick);
     }
     progress_.MsgProgress(0, u"* Done. " + totals.Counts() + u" (" + totals.Elapsed + u")", false);
     return totals;
+}
+
+namespace {
+
+// What a file the RAR library cannot open is, where its first bytes tell; nothing where they do not.
+std::optional<UnicodeString> ContentReason(TSourceContent content, bool downloaded) {
+    const UnicodeString is = downloaded ? u"the server sent " : u"the file is ";
+    switch (content) {
+    case TSourceContent::Empty:
+        return is + (downloaded ? u"an empty file" : u"empty");
+    case TSourceContent::Zip:
+        return is + u"a ZIP archive, not a RAR archive";
+    case TSourceContent::SevenZip:
+        return is + u"a 7-Zip archive, not a RAR archive";
+    case TSourceContent::WebPage:
+        return is + u"a web page, not a RAR archive";
+    case TSourceContent::Other:
+    case TSourceContent::Pdf:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const UnicodeString& archiveFile,
+                                       SourceLocation location, const UnicodeString& source,
+                                       TSourceContent content) {
+    const bool downloaded = location == SourceLocation::Internet;
+    TRarArchive archive = library.OpenArchive(StringToUtf8(archiveFile));
+    const UnicodeString named = u"The archive \"" + source + u"\"";
+    // Encrypted headers (rar -hp) keep every entry from the run: that is a reason to give.
+    if (archive.OpenResult() == RarResult::MissingPassword || archive.OpenResult() == RarResult::BadPassword)
+        throw EInOutError(u"Cannot open the archive \"" + source + u"\": " +
+                          archive.ResultText(archive.OpenResult()));
+    // Any other file the library cannot open is an archive without entries, and the memo says why.
+    if (!archive.IsOpen()) {
+        const bool noArchive =
+            archive.OpenResult() == RarResult::BadArchive || archive.OpenResult() == RarResult::UnknownFormat;
+        const std::optional<UnicodeString> what =
+            noArchive ? ContentReason(content, downloaded) : std::nullopt;
+        progress_.MsgProgress(1,
+                              u"Cannot open the archive \"" + source + u"\": " +
+                                  what.value_or(archive.ResultText(archive.OpenResult())),
+                              true);
+        return archive;
+    }
+    const UnicodeString knownAs = SourceFileName(source, downloaded);
+    // A download is all there is of its archive: no file beside it is another part of it.
+    if (downloaded)
+        archive.KeepToThisFile(knownAs);
+    if (!archive.IsVolume() || archive.IsFirstVolume())
+        return archive;
+    // A later part of a multi-volume archive: the set can be read only from its first part.
+    const std::optional<int> number = RarVolumeNumber(knownAs);
+    UnicodeString first = RarFirstVolumeName(knownAs);
+    if (first == knownAs)
+        first.clear(); // a later part under a first part's name: its first part's name is unknown
+    const UnicodeString part = number && *number > 1 ? u"is part " + Decimal(std::int64_t{*number})
+                                                     : UnicodeString(u"is a later part");
+    if (!downloaded && !first.empty()) {
+        const UnicodeString beside = archiveFile.substr(0, archiveFile.size() - knownAs.size()) + first;
+        if (FileExists(beside)) {
+            TRarArchive set = library.OpenArchive(StringToUtf8(beside));
+            if (set.IsOpen() && set.IsFirstVolume()) {
+                progress_.MsgProgress(1,
+                                      named + u" " + part +
+                                          u" of a multi-volume archive: it is read from its first part, " +
+                                          first,
+                                      true);
+                return set;
+            }
+        }
+    }
+    progress_.MsgProgress(1,
+                          named + u" " + part + u" of a multi-volume archive: choose its first part" +
+                              (first.empty() ? UnicodeString() : u", " + first),
+                          true);
+    archive.Close();
+    return archive;
 }
 
 TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeString& txtPath,

@@ -3,6 +3,7 @@
 // locale, in which the library's own conversions of non-ASCII paths and names fail.
 #include "Includes/UnRAR.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/RarNames.h"
 
 #include "tests/archive/TestFiles.h"
 #include "tests/support/Fixture.h"
@@ -220,9 +221,11 @@ TEST_F(TUnRARTest, ArchivesWithoutFileEntries) {
         const char* name;
         std::string archive;
         std::vector<TListed> entries;
+        int end;
     } cases[] = {
-        {"signature only", dir_ / "sig.rar", {}},
-        {"one folder", Rar("folder.rar", {}, {"Порожня"}), {{"Порожня", 0, 'd'}}},
+        // Nothing of a RAR 5 archive but its signature: the file ends before the archive does.
+        {"signature only", dir_ / "sig.rar", {}, RarResult::CutShort},
+        {"one folder", Rar("folder.rar", {}, {"Порожня"}), {{"Порожня", 0, 'd'}}, RarResult::EndOfArchive},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -230,30 +233,69 @@ TEST_F(TUnRARTest, ArchivesWithoutFileEntries) {
         EXPECT_TRUE(rar.IsOpen());
         int end = 0;
         EXPECT_EQ(List(rar, end), c.entries);
-        EXPECT_EQ(end, RarResult::EndOfArchive);
+        EXPECT_EQ(end, c.end);
     }
 }
 
-TEST_F(TUnRARTest, TruncatedArchiveFailsAtTheCutEntry) {
-    const std::string first = RandomBytes(5000, 3);
+// The library reports the end of the archive wherever its file ends. The binding tells a file cut short
+// from a whole archive by the chain of the archive's blocks, and a cut in an entry's data from damage
+// there (DamagedEntryFailsWithItsReasonAndLeavesNoFile).
+TEST_F(TUnRARTest, ArchiveCutShortIsToldFromAWholeOne) {
+    const std::string first = RandomBytes(5000, 3), second = RandomBytes(20'000, 4);
     Put("a.pdf", first);
-    Put("b.pdf", RandomBytes(20'000, 4));
-    const std::string whole = ReadFile(Rar("whole.rar", {"-s"}, {"a.pdf", "b.pdf"}));
-    const std::string cut = dir_ / "cut.rar";
-    WriteFile(cut, whole.substr(0, whole.size() - 5000)); // inside b.pdf's data
+    Put("b.pdf", second);
+    // Stored, so that the entries' data can be found in the archive.
+    const std::string whole = ReadFile(Rar("whole.rar", {"-m0"}, {"a.pdf", "b.pdf"}));
+    const std::size_t aData = whole.find(first), bData = whole.find(second);
+    ASSERT_NE(aData, std::string::npos);
+    ASSERT_NE(bData, std::string::npos);
+    const std::size_t aEnd = aData + first.size();
+    const struct {
+        const char* name;
+        std::size_t length; // of the file, from its start
+        int extracted;      // entries that extract whole before the cut
+        bool inData;        // the cut lies in the next entry's data, not before its header
+    } cases[] = {
+        {"whole", whole.size(), 2, false},
+        {"end-of-archive block missing", whole.size() - 8, 2, false},
+        {"in the second entry's data", bData + 5000, 1, true},
+        {"in the second entry's header", aEnd + 10, 1, false},
+        {"between the entries", aEnd, 1, false},
+        {"in the first entry's data", aData + 100, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(dir_ / "cut.rar", whole.substr(0, c.length));
+        fs::remove_all(Download());
+        TRarArchive rar = library_->OpenArchive(dir_ / "cut.rar");
+        for (int i = 1; i <= c.extracted; ++i) {
+            ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+            EXPECT_EQ(rar.Extract(Pdf(i)), RarResult::Success);
+            EXPECT_EQ(ReadFile(Pdf(i)), i == 1 ? first : second);
+        }
+        if (c.length == whole.size()) {
+            EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+            continue;
+        }
+        int result = rar.ReadHeader();
+        if (c.inData) {
+            ASSERT_EQ(result, RarResult::Success);
+            result = rar.Extract(Pdf(c.extracted + 1));
+            EXPECT_FALSE(FileExists(Pdf(c.extracted + 1))) << "a cut entry was left behind";
+        }
+        EXPECT_EQ(result, RarResult::CutShort);
+        EXPECT_EQ(rar.ResultText(result), u"the archive is cut short: its file ends before the archive does");
+    }
 
-    TRarArchive rar = library_->OpenArchive(cut);
+    // Compressed and solid, a cut in the data shows as a CRC error to the library: the same cut.
+    const std::string solid = ReadFile(Rar("solid.rar", {"-s"}, {"a.pdf", "b.pdf"}));
+    WriteFile(dir_ / "cut.rar", solid.substr(0, solid.size() - 5000));
+    TRarArchive rar = library_->OpenArchive(dir_ / "cut.rar");
     ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
     EXPECT_EQ(rar.Extract(Pdf(1)), RarResult::Success);
-    EXPECT_EQ(ReadFile(Pdf(1)), first);
     ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
     EXPECT_EQ(rar.Entry().Name, u"b.pdf");
-    EXPECT_EQ(rar.Entry().UnpackedSize, 20'000u);
-    const int result = rar.Extract(Pdf(2));
-    EXPECT_EQ(result, RarResult::BadData);
-    EXPECT_EQ(rar.ResultText(result), u"the data is damaged or cut short (CRC error)");
-    EXPECT_FALSE(FileExists(Pdf(2))) << "a cut entry was left behind";
-    EXPECT_NE(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Extract(Pdf(2)), RarResult::CutShort);
 }
 
 TEST_F(TUnRARTest, DamagedEntryFailsWithItsReasonAndLeavesNoFile) {
@@ -422,6 +464,127 @@ TEST_F(TUnRARTest, MovedArchiveKeepsReadingAndClosesOnce) {
     EXPECT_EQ(moved.Entry().Name, u"a.pdf");
 }
 
+// A multi-volume archive (rar -v) reads from its first part through the others beside it, also under the
+// old names (NAME.rar, NAME.r00...) that rar 7 no longer writes but the library still follows; a part
+// that is not there is named.
+TEST_F(TUnRARTest, MultiVolumeArchivesReadFromTheFirstPartAndNameAMissingOne) {
+    const std::vector<std::string> lists{RandomBytes(30'000, 7), RandomBytes(30'000, 8),
+                                         RandomBytes(30'000, 9)};
+    for (std::size_t i = 0; i < lists.size(); ++i)
+        Put(std::string(1, char('a' + i)) + ".pdf", lists[i]);
+    Rar("set.rar", {"-m0", "-v20k"}, {"a.pdf", "b.pdf", "c.pdf"});
+    std::vector<std::string> parts;
+    for (int n = 1; FileExists(dir_ / ("set.part" + std::to_string(n) + ".rar")); ++n)
+        parts.push_back(dir_ / ("set.part" + std::to_string(n) + ".rar"));
+    ASSERT_EQ(parts.size(), 5u);
+    // The set under other names in a folder of its own: parts[i] as names[i]; an empty name leaves it out.
+    const auto copy = [&](const std::string& folder, const std::vector<std::string>& names) {
+        fs::remove_all(dir_ / folder);
+        fs::create_directories(dir_ / folder);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (!names[i].empty())
+                fs::copy_file(parts[i], dir_ / (folder + "/" + names[i]));
+        return dir_ / (folder + "/" + names[0]);
+    };
+    const std::vector<std::string> oldNames{"old.rar", "old.r00", "old.r01", "old.r02", "old.r03"};
+    const struct {
+        const char* name;
+        std::string first; // the part opened
+        int extracted;     // lists that extract before the missing part
+        std::u16string missing;
+    } cases[] = {
+        {"every part", parts[0], 3, u""},
+        {"old names", copy("old", oldNames), 3, u""},
+        {"second part missing", copy("gap", {"set.part1.rar", "", "set.part3.rar"}), 0,
+         u"the next part set.part2.rar is missing"},
+        {"old names, third part missing", copy("oldgap", {"old.rar", "old.r00", "", "old.r02", "old.r03"}), 1,
+         u"the next part old.r01 is missing"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(Download());
+        TRarArchive rar = library_->OpenArchive(c.first);
+        EXPECT_TRUE(rar.IsVolume());
+        EXPECT_TRUE(rar.IsFirstVolume());
+        for (int i = 0; i < c.extracted; ++i) {
+            ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+            EXPECT_EQ(rar.Extract(Pdf(i + 1)), RarResult::Success);
+            EXPECT_EQ(ReadFile(Pdf(i + 1)), lists[static_cast<std::size_t>(i)]);
+        }
+        if (c.missing.empty()) {
+            EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+            continue;
+        }
+        ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+        const int result = rar.Extract(Pdf(9));
+        EXPECT_EQ(result, RarResult::MissingVolume);
+        EXPECT_EQ(rar.ResultText(result), c.missing);
+        EXPECT_FALSE(FileExists(Pdf(9)));
+    }
+
+    // A later part opens, and says what it is.
+    for (const std::string& later : {parts[1], dir_ / "old/old.r00"}) {
+        TRarArchive rar = library_->OpenArchive(later);
+        EXPECT_TRUE(rar.IsOpen()) << later;
+        EXPECT_TRUE(rar.IsVolume()) << later;
+        EXPECT_FALSE(rar.IsFirstVolume()) << later;
+    }
+
+    // A copy under a name of its own (a download) opens nothing beside it, not even the file the
+    // library's naming leads to, and names the next part after the name the user knows.
+    copy("download", {"~ar1.tmp", "~ar2.tmp"});
+    TRarArchive download = library_->OpenArchive(dir_ / "download/~ar1.tmp");
+    download.KeepToThisFile(u"lists.part1.rar");
+    ASSERT_EQ(download.ReadHeader(), RarResult::Success);
+    const int result = download.Extract(Pdf(1));
+    EXPECT_EQ(result, RarResult::MissingVolume);
+    EXPECT_EQ(download.ResultText(result),
+              u"the next part lists.part2.rar is missing (an address gives one part "
+              u"only: save every part in one folder and choose the first)");
+}
+
+TEST(RarVolumeNameTest, PartsAreNumberedAndNamedAsTheLibraryDoes) {
+    const struct {
+        std::u16string name;
+        std::optional<int> number;
+        std::u16string first, next;
+    } cases[] = {
+        {u"lists.part1.rar", 1, u"lists.part1.rar", u"lists.part2.rar"},
+        {u"lists.part2.rar", 2, u"lists.part1.rar", u"lists.part3.rar"},
+        {u"Списки.PART09.RAR", 9, u"Списки.PART01.RAR", u"Списки.PART10.RAR"},
+        {u"lists.part9.rar", 9, u"lists.part1.rar", u"lists.part10.rar"},
+        {u"lists.rar", 1, u"lists.rar", u"lists.r00"},
+        {u"lists.r00", 2, u"lists.rar", u"lists.r01"},
+        {u"lists.R09", 11, u"lists.rar", u"lists.R10"},
+        {u"lists.r99", 101, u"lists.rar", u"lists.s00"},
+        {u"lists.pdf", std::nullopt, u"", u""},
+        {u"members_upd2604", std::nullopt, u"", u""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(StringToUtf8(c.name));
+        EXPECT_EQ(RarVolumeNumber(c.name), c.number);
+        EXPECT_EQ(RarFirstVolumeName(c.name), c.first);
+        EXPECT_EQ(RarNextVolumeName(c.name), c.next);
+    }
+}
+
+// An entry name that decodes to nothing: one whose stored UTF-8 begins with a byte that is no UTF-8,
+// written by another program than rar (which keeps such bytes as private characters).
+TEST_F(TUnRARTest, EntryWhoseNameDecodesToNothingExtractsLikeAnyOther) {
+    Put("Xb.pdf", "the list");
+    std::string bytes = ReadFile(Rar("name.rar", {"-qo-"}, {"Xb.pdf"}));
+    ASSERT_TRUE(MakeNameUndecodable(bytes, "Xb.pdf"));
+    WriteFile(dir_ / "noname.rar", bytes);
+
+    TRarArchive rar = library_->OpenArchive(dir_ / "noname.rar");
+    ASSERT_EQ(rar.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(rar.Entry().Name, u"");
+    EXPECT_EQ(rar.Entry().DisplayName(), u"(no readable name)");
+    EXPECT_EQ(rar.Extract(Pdf(1)), RarResult::Success);
+    EXPECT_EQ(ReadFile(Pdf(1)), "the list");
+    EXPECT_EQ(rar.ReadHeader(), RarResult::EndOfArchive);
+}
+
 // The RAR 4 archives: names, sizes and kinds, then every file entry extracted and compared with what the
 // unrar tool extracts.
 TEST_F(TUnRARTest, Rar4Archives) {
@@ -429,6 +592,7 @@ TEST_F(TUnRARTest, Rar4Archives) {
         const char* file;
         std::vector<TListed> entries;
         bool extracts; // whether every file entry extracts without error
+        int end = RarResult::EndOfArchive;
     } cases[] = {
         {"rar.rar",
          {{"test.txt", 20, 'f'},
@@ -463,8 +627,10 @@ TEST_F(TUnRARTest, Rar4Archives) {
          true},
         {"rar_filter.rar", {{"bsdcat.exe", 204288, 'f'}}, true},
         {"rar_multi_lzss_blocks.rar", {{"multi_lzss_blocks_test.txt", 20131111, 'f'}}, true},
+        // No end-of-archive block, which RAR 4 could leave out: whole.
         {"rar_noeof.rar", {{"test.txt", 20, 'f'}}, true},
-        {"rar_invalid1.rar", {{"test", 3, 'f'}}, false},
+        // The file ends inside the entry's data, as unrar says too ("Unexpected end of archive").
+        {"rar_invalid1.rar", {{"test", 3, 'f'}}, false, RarResult::CutShort},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -474,7 +640,7 @@ TEST_F(TUnRARTest, Rar4Archives) {
             TRarArchive rar = library_->OpenArchive(archive);
             int end = 0;
             EXPECT_EQ(List(rar, end), c.entries);
-            EXPECT_EQ(end, RarResult::EndOfArchive);
+            EXPECT_EQ(end, c.end);
         }
         const std::string expected = dir_ / (std::string(c.file) + ".unrar");
         fs::create_directories(expected);
@@ -491,7 +657,7 @@ TEST_F(TUnRARTest, Rar4Archives) {
                 EXPECT_EQ(result, RarResult::Success) << StringToUtf8(rar.Entry().Name);
                 EXPECT_EQ(ReadFile(pdf), ReadFile(expected + "/" + StringToUtf8(rar.Entry().Name)));
             } else {
-                EXPECT_EQ(result, RarResult::BadData);
+                EXPECT_EQ(result, RarResult::CutShort);
             }
         }
     }

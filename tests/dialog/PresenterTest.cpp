@@ -218,7 +218,7 @@ TEST_F(PresenterTest, BrowsePrefillsTheOpenDialogAndTakesTheAnswer) {
         EXPECT_EQ(view.asked.back().FileName, c.name);
         EXPECT_EQ(view.asked.back().DefaultExt, c.ext);
         EXPECT_EQ(view.asked.back().Title, u"Select updates...");
-        EXPECT_EQ(view.asked.back().Filter, u"RAR archive files|*.rar");
+        EXPECT_EQ(view.asked.back().Filter, u"RAR archive files|*.rar|PDF files|*.pdf");
         EXPECT_EQ(f.Source(), c.text) << "a cancelled dialog changes nothing";
     }
     view.answer = [&](TOpenDialog& d) {

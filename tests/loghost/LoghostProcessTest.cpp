@@ -3,6 +3,7 @@
 #include "Platform/QuantityText.h"
 #include "TestServer.h"
 #include "tests/support/FolderCondition.h"
+#include "tests/support/RarNames.h"
 #include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
@@ -248,8 +249,9 @@ TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
     const fs::path demoCallbook = home_ / "demo.db";
     fs::copy_file(DEMO_DIR "/callbook.db", demoCallbook);
     const std::string archive = DEMO_DIR "/members_demo.rar";
-    const std::string junk = (home_ / "junk.rar").string();
-    Write(junk, "<html><body>Not found</body></html>\n");
+    const std::string junk = (home_ / "junk.rar").string(), page = (home_ / "page.rar").string();
+    Write(junk, "UR5ABC is in these notes, but they are no archive\n");
+    Write(page, "<html><body>Not found</body></html>\n");
     const struct {
         const char* name;
         std::string arguments;
@@ -262,6 +264,8 @@ TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
         {"a run that updates nothing", "--location local --source '" + archive + "'", 4, " failed.\n"},
         {"a file that is no archive", "--location local --source '" + junk + "'", 4,
          "Cannot open the archive \"" + junk + "\": the file is not a RAR archive, or it is damaged\n"},
+        {"a web page", "--location local --source '" + page + "'", 4,
+         "Cannot open the archive \"" + page + "\": the file is a web page, not a RAR archive\n"},
         {"the UnRAR library missing",
          "--location local --source '" + archive + "' --app-path '" + emptyFolder.string() + "'", 3,
          "message: UnRAR component needed: Not found library for RAR archive unpacking:\n"},
@@ -360,6 +364,26 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     fs::copy_file(work / "list.pdf", named / "a\r\n- Done. Files:9\x1b[31m.pdf");
     const std::string names = (work / "names.rar").string();
     Shell("cd '" + named.string() + "' && '" RAR_PROGRAM "' a -idq '" + names + "' *");
+    // A name that decodes to nothing, as another program than rar may store it.
+    const std::string noName = archive("noname.rar", "-qo-", "list.pdf");
+    {
+        std::string bytes = Read(noName);
+        ASSERT_TRUE(MakeNameUndecodable(bytes, "list.pdf"));
+        Write(noName, bytes);
+    }
+    // Cut short: only its end-of-archive block is missing.
+    const std::string cut = (work / "cut.rar").string();
+    Write(cut, Read(lists).substr(0, fs::file_size(lists) - 8));
+    // A multi-volume archive: its second part alone, and its first part without the second.
+    const fs::path parts = work / "parts";
+    fs::create_directories(parts / "second");
+    fs::create_directories(parts / "first");
+    Shell("cd '" + work.string() + "' && '" RAR_PROGRAM "' a -idq -m0 -v4k '" + (parts / "vol.rar").string() +
+          "' list.pdf again.pdf");
+    fs::copy_file(parts / "vol.part2.rar", parts / "second" / "vol.part2.rar");
+    fs::copy_file(parts / "vol.part1.rar", parts / "first" / "vol.part1.rar");
+    const std::string secondPart = (parts / "second" / "vol.part2.rar").string();
+    const std::string firstPart = (parts / "first" / "vol.part1.rar").string();
 
     TestServer server(work);
     ClosedPort closed;
@@ -439,11 +463,50 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
                                              ByteCountText(std::uint64_t{space.f_bavail} * space.f_frsize) +
                                              " free in \"" + download.string() + "\"\n"};
          }},
+        {"cut short", "local", cut, std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{
+                 "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
+                 "message: Error: The archive \"" + cut +
+                     "\" is cut short after \"list.pdf\": the lists after it were not read\n",
+                 "bureau flags: 2 of 2 callsigns\n"};
+         }},
+        {"second part alone", "local", secondPart, std::nullopt, 4,
+         [&] {
+             return std::vector<std::string>{
+                 "     The archive \"" + secondPart +
+                     "\" is part 2 of a multi-volume archive: choose its first part, "
+                     "vol.part1.rar\n",
+                 " failed.\n"};
+         }},
+        {"next part missing", "local", firstPart, std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{
+                 "message: Error: Cannot extract \"list.pdf\" from the archive: the "
+                 "next part vol.part2.rar is missing\n"};
+         }},
+        {"a bare PDF", "local", (work / "list.pdf").string(), std::nullopt, 0,
+         [&] {
+             return std::vector<std::string>{"     Parsing list.pdf (" + listSize +
+                                                 " bytes)\n        Found 2, updated 2 callsigns\n",
+                                             "refresh\n"};
+         }},
+        {"name that decodes to nothing", "local", noName, std::nullopt, 0,
+         [&] {
+             return std::vector<std::string>{"     Parsing (no readable name) (" + listSize + " bytes)\n",
+                                             "refresh\n"};
+         }},
         {"name with CR LF and ESC", "local", names, std::nullopt, 0,
          [&] {
              return std::vector<std::string>{"     Parsing a\uFFFD\uFFFD- Done. Files:9\uFFFD[31m.pdf (" +
                                                  listSize + " bytes)\n",
                                              "refresh\n"};
+         }},
+        {"web page sent with status 200", "internet", server.Url("/status/200"), std::nullopt, 4,
+         [&] {
+             return std::vector<std::string>{"     Cannot open the archive \"" + server.Url("/status/200") +
+                                                 "\": the server sent a web page, not a RAR archive\n",
+                                             " failed.\n"};
          }},
         {"HTTP 404", "internet", server.Url("/files/missing.rar"), std::nullopt, 3,
          [&] {

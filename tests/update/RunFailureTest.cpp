@@ -3,7 +3,9 @@
 #include "UpdateFixture.h"
 
 #include "Platform/QuantityText.h"
+#include "tests/support/Fixture.h"
 #include "tests/support/FolderCondition.h"
+#include "tests/support/RarNames.h"
 
 #include <sys/statvfs.h>
 
@@ -63,7 +65,6 @@ struct RunFailureTest : UpdateRunTest {
         for (const auto& name : FileNames(download))
             fs::remove(download / name);
     }
-    std::string ListA() const { return Parsing("a.pdf", pdfA) + "      Found 4, updated 2 callsigns\n"; }
 };
 
 // An entry that cannot be extracted or converted ends the run at its turn, after the lists before it
@@ -206,6 +207,127 @@ TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
     }
 }
 
+// An archive cut short is a failure, not a shorter success: the lists before the cut are read and their
+// updates stay, then the run ends through its error path naming the archive and the last list read
+// whole, and the cut archive is not remembered as the source.
+TEST_F(RunFailureTest, AnArchiveCutShortEndsTheRunAfterTheListsBeforeIt) {
+    ASSERT_NO_FATAL_FAILURE(Rar(dir / "stored.rar", {pdfA, pdfB}, {"-m0"}));
+    ASSERT_NO_FATAL_FAILURE(Rar(dir / "solid.rar", {pdfA, pdfB}, {"-s"}));
+    const std::string stored = ReadFile(dir / "stored.rar"), solid = ReadFile(dir / "solid.rar");
+    // Stored, the first list's bytes stand in the archive as they are; the second list's header follows.
+    const std::size_t afterA = stored.find(ReadFile(pdfA)) + fs::file_size(pdfA);
+    ASSERT_LT(afterA, stored.size());
+    fs::create_directories(dir / "www");
+    const auto cut = [&](const std::string& name, const std::string& bytes) {
+        WriteFile(dir / "www" / name, bytes);
+        return (dir / "www" / name).string();
+    };
+    std::string rar4;
+    ASSERT_NO_FATAL_FAILURE(Fixture("rar4/rar_invalid1.rar", rar4));
+    TestServer server(dir / "www");
+    const auto cutAfter = [](const std::string& source, const std::string& list) {
+        return "The archive \"" + source + "\" is cut short after \"" + list +
+               "\": the lists after it were not read";
+    };
+    const std::string between = cut("between.rar", stored.substr(0, afterA));
+    const std::string inData = cut("indata.rar", solid.substr(0, solid.size() - 200));
+    const std::string noEnd = cut("noend.rar", stored.substr(0, stored.size() - 8));
+    const std::string signature = cut("signature.rar", std::string("Rar!\x1a\x07\x01\x00", 8));
+    const struct {
+        const char* name;
+        int location;
+        std::string source, entries, message;
+        int flagged;
+    } cases[] = {
+        {"between the lists", 1, between, ListA(), cutAfter(between, "a.pdf"), 2},
+        {"in the second list's data", 1, inData, ListA() + Parsing("b.pdf", pdfB), cutAfter(inData, "a.pdf"),
+         2},
+        {"only its end-of-archive block missing", 1, noEnd, ListA() + ListB(), cutAfter(noEnd, "b.pdf"), 3},
+        {"nothing but the signature", 1, signature, "",
+         "The archive \"" + signature + "\" is cut short: none of its lists could be read", 0},
+        {"RAR 4, in the first list's data", 1, rar4, "   Parsing test (3 bytes)\n",
+         "The archive \"" + rar4 + "\" is cut short: none of its lists could be read", 0},
+        {"downloaded", 0, server.Url("/files/between.rar"), ListA(),
+         cutAfter(server.Url("/files/between.rar"), "a.pdf"), 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
+        ExpectErrorPath("* Use: " + c.source + "\n" + c.entries, c.message);
+        EXPECT_EQ(callbook->Count({}, true), c.flagged) << "the updates before the cut stay";
+        EXPECT_TRUE(FileNames(download).empty());
+    }
+    w.dbtUpdateCancel->click();
+    EXPECT_EQ(ReadFile(dir / "host.ini").find("Resource="), std::string::npos)
+        << "a cut archive is remembered";
+}
+
+// A multi-volume archive that cannot be read as given: a later part without its first part beside it
+// holds nothing to read on its own, and the memo says which part to choose; a part that is missing
+// ends the run naming it.
+TEST_F(RunFailureTest, AMultiVolumeArchiveWithoutItsFirstOrNextPartSaysWhichPart) {
+    const fs::path set = dir / "set";
+    fs::create_directories(set);
+    ASSERT_NO_FATAL_FAILURE(Rar(set / "lists.rar", {pdfA, pdfB}, {"-m0", "-v6k"}));
+    ASSERT_TRUE(fs::exists(set / "lists.part3.rar"));
+    const auto alone = [&](const std::string& folder, const std::string& part, const std::string& name) {
+        fs::create_directories(dir / folder);
+        fs::copy_file(set / part, dir / folder / name);
+        return (dir / folder / name).string();
+    };
+    const std::string second = alone("second", "lists.part2.rar", "lists.part2.rar");
+    const std::string oldSecond = alone("old", "lists.part2.rar", "lists.r00");
+    const std::string first = alone("gap", "lists.part1.rar", "lists.part1.rar");
+    alone("gap", "lists.part3.rar", "lists.part3.rar");
+    TestServer server(set);
+
+    const auto choose = [](const std::string& source, const std::string& firstPart) {
+        return "   The archive \"" + source +
+               "\" is part 2 of a multi-volume archive: choose its first part, " + firstPart + "\n";
+    };
+    const struct {
+        int location;
+        std::string source, line;
+    } later[] = {
+        {1, second, choose(second, "lists.part1.rar")},
+        {1, oldSecond, choose(oldSecond, "lists.rar")},
+        {0, server.Url("/files/lists.part2.rar"),
+         choose(server.Url("/files/lists.part2.rar"), "lists.part1.rar")},
+    };
+    for (const auto& c : later) {
+        SCOPED_TRACE(c.source);
+        Reset();
+        w.edSource->clear();
+        ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
+        ExpectMemo("* Use: " + c.source + "\n" + c.line, "Files:0, Tot:0, Upd:0");
+        EXPECT_TRUE(messages.empty());
+        EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
+        EXPECT_FALSE(form->Presenter().IsUpdateDone());
+        EXPECT_TRUE(FileNames(download).empty());
+    }
+
+    // The first list goes on in the second part.
+    const struct {
+        int location;
+        std::string source, message;
+    } missing[] = {
+        {1, first, "Cannot extract \"a.pdf\" from the archive: the next part lists.part2.rar is missing"},
+        {0, server.Url("/files/lists.part1.rar"),
+         "Cannot extract \"a.pdf\" from the archive: the next part lists.part2.rar is missing (an address "
+         "gives "
+         "one part only: save every part in one folder and choose the first)"},
+    };
+    for (const auto& c : missing) {
+        SCOPED_TRACE(c.source);
+        Reset();
+        w.edSource->clear();
+        ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
+        ExpectErrorPath("* Use: " + c.source + "\n" + Parsing("a.pdf", pdfA), c.message);
+        EXPECT_TRUE(FileNames(download).empty());
+    }
+}
+
 // The converter is stopped at its time limit (shortened here), and the user is told which list it was
 // converting.
 TEST_F(RunFailureTest, AConverterThatTakesTooLongIsStoppedAndNamed) {
@@ -231,25 +353,31 @@ TEST_F(RunFailureTest, AConverterThatTakesTooLongIsStoppedAndNamed) {
 }
 
 // Names come from the archive's author: a line end cannot forge memo lines, an escape cannot reach a
-// terminal, and a name of bytes that are no text is extracted and read like any other.
+// terminal, and a name of bytes that are no text, or that decodes to nothing, is extracted and read like
+// any other.
 TEST_F(RunFailureTest, EntryNamesAreShownSafelyAndDoNotMatterForTheExtraction) {
     const fs::path folder = dir / "names";
     fs::create_directories(folder);
     const std::string forged = "a\r\n- Done. Files:9\x1b[31m.pdf", undecodable = "\xff\xfe.pdf";
     fs::copy_file(pdfA, folder / forged);
     fs::copy_file(pdfB, folder / undecodable);
+    fs::copy_file(pdfB, folder / "0c.pdf"); // first in every collation
     const fs::path archive = dir / "names.rar";
     const std::string command =
-        "cd '" + folder.string() + "' && '" RAR_PROGRAM "' a -idq '" + archive.string() + "' *";
+        "cd '" + folder.string() + "' && '" RAR_PROGRAM "' a -idq -qo- '" + archive.string() + "' *";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    // As another program may store a name: bytes that are no UTF-8 from its start.
+    std::string bytes = ReadFile(archive);
+    ASSERT_TRUE(MakeNameUndecodable(bytes, "0c.pdf"));
+    WriteFile(archive, bytes);
 
     Run(1, archive.string());
     EXPECT_TRUE(messages.empty());
-    ExpectMemo("* Use: " + archive.string() + "\n" +
+    const std::string listB = "      Found 3, updated 2 callsigns\n";
+    ExpectMemo("* Use: " + archive.string() + "\n" + Parsing("(no readable name)", pdfB) + listB +
                    Parsing("a\uFFFD\uFFFD- Done. Files:9\uFFFD[31m.pdf", pdfA) +
-                   "      Found 4, updated 2 callsigns\n" + Parsing("\uFFFD\uFFFD.pdf", pdfB) +
-                   "      Found 3, updated 2 callsigns\n",
-               "Files:2, Tot:7, Upd:4");
+                   "      Found 4, updated 2 callsigns\n" + Parsing("\uFFFD\uFFFD.pdf", pdfB) + listB,
+               "Files:3, Tot:10, Upd:6");
     EXPECT_EQ(callbook->Count({}, true), 3);
     EXPECT_TRUE(FileNames(download).empty());
 }

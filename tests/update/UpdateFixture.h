@@ -5,6 +5,7 @@
 #include "Host/Callbook.h"
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/uZarbex.h"
+#include "Plugins/Zarbex/uZarbexEntries.h"
 #include "TestServer.h"
 #include "tests/support/DialogWidgets.h"
 #include "tests/support/ScopedEnv.h"
@@ -193,4 +194,7 @@ struct UpdateRunTest : UpdateTest {
     std::string Parsing(const std::string& name, const fs::path& pdf) const {
         return "   Parsing " + name + " (" + std::to_string(fs::file_size(pdf)) + " bytes)\n";
     }
+    // The memo's lines for the two lists read whole.
+    std::string ListA() const { return Parsing("a.pdf", pdfA) + "      Found 4, updated 2 callsigns\n"; }
+    std::string ListB() const { return Parsing("b.pdf", pdfB) + "      Found 3, updated 2 callsigns\n"; }
 };

@@ -158,23 +158,48 @@ TEST_F(UpdateRunTest, DownloadedArchiveIsDeletedAndFoldersAreSkipped) {
     EXPECT_EQ(commands.size(), 1u);
 }
 
-TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummary) {
+// A source that is no RAR archive is named for what it is where its first bytes tell, and otherwise
+// said to be no RAR archive or a damaged one; the run ends with the zero summary.
+TEST_F(UpdateRunTest, SourceThatIsNoArchiveEndsWithAZeroSummarySayingWhatItIs) {
     fs::create_directories(dir / "www");
-    const fs::path junk = dir / "www" / "junk.rar";
-    WriteFile(junk, "this is not a RAR archive\n");
+    const auto put = [&](const std::string& name, const std::string& bytes) {
+        WriteFile(dir / "www" / name, bytes);
+        return (dir / "www" / name).string();
+    };
+    put("junk.rar", "this is not a RAR archive\n");
+    put("page.rar", "\xEF\xBB\xBF\n  <!DOCTYPE html>\n<html><body>Members</body></html>\n");
+    put("empty.rar", "");
+    put("7z.rar", std::string("7z\xBC\xAF\x27\x1C\x00\x04", 8) + std::string(24, '\0'));
+    const fs::path zip = dir / "www" / "lists.rar";
+    ASSERT_EQ(QProcess::execute(PYTHON3_EXECUTABLE, {"-c",
+                                                     "import sys, zipfile; zipfile.ZipFile(sys.argv[1], 'w')"
+                                                     ".write(sys.argv[2], 'a.pdf')",
+                                                     QString::fromStdString(zip.string()),
+                                                     QString::fromStdString(pdfA.string())}),
+              0);
     TestServer server(dir / "www");
-    struct Case {
+    const std::string notRar = "the file is not a RAR archive, or it is damaged";
+    const struct {
         int location;
-        std::string source;
+        std::string source, reason;
     } cases[] = {
-        {1, junk.string()}, {0, server.Url("/files/junk.rar")}, // downloaded whole, and no archive either
+        {1, (dir / "www" / "junk.rar").string(), notRar},
+        {0, server.Url("/files/junk.rar"), notRar}, // downloaded whole, and no archive either
+        {1, zip.string(), "the file is a ZIP archive, not a RAR archive"},
+        {0, server.Url("/files/lists.rar"), "the server sent a ZIP archive, not a RAR archive"},
+        {1, (dir / "www" / "7z.rar").string(), "the file is a 7-Zip archive, not a RAR archive"},
+        {1, (dir / "www" / "page.rar").string(), "the file is a web page, not a RAR archive"},
+        {0, server.Url("/status/200"), "the server sent a web page, not a RAR archive"},
+        {1, (dir / "www" / "empty.rar").string(), "the file is empty"},
+        {0, server.Url("/files/empty.rar"), "the server sent an empty file"},
     };
     for (const auto& c : cases) {
-        host->Faults() = {};
+        SCOPED_TRACE(c.source);
         const std::size_t logBefore = Log().size();
+        w.edSource->clear();
         ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
-        ExpectMemo("* Use: " + c.source + "\n   Cannot open the archive \"" + c.source +
-                       "\": the file is not a RAR archive, or it is damaged\n",
+        ExpectMemo("* Use: " + c.source + "\n   Cannot open the archive \"" + c.source + "\": " + c.reason +
+                       "\n",
                    "Files:0, Tot:0, Upd:0");
         ASSERT_EQ(Log().size(), logBefore + 1);
         EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + c.source + " failed.");
@@ -363,63 +388,136 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
     }
     EXPECT_TRUE(messages.empty());
 
-    // A damaged entry: nothing of it is converted, and the run ends through its error path saying why.
-    std::string damaged;
-    ASSERT_NO_FATAL_FAILURE(Fixture("rar4/rar_invalid1.rar", damaged));
-    ASSERT_NO_FATAL_FAILURE(Run(1, damaged));
-    EXPECT_EQ(Memo(), "* Use: " + damaged + "\n   Parsing test (3 bytes)\n");
+    // An archive whose file ends inside its only entry's data: nothing of it is converted, and the run
+    // ends through its error path saying why (more cuts in RunFailureTest).
+    std::string cut;
+    ASSERT_NO_FATAL_FAILURE(Fixture("rar4/rar_invalid1.rar", cut));
+    ASSERT_NO_FATAL_FAILURE(Run(1, cut));
+    EXPECT_EQ(Memo(), "* Use: " + cut + "\n   Parsing test (3 bytes)\n");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
     EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(),
-              "Cannot extract \"test\" from the archive: the data is damaged or cut short (CRC error)");
+              "The archive \"" + cut + "\" is cut short: none of its lists could be read");
     EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     EXPECT_TRUE(commands.empty());
 }
 
-// Archives as rar writes them and as they reach users: solid, holding only a folder, nothing but the
-// signature, cut short.
+// Archives as rar writes them: solid, holding only a folder (cut ones in RunFailureTest).
 TEST_F(UpdateRunTest, Rar5ArchivesOfEveryShape) {
     fs::create_directories(dir / "emptydir");
-    const fs::path solid = dir / "solid.rar", folderOnly = dir / "folder.rar",
-                   signature = dir / "signature.rar", truncated = dir / "truncated.rar";
-    ASSERT_EQ(
-        QProcess::execute(RAR_PROGRAM,
-                          {"a", "-s", "-ep1", "-idq", QString::fromStdString(solid.string()),
-                           QString::fromStdString(pdfA.string()), QString::fromStdString(pdfB.string())}),
-        0);
+    const fs::path solid = dir / "solid.rar", folderOnly = dir / "folder.rar";
+    ASSERT_NO_FATAL_FAILURE(Rar(solid, {pdfA, pdfB}, {"-s"}));
     ASSERT_NO_FATAL_FAILURE(Rar(folderOnly, {dir / "emptydir"}));
-    WriteFile(signature, std::string("Rar!\x1a\x07\x01\x00", 8));
-    const std::string whole = ReadFile(solid);
-    WriteFile(truncated, whole.substr(0, whole.size() - 200));
-    const std::string listA = Parsing("a.pdf", pdfA) + "      Found 4, updated 2 callsigns\n";
-    const std::string listB = Parsing("b.pdf", pdfB) + "      Found 3, updated 2 callsigns\n";
 
     ASSERT_NO_FATAL_FAILURE(Run(1, solid.string()));
-    ExpectMemo("* Use: " + solid.string() + "\n" + listA + listB, "Files:2, Tot:7, Upd:4");
+    ExpectMemo("* Use: " + solid.string() + "\n" + ListA() + ListB(), "Files:2, Tot:7, Upd:4");
     EXPECT_EQ(commands.size(), 1u);
 
-    for (const fs::path& empty : {folderOnly, signature}) {
-        ASSERT_NO_FATAL_FAILURE(Run(1, empty.string()));
-        ExpectMemo("* Use: " + empty.string() + "\n   The archive \"" + empty.string() +
-                       "\" holds no lists\n",
-                   "Files:0, Tot:0, Upd:0");
-        EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + empty.string() + " failed.");
+    ASSERT_NO_FATAL_FAILURE(Run(1, folderOnly.string()));
+    ExpectMemo("* Use: " + folderOnly.string() + "\n   The archive \"" + folderOnly.string() +
+                   "\" holds no lists\n",
+               "Files:0, Tot:0, Upd:0");
+    EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + folderOnly.string() + " failed.");
+    EXPECT_TRUE(messages.empty());
+}
+
+// A multi-volume archive (rar -v) is read from its first part through the others. Given a later part,
+// the set is read from its first part when that lies beside it, and the memo says so; the old names
+// (NAME.rar, NAME.r00...), which rar 7 no longer writes, are the same parts renamed.
+TEST_F(UpdateRunTest, AMultiVolumeArchiveIsReadFromItsFirstPart) {
+    fs::create_directories(dir / "set");
+    fs::create_directories(dir / "old");
+    ASSERT_NO_FATAL_FAILURE(Rar(dir / "set" / "lists.rar", {pdfA, pdfB}, {"-m0", "-v6k"}));
+    int parts = 0;
+    for (; fs::exists(dir / "set" / ("lists.part" + std::to_string(parts + 1) + ".rar")); ++parts)
+        fs::copy_file(dir / "set" / ("lists.part" + std::to_string(parts + 1) + ".rar"),
+                      dir / "old" / (parts == 0 ? "lists.rar" : "lists.r0" + std::to_string(parts - 1)));
+    ASSERT_GE(parts, 3);
+    const auto firstPart = [](const fs::path& source, const std::string& first) {
+        return "   The archive \"" + source.string() +
+               "\" is part 2 of a multi-volume archive: it is read from its first part, " + first + "\n";
+    };
+    const struct {
+        const char* name;
+        fs::path source;
+        std::string note; // the memo's line before the lists
+    } cases[] = {
+        {"first part", dir / "set" / "lists.part1.rar", ""},
+        {"second part", dir / "set" / "lists.part2.rar",
+         firstPart(dir / "set" / "lists.part2.rar", "lists.part1.rar")},
+        {"old names, second part", dir / "old" / "lists.r00",
+         firstPart(dir / "old" / "lists.r00", "lists.rar")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        commands.clear();
+        w.edSource->clear();
+        ASSERT_NO_FATAL_FAILURE(Run(1, c.source.string()));
+        ExpectMemo("* Use: " + c.source.string() + "\n" + c.note + ListA() + ListB(),
+                   "Files:2, Tot:7, Upd:4");
+        EXPECT_EQ(commands.size(), 1u);
+        EXPECT_TRUE(form->Presenter().IsUpdateDone());
     }
     EXPECT_TRUE(messages.empty());
-
-    // The entry cut short cannot be extracted: the run stops with an error naming it, after the first
-    // list's updates.
-    const int updatesBefore = host->CallCount("IHostServer.ExecSQL");
-    ASSERT_NO_FATAL_FAILURE(Run(1, truncated.string()));
-    EXPECT_EQ(Memo(), "* Use: " + truncated.string() + "\n" + listA + Parsing("b.pdf", pdfB));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].first, u"Error");
-    EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(),
-              "Cannot extract \"b.pdf\" from the archive: the data is damaged or cut short (CRC error)");
-    EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 2);
     EXPECT_TRUE(FileNames(download).empty());
-    EXPECT_EQ(commands.size(), 1u);
-    EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
+}
+
+// A list published as a bare PDF, local or downloaded, whatever its name, is read as an archive of that
+// one list named as the file, or as the last segment of the address: the memo lines and counts of the
+// same list in an archive (ListA).
+TEST_F(UpdateRunTest, AListPublishedAsABarePdfIsReadAsAnArchiveOfOne) {
+    fs::create_directories(dir / "bare");
+    fs::create_directories(dir / "www");
+    fs::copy_file(pdfA, dir / "bare" / "a.pdf");
+    fs::copy_file(pdfA, dir / "bare" / "Список.pdf");
+    fs::copy_file(pdfA, dir / "bare" / "members_upd2604.rar");
+    fs::copy_file(pdfA, dir / "www" / "a.pdf");
+    fs::copy_file(pdfA, dir / "www" / "members.rar");
+    TestServer server(dir / "www");
+    const struct {
+        int location;
+        std::string source, name;
+    } cases[] = {
+        {1, (dir / "bare" / "a.pdf").string(), "a.pdf"},
+        {1, (dir / "bare" / "Список.pdf").string(), "Список.pdf"},
+        {1, (dir / "bare" / "members_upd2604.rar").string(), "members_upd2604.rar"},
+        {0, server.Url("/files/a.pdf"), "a.pdf"},
+        {0, server.Url("/files/members.rar"), "members.rar"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        commands.clear();
+        w.edSource->clear();
+        ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
+        ExpectMemo("* Use: " + c.source + "\n" + Parsing(c.name, pdfA) +
+                       "      Found 4, updated 2 callsigns\n",
+                   "Files:1, Tot:4, Upd:2");
+        EXPECT_EQ(commands.size(), 1u) << "REFRESH";
+        EXPECT_TRUE(form->Presenter().IsUpdateDone());
+        EXPECT_TRUE(FileNames(download).empty());
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(ReadFile(dir / "bare" / "a.pdf") == ReadFile(pdfA)) << "a local source is never touched";
+}
+
+TEST(SourceFileNameTest, TheNameTheUserKnowsTheSourceBy) {
+    const struct {
+        std::u16string source;
+        bool address;
+        std::u16string name;
+    } cases[] = {
+        {u"/home/ur5abc/Списки/members.rar", false, u"members.rar"},
+        {u"members.pdf", false, u"members.pdf"},
+        {u"http://uarl.org.ua/files/members_upd2604.rar", true, u"members_upd2604.rar"},
+        {u"https://example.org/lists/%D0%A1%D0%BF%D0%B8%D1%81%D0%BE%D0%BA%20UR.pdf?download=1#top", true,
+         u"Список UR.pdf"},
+        {u"http://example.org", true, u""},
+        {u"http://example.org/lists/", true, u""},
+        {u"/no/such/host/members.rar", true, u"members.rar"},
+        {u"http://example.org/100%.pdf", true, u"100%.pdf"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SourceFileName(c.source, c.address), c.name) << StringToUtf8(c.source);
 }
 
 // Whatever encoding and line ends the converter writes, the reading rule gives the same words; UTF-16

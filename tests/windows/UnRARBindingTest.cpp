@@ -99,6 +99,49 @@ TEST_F(TUnRARBindingTest, AFileThatIsNoArchiveHasNoEntries) {
     EXPECT_EQ(archive.ReadHeader(), RarResult::EndOfArchive);
 }
 
+// The library's volume-change callback through the real UnRAR.dll, with wide paths: a multi-volume
+// archive reads through its parts from the first, a later part says what it is, a missing part is
+// named; and a file cut short is told from a whole archive.
+TEST_F(TUnRARBindingTest, PartsOfAMultiVolumeArchiveAndAnArchiveCutShort) {
+    const std::u16string volumes = ProgramFolder() + u"\\\u0442\u043E\u043C\u0438";
+    const std::u16string every = volumes + u"\\\u0432\u0441\u0456",
+                         first = volumes + u"\\\u043F\u0435\u0440\u0448\u0430";
+    {
+        TRarArchive archive = library.OpenArchive(Utf8(every + u"\\lists.part1.rar"));
+        ASSERT_TRUE(archive.IsOpen()) << archive.OpenResult();
+        EXPECT_TRUE(archive.IsVolume());
+        EXPECT_TRUE(archive.IsFirstVolume());
+        int n = 0;
+        for (const std::u16string& name : {kList, std::u16string(u"lists\\random.bin")}) {
+            ASSERT_EQ(archive.ReadHeader(), RarResult::Success);
+            EXPECT_EQ(archive.Entry().Name, name);
+            const std::u16string out = scratch / (u"File000" + Utf8ToString(std::to_string(++n)) + u".pdf");
+            EXPECT_EQ(archive.Extract(Utf8(out)), RarResult::Success);
+            EXPECT_EQ(ReadBytes(out), ReadBytes(archived + u"\\" + name));
+        }
+        EXPECT_EQ(archive.ReadHeader(), RarResult::EndOfArchive);
+    }
+    {
+        TRarArchive archive = library.OpenArchive(Utf8(every + u"\\lists.part2.rar"));
+        ASSERT_TRUE(archive.IsOpen()) << archive.OpenResult();
+        EXPECT_TRUE(archive.IsVolume());
+        EXPECT_FALSE(archive.IsFirstVolume());
+    }
+    {
+        TRarArchive archive = library.OpenArchive(Utf8(first + u"\\lists.part1.rar"));
+        ASSERT_EQ(archive.ReadHeader(), RarResult::Success);
+        const std::u16string pdf = scratch / u"File0009.pdf";
+        const int result = archive.Extract(Utf8(pdf));
+        EXPECT_EQ(result, RarResult::MissingVolume);
+        EXPECT_EQ(archive.ResultText(result), u"the next part lists.part2.rar is missing");
+        EXPECT_FALSE(FileExists(pdf));
+    }
+    TRarArchive cut = library.OpenArchive(Utf8(volumes + u"\\cut.rar"));
+    ASSERT_EQ(cut.ReadHeader(), RarResult::Success);
+    ASSERT_EQ(cut.ReadHeader(), RarResult::Success);
+    EXPECT_EQ(cut.ReadHeader(), RarResult::CutShort);
+}
+
 TEST(UnRARLibraryWin32, AMissingLibraryRaisesNamingTheFile) {
     TTestFolder emptyApp;
     const std::string folder = StringToUtf8(emptyApp.Path());

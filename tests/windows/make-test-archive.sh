@@ -2,11 +2,13 @@
 # Makes the RAR 5 archives of the Windows UnRAR tests with the rar tool: DIR/lists.rar, and beside it the
 # archived files as they were, in DIR/archived, to compare what the library extracts with; and
 # DIR/encrypted.rar, the list again with its data encrypted (its name stays readable); DIR/run.rar, two
-# lists for the update run, already plain text (the stand-in converter copies them), the files in DIR/run.
+# lists for the update run, already plain text (the stand-in converter copies them), the files in DIR/run;
+# in DIR/томи, a folder whose name the ANSI code page cannot write, the archive in parts (rar -v) with
+# every part in всі and its first part alone in перша, and cut.rar, lists.rar without its end block.
 # Usage: make-test-archive.sh DIR
 set -euo pipefail
 dir=$(realpath -m "$1")
-rm -rf "$dir/archived" "$dir/lists.rar" "$dir/encrypted.rar" "$dir/run" "$dir/run.rar"
+rm -rf "$dir/archived" "$dir/lists.rar" "$dir/encrypted.rar" "$dir/run" "$dir/run.rar" "$dir/томи"
 mkdir -p "$dir/archived/lists"
 cd "$dir/archived"
 # A compressible list under a Cyrillic name, and incompressible bytes in a folder.
@@ -14,6 +16,10 @@ for i in $(seq 1 3000); do echo "UR${i}ABC Петренко Тарас"; done >"
 head -c 100000 /dev/urandom >lists/random.bin
 rar a -ma5 -idq ../lists.rar "Список членів.txt" lists/random.bin
 rar a -ma5 -idq -pSecret ../encrypted.rar "Список членів.txt"
+mkdir -p "$dir/томи/всі" "$dir/томи/перша"
+rar a -ma5 -idq -m0 -v40k "$dir/томи/всі/lists.rar" "Список членів.txt" lists/random.bin
+cp "$dir/томи/всі/lists.part1.rar" "$dir/томи/перша/"
+head -c -8 ../lists.rar >"$dir/томи/cut.rar"
 
 mkdir -p "$dir/run"
 cd "$dir/run"
