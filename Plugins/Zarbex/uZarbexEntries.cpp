@@ -111,35 +111,35 @@ UnicodeString SourceFileName(const UnicodeString& source, bool address) {
     return Utf8ToString(bytes);
 }
 
-TPdfListSource::TPdfListSource(std::string path, UnicodeString name) : path_(std::move(path)) {
-    entry_.Name = std::move(name);
+TPdfListSource::TPdfListSource(std::string path, UnicodeString name) : FPath(std::move(path)) {
+    FEntry.Name = std::move(name);
 }
 
 int TPdfListSource::ReadHeader() {
-    if (read_)
+    if (FRead)
         return RarResult::EndOfArchive;
-    read_ = pending_ = true;
+    FRead = FPending = true;
     std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(FilePath(path_), error);
-    entry_.UnpackedSize = error ? 0 : static_cast<std::uint64_t>(size);
+    const std::uintmax_t size = std::filesystem::file_size(FilePath(FPath), error);
+    FEntry.UnpackedSize = error ? 0 : static_cast<std::uint64_t>(size);
     return RarResult::Success;
 }
 
 int TPdfListSource::Extract(const std::string& destPath) {
-    if (!std::exchange(pending_, false))
+    if (!std::exchange(FPending, false))
         return RarResult::Unknown;
     std::error_code error;
     if (!CreateParentFolders(destPath) ||
-        !std::filesystem::copy_file(FilePath(path_), FilePath(destPath),
+        !std::filesystem::copy_file(FilePath(FPath), FilePath(destPath),
                                     std::filesystem::copy_options::overwrite_existing, error)) {
         DeleteFileQuietly(destPath);
-        return IsFile(path_) ? RarResult::CreateError : RarResult::ReadError;
+        return IsFile(FPath) ? RarResult::CreateError : RarResult::ReadError;
     }
     return RarResult::Success;
 }
 
 int TPdfListSource::Skip() {
-    return std::exchange(pending_, false) ? RarResult::Success : RarResult::Unknown;
+    return std::exchange(FPending, false) ? RarResult::Success : RarResult::Unknown;
 }
 
 UnicodeString TPdfListSource::ResultText(int result) const {
@@ -186,40 +186,40 @@ UnicodeString TWorkingEntry::ConversionFailure(const TPdfConversionResult& conve
 
 TEntriesAhead::TEntriesAhead(TListSource& archive, UnicodeString archiveName, UnicodeString folder,
                              std::size_t depth, std::chrono::milliseconds conversionTime)
-    : archive_(archive), archiveName_(std::move(archiveName)), folder_(std::move(folder)), depth_(depth),
-      conversionTime_(conversionTime) {}
+    : FArchive(archive), FArchiveName(std::move(archiveName)), FFolder(std::move(folder)), FDepth(depth),
+      FConversionTime(conversionTime) {}
 
 TWorkingEntry* TEntriesAhead::Next() {
     Fill();
-    return entries_.empty() ? nullptr : &entries_.front();
+    return FEntries.empty() ? nullptr : &FEntries.front();
 }
 
 void TEntriesAhead::TakeTurn(TWorkingEntry& entry) {
-    const UnicodeString pdfPath = EntryFileName(folder_, ++turns_, u".pdf");
-    entry.TakeTurn(pdfPath, TextFileOf(pdfPath), conversionTime_);
+    const UnicodeString pdfPath = EntryFileName(FFolder, ++FTurns, u".pdf");
+    entry.TakeTurn(pdfPath, TextFileOf(pdfPath), FConversionTime);
 }
 
 void TEntriesAhead::Finish() {
-    entries_.pop_front();
+    FEntries.pop_front();
 }
 
 void TEntriesAhead::Fill() {
-    while (!ended_ && entries_.size() < depth_) {
-        const int headerResult = archive_.ReadHeader();
+    while (!FEnded && FEntries.size() < FDepth) {
+        const int headerResult = FArchive.ReadHeader();
         if (headerResult == RarResult::EndOfArchive) {
-            ended_ = true;
+            FEnded = true;
             break;
         }
         // Folders and links carry no list: nothing of them is extracted, counted or shown.
-        if (headerResult == RarResult::Success && !archive_.Entry().IsFile()) {
-            lastHeader_ = archive_.Entry().DisplayName();
-            archive_.Skip();
+        if (headerResult == RarResult::Success && !FArchive.Entry().IsFile()) {
+            FLastHeader = FArchive.Entry().DisplayName();
+            FArchive.Skip();
             continue;
         }
-        TWorkingEntry& entry = entries_.emplace_back();
+        TWorkingEntry& entry = FEntries.emplace_back();
         entry.HeaderRead = headerResult == RarResult::Success;
-        entry.Entry = archive_.Entry();
-        entry.PdfPath = EntryFileName(folder_, ++taken_, u".pdf", u"~");
+        entry.Entry = FArchive.Entry();
+        entry.PdfPath = EntryFileName(FFolder, ++FTaken, u".pdf", u"~");
         entry.TxtPath = TextFileOf(entry.PdfPath);
         DeleteFileQuietly(entry.PdfPath);
         DeleteFileQuietly(entry.TxtPath);
@@ -233,8 +233,8 @@ void TEntriesAhead::Fill() {
             }
         }
         if (entry.HeaderRead)
-            lastHeader_ = entry.Entry.DisplayName();
-        ended_ = entry.EndsTheArchive();
+            FLastHeader = entry.Entry.DisplayName();
+        FEnded = entry.EndsTheArchive();
     }
 }
 
@@ -244,12 +244,12 @@ std::exception_ptr TEntriesAhead::Extract(TWorkingEntry& entry) {
     const UnicodeString name = u"\"" + entry.Entry.DisplayName() + u"\"";
     if (entry.Entry.IsEncrypted)
         return ExtractionFailure(u"Cannot extract " + name + u" from the archive: " +
-                                 archive_.ResultText(RarResult::MissingPassword));
-    if (const std::optional<UnicodeString> refusal = ExtractionRefusal(entry.Entry, StringToUtf8(folder_)))
+                                 FArchive.ResultText(RarResult::MissingPassword));
+    if (const std::optional<UnicodeString> refusal = ExtractionRefusal(entry.Entry, StringToUtf8(FFolder)))
         return ExtractionFailure(u"Cannot extract from the archive: " + *refusal);
-    const int result = archive_.Extract(StringToUtf8(entry.PdfPath));
+    const int result = FArchive.Extract(StringToUtf8(entry.PdfPath));
     if (result == RarResult::Success) {
-        lastList_ = entry.Entry.DisplayName();
+        FLastList = entry.Entry.DisplayName();
         return nullptr;
     }
     if (result == RarResult::CutShort)
@@ -258,21 +258,21 @@ std::exception_ptr TEntriesAhead::Extract(TWorkingEntry& entry) {
     const bool output = result == RarResult::CreateError || result == RarResult::WriteError ||
                         result == RarResult::CloseError;
     return ExtractionFailure(u"Cannot extract " + name + u" from the archive" +
-                             (output ? u" into \"" + folder_ + u"\"" : UnicodeString()) + u": " +
-                             archive_.ResultText(result));
+                             (output ? u" into \"" + FFolder + u"\"" : UnicodeString()) + u": " +
+                             FArchive.ResultText(result));
 }
 
 std::exception_ptr TEntriesAhead::HeaderFailure(int headerResult) const {
     if (headerResult == RarResult::CutShort)
         return CutFailure();
-    const UnicodeString where = lastHeader_ ? u"Cannot read the archive past \"" + *lastHeader_ + u"\""
+    const UnicodeString where = FLastHeader ? u"Cannot read the archive past \"" + *FLastHeader + u"\""
                                             : UnicodeString(u"Cannot read the archive's first entry");
-    return ExtractionFailure(where + u": " + archive_.ResultText(headerResult));
+    return ExtractionFailure(where + u": " + FArchive.ResultText(headerResult));
 }
 
 std::exception_ptr TEntriesAhead::CutFailure() const {
-    const UnicodeString archive = u"The archive \"" + archiveName_ + u"\" is cut short";
-    return ExtractionFailure(lastList_ ? archive + u" after \"" + *lastList_ +
+    const UnicodeString archive = u"The archive \"" + FArchiveName + u"\" is cut short";
+    return ExtractionFailure(FLastList ? archive + u" after \"" + *FLastList +
                                              u"\": the lists after it were not read"
                                        : archive + u": none of its lists could be read");
 }

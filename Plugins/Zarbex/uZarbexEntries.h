@@ -37,15 +37,15 @@ public:
 // The entries of a RAR archive.
 class TRarListSource final : public TListSource {
 public:
-    explicit TRarListSource(TRarArchive& archive) : archive_(archive) {}
-    int ReadHeader() override { return archive_.ReadHeader(); }
-    const TRarEntry& Entry() const override { return archive_.Entry(); }
-    int Extract(const std::string& destPath) override { return archive_.Extract(destPath); }
-    int Skip() override { return archive_.Skip(); }
-    UnicodeString ResultText(int result) const override { return archive_.ResultText(result); }
+    explicit TRarListSource(TRarArchive& archive) : FArchive(archive) {}
+    int ReadHeader() override { return FArchive.ReadHeader(); }
+    const TRarEntry& Entry() const override { return FArchive.Entry(); }
+    int Extract(const std::string& destPath) override { return FArchive.Extract(destPath); }
+    int Skip() override { return FArchive.Skip(); }
+    UnicodeString ResultText(int result) const override { return FArchive.ResultText(result); }
 
 private:
-    TRarArchive& archive_;
+    TRarArchive& FArchive;
 };
 
 // A list published as a bare PDF: one entry, named as the user knows the file, whose extraction is a
@@ -54,15 +54,15 @@ class TPdfListSource final : public TListSource {
 public:
     TPdfListSource(std::string path, UnicodeString name);
     int ReadHeader() override;
-    const TRarEntry& Entry() const override { return entry_; }
+    const TRarEntry& Entry() const override { return FEntry; }
     int Extract(const std::string& destPath) override;
     int Skip() override;
     UnicodeString ResultText(int result) const override;
 
 private:
-    std::string path_;
-    TRarEntry entry_;
-    bool read_ = false, pending_ = false;
+    std::string FPath;
+    TRarEntry FEntry;
+    bool FRead = false, FPending = false;
 };
 
 // One entry taken out of the archive ahead of its turn: its header, its working files and its
@@ -120,14 +120,14 @@ private:
     // The archive ends before its end: what was read of it stays, and the user learns what was not.
     std::exception_ptr CutFailure() const;
 
-    TListSource& archive_;
-    UnicodeString archiveName_;
-    UnicodeString folder_;
-    std::size_t depth_;
-    std::chrono::milliseconds conversionTime_;
-    std::deque<TWorkingEntry> entries_;
-    std::int32_t taken_ = 0, turns_ = 0;
-    bool ended_ = false;
-    std::optional<UnicodeString> lastHeader_; // the name of the last entry whose header was read
-    std::optional<UnicodeString> lastList_;   // the name of the last list taken out whole
+    TListSource& FArchive;
+    UnicodeString FArchiveName;
+    UnicodeString FFolder;
+    std::size_t FDepth;
+    std::chrono::milliseconds FConversionTime;
+    std::deque<TWorkingEntry> FEntries;
+    std::int32_t FTaken = 0, FTurns = 0;
+    bool FEnded = false;
+    std::optional<UnicodeString> FLastHeader; // the name of the last entry whose header was read
+    std::optional<UnicodeString> FLastList;   // the name of the last list taken out whole
 };

@@ -90,8 +90,8 @@ private:
 
     ComPtr<IHostKernel> FKernel;
     ComPtr<IHostServer> FServer;
-    IUpdateProgress& progress_;
-    UnicodeString caption_;
+    IUpdateProgress& FProgress;
+    UnicodeString FCaption;
     // The host's application folder, where the outside libraries lie.
     UnicodeString FAppPath;
 };

@@ -39,15 +39,15 @@ bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& pa
             progress.MsgInfo(u"");
             progress.ProcessMessages();
         }
-    } statusReset{progress_};
-    progress_.MsgInfo(u"Trying to load file...");
-    progress_.ProcessMessages();
+    } statusReset{FProgress};
+    FProgress.MsgInfo(u"Trying to load file...");
+    FProgress.ProcessMessages();
     // While the bytes come in, the window shows how many, breathes, and may stop the download.
     client.SetProgress([this](std::uint64_t received) {
         if (received > 0)
-            progress_.MsgInfo(u"Trying to load file... " + Utf8ToString(ApproximateSizeText(received)));
-        progress_.ProcessMessages();
-        return !progress_.CancelRequested();
+            FProgress.MsgInfo(u"Trying to load file... " + Utf8ToString(ApproximateSizeText(received)));
+        FProgress.ProcessMessages();
+        return !FProgress.CancelRequested();
     });
     // The body goes into its file as it arrives; a download that does not end in the whole archive
     // removes the file, so path is set only for an archive that is there.
@@ -58,7 +58,7 @@ bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& pa
         // knows.
         const UnicodeString reason = StringReplaceAll(Utf8ToString(client.ErrorText()), u"\"" + file + u"\"",
                                                       u"in \"" + folder + u"\"");
-        progress_.MsgProgress(0, u"* Download failed: " + reason, true);
+        FProgress.MsgProgress(0, u"* Download failed: " + reason, true);
         return false;
     }
     path = file;

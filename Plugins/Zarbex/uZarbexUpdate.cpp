@@ -94,8 +94,8 @@ std::size_t TUpdateRun::ConvertersAtATime() {
 
 TUpdateRun::TUpdateRun(ComPtr<IHostKernel> kernel, ComPtr<IHostServer> server, IUpdateProgress& progress,
                        UnicodeString caption)
-    : FKernel(std::move(kernel)), FServer(std::move(server)), progress_(progress),
-      caption_(std::move(caption)) {}
+    : FKernel(std::move(kernel)), FServer(std::move(server)), FProgress(progress),
+      FCaption(std::move(caption)) {}
 
 UnicodeString TUpdateRun::HostValue(const char16_t* name) {
     if (!FKernel)
@@ -134,9 +134,9 @@ bool TUpdateRun::CheckComponents(SourceLocation location, const UnicodeString& s
 }
 
 bool TUpdateRun::Execute(SourceLocation location, const UnicodeString& source) {
-    progress_.SetBusyCursor(true);
-    progress_.ClearMemo();
-    progress_.LockControls(true);
+    FProgress.SetBusyCursor(true);
+    FProgress.ClearMemo();
+    FProgress.LockControls(true);
     // However the run ends, the window is given back to the user before anything else happens.
     struct Frame {
         IUpdateProgress& progress;
@@ -144,7 +144,7 @@ bool TUpdateRun::Execute(SourceLocation location, const UnicodeString& source) {
             progress.LockControls(false);
             progress.SetBusyCursor(false);
         }
-    } frame{progress_};
+    } frame{FProgress};
     return UpdateFromSource(location, source);
 }
 
@@ -184,7 +184,7 @@ bool TUpdateRun::ObtainArchive(SourceLocation location, const UnicodeString& sou
         HostCall(FKernel->ShowMessage(BStr(u"Resource open error: " + source).get(), BStr(u"Error").get()));
         return false;
     }
-    progress_.MsgProgress(0, u"* Use: " + source, true);
+    FProgress.MsgProgress(0, u"* Use: " + source, true);
     return true;
 }
 
@@ -210,17 +210,17 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
         }
         // The extraction folder, read once before the first entry.
         const UnicodeString folder = HostValue(u"DOWNLOAD");
-        progress_.ClearEntryMarks();
+        FProgress.ClearEntryMarks();
         TEntriesAhead ahead(*lists, source, folder, ConvertersAtATime(), ConversionTime);
         while (TWorkingEntry* current = ahead.Next()) {
             // An entry whose header could not be read has no name or size to show: only its error.
             if (current->HeaderRead) {
-                progress_.MsgProgress(1,
+                FProgress.MsgProgress(1,
                                       u"Parsing " + current->Entry.DisplayName() + u" (" +
                                           Decimal(current->Entry.UnpackedSize) + u" bytes)",
                                       true);
                 ++totals.Files;
-                progress_.AddEntryMark();
+                FProgress.AddEntryMark();
             }
             // While this entry is read, the converters work on the next ones.
             ahead.TakeTurn(*current);
@@ -228,15 +228,15 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
             ahead.Finish();
             totals.Found += counts.Found;
             totals.Updated += counts.Updated;
-            progress_.ShowProgress(0);
+            FProgress.ShowProgress(0);
         }
         if (archive && archive->IsOpen() && totals.Files == 0)
-            progress_.MsgProgress(1, u"The archive \"" + source + u"\" holds no lists", true);
+            FProgress.MsgProgress(1, u"The archive \"" + source + u"\" holds no lists", true);
         if (archive)
             archive->Close();
         totals.Elapsed = ElapsedText(GetTickCount() - startTick);
     }
-    progress_.MsgProgress(0, u"* Done. " + totals.Counts() + u" (" + totals.Elapsed + u")", false);
+    FProgress.MsgProgress(0, u"* Done. " + totals.Counts() + u" (" + totals.Elapsed + u")", false);
     return totals;
 }
 
@@ -279,7 +279,7 @@ TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const Unico
             archive.OpenResult() == RarResult::BadArchive || archive.OpenResult() == RarResult::UnknownFormat;
         const std::optional<UnicodeString> what =
             noArchive ? ContentReason(content, downloaded) : std::nullopt;
-        progress_.MsgProgress(1,
+        FProgress.MsgProgress(1,
                               u"Cannot open the archive \"" + source + u"\": " +
                                   what.value_or(archive.ResultText(archive.OpenResult())),
                               true);
@@ -303,7 +303,7 @@ TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const Unico
         if (FileExists(beside)) {
             TRarArchive set = library.OpenArchive(StringToUtf8(beside));
             if (set.IsOpen() && set.IsFirstVolume()) {
-                progress_.MsgProgress(1,
+                FProgress.MsgProgress(1,
                                       named + u" " + part +
                                           u" of a multi-volume archive: it is read from its first part, " +
                                           first,
@@ -312,7 +312,7 @@ TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const Unico
             }
         }
     }
-    progress_.MsgProgress(1,
+    FProgress.MsgProgress(1,
                           named + u" " + part + u" of a multi-volume archive: choose its first part" +
                               (first.empty() ? UnicodeString() : u", " + first),
                           true);
@@ -344,31 +344,31 @@ TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeSt
                 ++counts.Updated;
             }
         }
-        progress_.ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
+        FProgress.ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
     }
-    progress_.MsgProgress(2,
+    FProgress.MsgProgress(2,
                           u"Found " + Decimal(std::int64_t{counts.Found}) + u", updated " +
                               Decimal(std::int64_t{counts.Updated}) + u" callsigns",
                           true);
     // A list that gave nothing is not an error (the next one may give all), but the user learns why.
     if (!hasText)
-        progress_.MsgProgress(2, u"The list \"" + listName + u"\" has no text (a scanned image?)", true);
+        FProgress.MsgProgress(2, u"The list \"" + listName + u"\" has no text (a scanned image?)", true);
     else if (counts.Found == 0)
-        progress_.MsgProgress(2, u"The list \"" + listName + u"\" holds no callsigns", true);
-    progress_.ProcessMessages();
+        FProgress.MsgProgress(2, u"The list \"" + listName + u"\" holds no callsigns", true);
+    FProgress.ProcessMessages();
     return counts;
 }
 
 bool TUpdateRun::Report(const TRunTotals& totals, const UnicodeString& source) {
-    progress_.ProcessMessages();
-    progress_.ShowProgress(0);
+    FProgress.ProcessMessages();
+    FProgress.ShowProgress(0);
     const bool result = totals.Found > 0 && totals.Updated > 0;
     if (result) {
         HostCall(FKernel->WriteLog(
-            BStr(u"Exec: " + caption_ + u", " + totals.Counts() + u" (" + totals.Elapsed + u")").get()));
+            BStr(u"Exec: " + FCaption + u", " + totals.Counts() + u" (" + totals.Elapsed + u")").get()));
         HostCall(FKernel->SetValue(BStr(u"REFRESH").get(), BStr(u"0").get()));
     } else {
-        HostCall(FKernel->WriteLog(BStr(u"Exec: " + caption_ + u", " + source + u" failed.").get()));
+        HostCall(FKernel->WriteLog(BStr(u"Exec: " + FCaption + u", " + source + u" failed.").get()));
     }
     return result;
 }
