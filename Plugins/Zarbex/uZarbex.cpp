@@ -1,6 +1,5 @@
 #include "Plugins/Zarbex/uZarbex.h"
 
-#include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/ZarbexLogo.h"
 
@@ -47,24 +46,78 @@ TMarkDatesState MarkDatesState(Qt::CheckState state) {
 
 } // namespace
 
-TfrmZarbex::TfrmZarbex(ICore* core) : TForm(core) {
+// The setters only show what they are given; a widget that reports the change back makes the presenter
+// see its own value again, which changes nothing.
+class TfrmZarbex::TView final : public IZarbexView {
+public:
+    explicit TView(TfrmZarbex& form) : FForm(form) {}
+
+    void SetSourceText(const UnicodeString& text) override { FForm.edSource->setText(Q(text)); }
+    void SetSourceReadOnly(bool readOnly) override { FForm.edSource->setReadOnly(readOnly); }
+    void SetBrowseVisible(bool visible) override { FForm.edSourceButton->setVisible(visible); }
+    void SetLocationItem(int index) override {
+        if (QAbstractButton* item = FForm.rgLocationItems->button(index))
+            item->setChecked(true);
+    }
+    void SetMarkDatesState(TMarkDatesState state) override {
+        FForm.cbMarkDates->setCheckState(CheckStates[static_cast<int>(state)]);
+    }
+    void SetMarkDatesCaption(const UnicodeString& caption) override {
+        FForm.cbMarkDates->setText(Q(caption));
+    }
+    void SetMarkDatesReadOnly(bool readOnly) override {
+        FForm.cbMarkDates->setAttribute(Qt::WA_TransparentForMouseEvents, readOnly);
+        FForm.cbMarkDates->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
+    }
+    void SetGetDataEnabled(bool enabled) override { FForm.dbtUpdateOk->setEnabled(enabled); }
+    void SetSourceControlsEnabled(bool enabled) override {
+        for (QWidget* control : {static_cast<QWidget*>(FForm.edSource), FForm.rgLocation,
+                                 static_cast<QWidget*>(FForm.cbMarkDates)})
+            control->setEnabled(enabled);
+        FForm.edSourceButton->setEnabled(enabled);
+    }
+    void ClearMemo() override { FForm.mProgress->clear(); }
+    void AppendMemo(const UnicodeString& text, std::size_t topLine) override {
+        QTextCursor end(FForm.mProgress->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(Q(text));
+        FForm.mProgress->verticalScrollBar()->setValue(static_cast<int>(topLine));
+    }
+    void SetStatusText(const UnicodeString& text) override { FForm.psInfo->setText(Q(text)); }
+    void SetProgressPercent(int percent) override { FForm.psProgress->setValue(percent); }
+    void SetBusyCursor(bool busy) override {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void CloseWindow() override { FForm.done(QDialog::Rejected); }
+    bool AskForFile(TOpenDialog& dialog) override;
+
+private:
+    TfrmZarbex& FForm;
+};
+
+TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server)
+    : TForm(core), FView(std::make_unique<TView>(*this)),
+      FPresenter(std::make_unique<TZarbexPresenter>(*FView, kernel, server, PluginIdentity::Name)) {
     BuildWidgets();
+    ConnectEvents();
 }
 
 TfrmZarbex::~TfrmZarbex() = default;
 
 std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                                const ComPtr<IHostServer>& server) {
-    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core));
-    dialog->setWindowTitle(Q(PluginIdentity::Name));
-    dialog->FKernel = kernel;
-    dialog->FPresenter = std::make_unique<TZarbexPresenter>(*dialog, kernel, server, PluginIdentity::Name);
+    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core, kernel, server));
     dialog->cbMarkDates->hide();
     return dialog;
 }
 
 void TfrmZarbex::BuildWidgets() {
     setObjectName("frmZarbex");
+    setWindowTitle(Q(FPresenter->Caption()));
     QFont font("Tahoma");
     font.setPointSize(8);
     setFont(font);
@@ -142,12 +195,8 @@ void TfrmZarbex::BuildWidgets() {
     local->setObjectName("rgLocationLocal");
     local->setGeometry(width / 2 + 4, 17, width / 2 - 4, 18);
     rgLocationItems->addButton(internet, 0);
-    rgLocationItems->addButton(local, 1);
     // No item is selected before activation.
-    rgLocationItems->setExclusive(false);
-    internet->setChecked(false);
-    local->setChecked(false);
-    rgLocationItems->setExclusive(true);
+    rgLocationItems->addButton(local, 1);
 
     auto* progressLabel = BoldLabel("Progress", panel);
     progressLabel->setGeometry(15, 92, width, 14);
@@ -173,26 +222,21 @@ void TfrmZarbex::BuildWidgets() {
     setTabOrder(internet, local);
     setTabOrder(local, mProgress);
     setTabOrder(mProgress, cbMarkDates);
-
-    // Connections are made once, here; each event goes to the presenter.
-    connect(edSource, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Guard([this, text] { FPresenter->edSourceChange(U(text)); }); });
-    connect(edSourceButton, &QAction::triggered, this,
-            [this] { Guard([this] { FPresenter->edSourceButtonClick(); }); });
-    connect(rgLocationItems, &QButtonGroup::idClicked, this,
-            [this](int id) { Guard([this, id] { FPresenter->rgLocationClick(id); }); });
-    connect(cbMarkDates, &QCheckBox::stateChanged, this, [this](int state) {
-        Guard([this, state] {
-            FPresenter->cbMarkDatesChange(MarkDatesState(static_cast<Qt::CheckState>(state)));
-        });
-    });
-    connect(dbtUpdateOk, &QPushButton::clicked, this,
-            [this] { Guard([this] { FPresenter->dbtUpdateClickOk(); }); });
-    connect(dbtUpdateCancel, &QPushButton::clicked, this, [this] { Guard([this] { reject(); }); });
 }
 
-void TfrmZarbex::Guard(const std::function<void()>& handler) {
-    GuardHandler(FKernel, handler);
+void TfrmZarbex::ConnectEvents() {
+    TZarbexPresenter& p = *FPresenter;
+    connect(edSource, &QLineEdit::textChanged, this,
+            [&p](const QString& text) { p.Guard([&p, text] { p.edSourceChange(U(text)); }); });
+    connect(edSourceButton, &QAction::triggered, this, [&p] { p.Guard([&p] { p.edSourceButtonClick(); }); });
+    connect(rgLocationItems, &QButtonGroup::idClicked, this,
+            [&p](int id) { p.Guard([&p, id] { p.rgLocationClick(id); }); });
+    connect(cbMarkDates, &QCheckBox::stateChanged, this, [&p](int state) {
+        p.Guard([&p, state] { p.cbMarkDatesChange(MarkDatesState(static_cast<Qt::CheckState>(state))); });
+    });
+    connect(dbtUpdateOk, &QPushButton::clicked, this, [&p] { p.Guard([&p] { p.dbtUpdateClickOk(); }); });
+    connect(dbtUpdateCancel, &QPushButton::clicked, this,
+            [this] { FPresenter->Guard([this] { reject(); }); });
 }
 
 void TfrmZarbex::FormShow() {
@@ -202,108 +246,31 @@ void TfrmZarbex::FormShow() {
     mProgress->setGeometry(mProgress->x(), mProgress->y(), mProgress->width(),
                            panel->height() - mProgress->y() -
                                (markDatesShown ? 5 + cbMarkDates->height() + 10 : 15));
-    Guard([this] { FPresenter->FormActivate(); });
+    FPresenter->Guard([this] { FPresenter->FormActivate(); });
 }
 
 void TfrmZarbex::done(int result) {
     if (!FPresenter->CloseQuery())
         return;
-    Guard([this] { FPresenter->FormClose(); });
+    FPresenter->Guard([this] { FPresenter->FormClose(); });
     TForm::done(result);
 }
 
-void TfrmZarbex::CloseWindow() {
-    done(QDialog::Rejected);
-}
-
-bool TfrmZarbex::AskForFile(TOpenDialog& dialog) {
-    QFileDialog files(this, Q(dialog.Title), Q(dialog.InitialDir));
+bool TfrmZarbex::TView::AskForFile(TOpenDialog& dialog) {
+    QFileDialog files(&FForm, Q(dialog.Title), Q(dialog.InitialDir));
     files.setOption(QFileDialog::DontUseNativeDialog);
     files.setFileMode(QFileDialog::ExistingFile);
-    // "Description|pattern" pairs become Qt's "Description (pattern)".
-    const QStringList parts = Q(dialog.Filter).split(u'|');
     QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + " (" + parts[i + 1] + ")";
+    for (const auto& [description, pattern] : dialog.FilterPairs())
+        filters << Q(description) + " (" + Q(pattern) + ")";
     files.setNameFilters(filters);
     if (dialog.FilterIndex >= 1 && dialog.FilterIndex <= filters.size())
         files.selectNameFilter(filters[dialog.FilterIndex - 1]);
-    const QString defaultExt = Q(dialog.DefaultExt);
-    files.setDefaultSuffix(defaultExt.startsWith('.') ? defaultExt.mid(1) : defaultExt);
+    files.setDefaultSuffix(Q(dialog.DefaultExtWithoutDot()));
     if (!dialog.FileName.empty())
         files.selectFile(Q(dialog.FileName));
     if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
         return false;
     dialog.FileName = U(files.selectedFiles().first());
     return true;
-}
-
-void TfrmZarbex::SetSourceText(const UnicodeString& text) {
-    edSource->setText(Q(text));
-}
-
-void TfrmZarbex::SetSourceReadOnly(bool readOnly) {
-    edSource->setReadOnly(readOnly);
-}
-
-void TfrmZarbex::SetBrowseVisible(bool visible) {
-    edSourceButton->setVisible(visible);
-}
-
-void TfrmZarbex::SetLocationItem(int index) {
-    if (QAbstractButton* item = rgLocationItems->button(index))
-        item->setChecked(true);
-}
-
-void TfrmZarbex::SetMarkDatesState(TMarkDatesState state) {
-    cbMarkDates->setCheckState(CheckStates[static_cast<int>(state)]);
-}
-
-void TfrmZarbex::SetMarkDatesCaption(const UnicodeString& caption) {
-    cbMarkDates->setText(Q(caption));
-}
-
-void TfrmZarbex::SetMarkDatesReadOnly(bool readOnly) {
-    cbMarkDates->setAttribute(Qt::WA_TransparentForMouseEvents, readOnly);
-    cbMarkDates->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
-}
-
-void TfrmZarbex::SetGetDataEnabled(bool enabled) {
-    dbtUpdateOk->setEnabled(enabled);
-}
-
-void TfrmZarbex::SetSourceControlsEnabled(bool enabled) {
-    for (QWidget* control : {static_cast<QWidget*>(edSource), rgLocation, static_cast<QWidget*>(cbMarkDates)})
-        control->setEnabled(enabled);
-    edSourceButton->setEnabled(enabled);
-}
-
-void TfrmZarbex::ClearMemo() {
-    mProgress->clear();
-}
-
-void TfrmZarbex::AppendMemo(const UnicodeString& text, std::size_t topLine) {
-    QTextCursor end(mProgress->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(Q(text));
-    mProgress->verticalScrollBar()->setValue(static_cast<int>(topLine));
-}
-
-void TfrmZarbex::SetStatusText(const UnicodeString& text) {
-    psInfo->setText(Q(text));
-}
-
-void TfrmZarbex::SetProgressPercent(int percent) {
-    psProgress->setValue(percent);
-}
-
-void TfrmZarbex::SetBusyCursor(bool busy) {
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
-void TfrmZarbex::ProcessMessages() {
-    QCoreApplication::processEvents();
 }

@@ -29,9 +29,9 @@ TEST(ShippedConverter, GivesTheWordsOfDebiansPdftotext) {
             ConvertPdfToText(Utf16ToUtf8(pdf), Utf16ToUtf8(txt), 60s, converter);
         ASSERT_EQ(result.Outcome, TPdfConversion::Converted) << result.ErrorLine;
         const std::vector<std::string> expected =
-            Words(ReadBytes(ProgramFolder() + u"\\pdf\\" + list + u".layout.txt"));
+            Words(ReadFile(ProgramFolder() + u"\\pdf\\" + list + u".layout.txt"));
         ASSERT_GT(expected.size(), 10u) << "the fixture has no text";
-        EXPECT_EQ(Words(ReadBytes(txt)), expected);
+        EXPECT_EQ(Words(ReadFile(txt)), expected);
     }
 }
 

@@ -46,7 +46,7 @@ struct TFamily {
 TFamily WaitForFamily(const std::u16string& idFile) {
     for (int i = 0; i < 3000; ++i) {
         if (FileExists(idFile)) {
-            std::istringstream ids(ReadBytes(idFile));
+            std::istringstream ids(ReadFile(idFile));
             DWORD child = 0, grandchild = 0;
             if (ids >> child >> grandchild && grandchild != 0)
                 return {TOwnedHandle(OpenProcess(SYNCHRONIZE, FALSE, child)),
@@ -165,7 +165,7 @@ TEST(ChildProcess, ArgumentsArriveAsGivenAndStdHandlesAreNulAndThePipe) {
             expected += parser + arg + "\n";
     }
     expected += "stdin:char empty\nstdout:char\nstderr:pipe\n";
-    EXPECT_EQ(ReadBytes(output), expected);
+    EXPECT_EQ(ReadFile(output), expected);
 }
 
 TEST(ChildProcess, ProgramLookup) {
@@ -175,7 +175,7 @@ TEST(ChildProcess, ProgramLookup) {
     ASSERT_TRUE(CreateDirectoryW(WidePtr(pathFolder), nullptr));
     ASSERT_TRUE(CopyFileW(WidePtr(ProgramFolder() + u"\\zarbex-child.exe"),
                           WidePtr(pathFolder + u"\\zarbex-other.exe"), TRUE));
-    WriteBytes(folder / u"bogus.exe", "not a program");
+    WriteFile(folder / u"bogus.exe", "not a program");
     // Neither the current folder nor the system's search may be what finds a program.
     wchar_t current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);
@@ -218,13 +218,13 @@ TEST(PdfToText, ConvertsWithTheNamedProgramAndDeletesACutText) {
     TTestFolder scratch;
     const std::u16string folder = scratch / u"\u0421\u043F\u0438\u0441\u043A\u0438";
     ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
-    WriteBytes(folder + u"\\File0001.pdf", "UR5ABC UT1AA");
+    WriteFile(folder + u"\\File0001.pdf", "UR5ABC UT1AA");
     const TScopedVariable variable(u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe");
 
     const TPdfConversionResult converted =
         ConvertPdfToText(Utf8(folder + u"\\File0001.pdf"), Utf8(folder + u"\\File0001.txt"), 60s);
     EXPECT_EQ(converted.Outcome, TPdfConversion::Converted) << converted.ErrorLine;
-    EXPECT_EQ(ReadBytes(folder + u"\\File0001.txt"), "UR5ABC UT1AA");
+    EXPECT_EQ(ReadFile(folder + u"\\File0001.txt"), "UR5ABC UT1AA");
 
     // Once the cut text is there, its message is on the way: the limit is over, whatever the start took.
     TPdfToTextProcess converter(Utf8(folder + u"\\hang.pdf"), Utf8(folder + u"\\hang.txt"),
@@ -244,8 +244,8 @@ TEST(PdfToText, FailureIsToldByTheDocumentsFirstBytes) {
     TTestFolder scratch;
     const std::u16string folder = scratch / u"\u0421\u043F\u0438\u0441\u043A\u0438";
     ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
-    WriteBytes(folder + u"\\refuse-pdf.pdf", "%PDF-1.4\n");
-    WriteBytes(folder + u"\\refuse-text.pdf", "UR5ABC UT1AA");
+    WriteFile(folder + u"\\refuse-pdf.pdf", "%PDF-1.4\n");
+    WriteFile(folder + u"\\refuse-text.pdf", "UR5ABC UT1AA");
     const std::string program = Utf8(ProgramFolder() + u"\\zarbex-child.exe");
     const struct {
         const char16_t* name;
