@@ -26,8 +26,6 @@ public:
     // starting values. The caller shows it.
     static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                               const ComPtr<IHostServer>& server);
-    ~TfrmZarbex() override;
-
     TZarbexPresenter& Presenter() { return *FPresenter; }
 
 protected:
@@ -57,6 +55,7 @@ private:
     QPushButton* dbtUpdateCancel = nullptr;
     QLabel* imgLogo = nullptr;
 
-    std::unique_ptr<TView> FView;
+    // Owned by the dialog, as its widgets are.
+    TView* FView = nullptr;
     std::unique_ptr<TZarbexPresenter> FPresenter;
 };

@@ -25,8 +25,8 @@ namespace {
 // says it is done. The loop that fetches the tick may be the dialog's own or one it opened (the open-file
 // dialog), so a step may start a nested loop in which the later steps run; a step is never re-entered.
 struct TStep {
-    std::function<bool()> Try;
-    bool Running = false;
+    std::function<bool()> attempt;
+    bool running = false;
 };
 
 std::map<UINT_PTR, TStep>& Steps() {
@@ -36,12 +36,12 @@ std::map<UINT_PTR, TStep>& Steps() {
 
 void CALLBACK TryStep(HWND, UINT, UINT_PTR id, DWORD) {
     const auto found = Steps().find(id);
-    if (found == Steps().end() || found->second.Running)
+    if (found == Steps().end() || found->second.running)
         return;
-    found->second.Running = true;
+    found->second.running = true;
     bool done = true;
     try {
-        done = found->second.Try();
+        done = found->second.attempt();
     } catch (const std::exception& e) {
         ADD_FAILURE() << "a step raised: " << e.what();
     }
@@ -49,7 +49,7 @@ void CALLBACK TryStep(HWND, UINT, UINT_PTR id, DWORD) {
         KillTimer(nullptr, id);
         Steps().erase(id);
     } else {
-        Steps().at(id).Running = false;
+        Steps().at(id).running = false;
     }
 }
 
@@ -60,15 +60,15 @@ void Later(std::function<bool()> step) {
 }
 
 struct TWindowSearch {
-    std::u16string Title;
-    HWND Found = nullptr;
+    std::u16string title;
+    HWND found = nullptr;
 };
 
 BOOL CALLBACK MatchShownWindow(HWND window, LPARAM param) {
     auto& search = *reinterpret_cast<TWindowSearch*>(param);
-    if (!IsWindowVisible(window) || TForm::WindowText(window) != search.Title)
+    if (!IsWindowVisible(window) || TForm::WindowText(window) != search.title)
         return TRUE;
-    search.Found = window;
+    search.found = window;
     return FALSE;
 }
 
@@ -76,7 +76,7 @@ BOOL CALLBACK MatchShownWindow(HWND window, LPARAM param) {
 HWND ShownWindow(const std::u16string& title) {
     TWindowSearch search{title};
     EnumThreadWindows(GetCurrentThreadId(), MatchShownWindow, reinterpret_cast<LPARAM>(&search));
-    return search.Found;
+    return search.found;
 }
 
 // A control's size in pixels.
@@ -207,9 +207,9 @@ TEST_F(TDialogWin32Test, TheControlsByIdAndSize) {
 
 TEST_F(TDialogWin32Test, EachEventReachesThePresenter) {
     struct TCase {
-        const char* Event;
-        std::function<void(HWND)> Act;
-        std::function<void(HWND)> Check;
+        const char* event;
+        std::function<void(HWND)> act;
+        std::function<void(HWND)> check;
     } cases[] = {
         {"typing in the source",
          [](HWND d) { SetWindowTextW(GetDlgItem(d, IDC_edSource), L"http://typed.example/a.rar"); },
@@ -237,9 +237,9 @@ TEST_F(TDialogWin32Test, EachEventReachesThePresenter) {
     };
     EXPECT_EQ(Show([&](HWND dialog) {
                   for (const auto& c : cases) {
-                      SCOPED_TRACE(c.Event);
-                      c.Act(dialog);
-                      c.Check(dialog);
+                      SCOPED_TRACE(c.event);
+                      c.act(dialog);
+                      c.check(dialog);
                   }
                   // Esc, as Close and the close box: the presenter's close keeps the source of a good run.
                   Presenter().SetUpdateDoneForTesting();

@@ -5,6 +5,7 @@
 #include "Platform/win32/WideChar.h"
 #include "PluginAPI/BStr.h"
 #include "Plugins/Zarbex/Zarbex.h"
+#include "Plugins/Zarbex/uZarbexLayout.h"
 #include "Plugins/Zarbex/win32/ZarbexLogo.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
 
@@ -14,18 +15,12 @@
 #include <algorithm>
 #include <vector>
 
+using namespace ZarbexLayout;
+
 namespace {
 
-// The client area and the docked parts, in pixels.
-constexpr int ClientWidth = 394;
-constexpr int ClientHeight = 266;
-constexpr int StatusBarHeight = 19;
-constexpr int ButtonColumnWidth = 87;
-constexpr int InfoPaneWidth = ClientWidth - 150 - 89;
-constexpr int ProgressPaneWidth = 150;
-constexpr int ProgressSegments = 20;
-// The main panel: 1 pixel of space on its left and 2 below.
-constexpr RECT PanelRect{1, 0, ClientWidth - ButtonColumnWidth, ClientHeight - StatusBarHeight - 2};
+// The main panel's sunken edge.
+constexpr RECT PanelRect{PanelLeft, 0, PanelRight, PanelBottom};
 
 bool ShowOpenDialog(TOpenDialog& dialog, HWND owner) {
     // The filter's pairs become the system's list of NUL-separated strings.
@@ -193,7 +188,7 @@ void TfrmZarbex::DockControls() {
     PlaceInPixels(ClientWidth, ClientHeight);
     // The status bar along the bottom edge: status text, the segmented progress, an empty pane.
     HWND statusBar = Item(IDC_StatusBar);
-    SetWindowPos(statusBar, nullptr, 0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight,
+    SetWindowPos(statusBar, nullptr, 0, StatusBarTop, ClientWidth, StatusBarHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     const int parts[] = {InfoPaneWidth, InfoPaneWidth + ProgressPaneWidth, -1};
     SendMessageW(statusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
@@ -306,7 +301,7 @@ void TfrmZarbex::FormShow() {
     const bool markDatesShown = (GetWindowLongPtrW(markDates, GWL_STYLE) & WS_VISIBLE) != 0;
     const RECT memoRect = ClientRectOf(memo);
     const RECT markDatesRect = ClientRectOf(markDates);
-    const int bottom = markDatesShown ? markDatesRect.top - 5 : PanelRect.bottom - 15;
+    const int bottom = MemoBottom(markDatesShown, markDatesRect.top);
     SetWindowPos(memo, nullptr, 0, 0, memoRect.right - memoRect.left, bottom - memoRect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Guard([this] { FPresenter->FormActivate(); });

@@ -13,12 +13,12 @@
 
 class TfrmZarbex final : public TForm {
 public:
-    // The command's opening steps up to the show: a new dialog with the host's services and its
-    // starting values. The caller shows it.
+    // The command's opening steps up to the show, as for the Qt dialog; the window itself exists only
+    // while ShowModal runs, so what they set for it waits until FormCreate.
     static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                               const ComPtr<IHostServer>& server);
     ~TfrmZarbex() override;
-
+    // The dialog's rules and state, which the tests drive too.
     TZarbexPresenter& Presenter() { return *FPresenter; }
 
 protected:
