@@ -5,6 +5,7 @@
 // message loops through timers. The dialog's rules are the presenter's, tested in PresenterTest.
 #include "Plugins/Zarbex/win32/uZarbex.h"
 
+#include "Platform/Application.h"
 #include "PluginAPI/Helpers.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
 #include "tests/windows/TestFolder.h"
@@ -106,6 +107,8 @@ void Click(HWND dialog, int id) {
 class TDialogWin32Test : public testing::Test {
 protected:
     void SetUp() override {
+        // As the plug-in object does when the host makes it: the host's window owns the plug-in's windows.
+        SetApplicationHandle(MainWindow());
         // No UnRAR library beside the host: "Get data" stops at its check, before any run.
         FHost.Host().SetVariable(u"APPPATH", FScratch.Path());
         FHost.Host().SetVariable(u"APPINI", FScratch / u"host.ini");
@@ -114,6 +117,7 @@ protected:
                                    ComPtr<IHostServer>(&FHost.Host()));
     }
     void TearDown() override {
+        SetApplicationHandle(nullptr);
         EXPECT_TRUE(Steps().empty()) << "a step of the test never came to run";
         for (const auto& step : Steps())
             KillTimer(nullptr, step.first);
@@ -189,8 +193,9 @@ TEST_F(TDialogWin32Test, TheControlsByIdAndSize) {
         EXPECT_GT(size.cx, 0) << "no such control, or an empty one";
         if (const auto found = expected.find(id); found != expected.end()) {
             EXPECT_NEAR(size.cx, found->second.cx, 1);
-            if (found->second.cy != 0)
+            if (found->second.cy != 0) {
                 EXPECT_NEAR(size.cy, found->second.cy, 1);
+            }
         }
     }
     EXPECT_EQ(parts, (std::vector<int>{155, 305, -1})) << "status text, progress, an empty pane";
