@@ -91,15 +91,6 @@ bool HasStyle(HWND control, LONG_PTR style) {
     return (GetWindowLongPtrW(control, GWL_STYLE) & style) != 0;
 }
 
-bool IconAlive(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info))
-        return false;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return true;
-}
-
 void Click(HWND dialog, int id) {
     SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }

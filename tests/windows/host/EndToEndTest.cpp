@@ -181,15 +181,6 @@ std::u16string HttpRoot() {
     return ProgramFolder() + u"\\http-server\\root";
 }
 
-bool IconAlive(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info))
-        return false;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return true;
-}
-
 TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) {
     const TTestFolder work;
     const TTestFolder download;
