@@ -1,8 +1,8 @@
 #include "Plugins/Zarbex/uZarbex.h"
 
-#include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/ZarbexLogo.h"
+#include "Plugins/Zarbex/uZarbexLayout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -20,6 +20,8 @@
 #include <QStyle>
 #include <QTextCursor>
 
+using namespace ZarbexLayout;
+
 namespace {
 
 QString Q(const UnicodeString& s) {
@@ -29,59 +31,112 @@ UnicodeString U(const QString& s) {
     return s.toStdU16String();
 }
 
-QLabel* BoldLabel(const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+// A widget of the dialog, made on its parent (which owns it), named as the dialog's member and placed.
+template <class T, class... Args>
+T* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args) {
+    auto* widget = new T(std::forward<Args>(args)..., parent);
+    widget->setObjectName(name);
+    widget->setGeometry(geometry);
+    return widget;
+}
+
+QLabel* BoldLabel(QWidget* parent, const QRect& geometry, const QString& text) {
+    auto* label = Place<QLabel>(parent, "", geometry, text);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
     return label;
 }
 
-constexpr Qt::CheckState CheckStates[] = {Qt::Unchecked, Qt::PartiallyChecked, Qt::Checked};
-
-TMarkDatesState MarkDatesState(Qt::CheckState state) {
-    return state == Qt::Checked            ? TMarkDatesState::Checked
-           : state == Qt::PartiallyChecked ? TMarkDatesState::Grayed
-                                           : TMarkDatesState::Unchecked;
-}
+// The box's states go by number: Qt counts them in the order of a click, as TMarkDatesState does.
+static_assert(Qt::Unchecked == int(TMarkDatesState::Unchecked) &&
+              Qt::PartiallyChecked == int(TMarkDatesState::Grayed) &&
+              Qt::Checked == int(TMarkDatesState::Checked));
 
 } // namespace
 
-TfrmZarbex::TfrmZarbex(ICore* core) : TForm(core) {
-    BuildWidgets();
-}
+// The setters only show what they are given; a widget that reports the change back makes the presenter
+// see its own value again, which changes nothing.
+class TfrmZarbex::TView final : public QObject, public IZarbexView {
+public:
+    explicit TView(TfrmZarbex& form) : QObject(&form), FForm(form) {}
 
-TfrmZarbex::~TfrmZarbex() = default;
+    void SetSourceText(const UnicodeString& text) override { FForm.edSource->setText(Q(text)); }
+    void SetSourceReadOnly(bool readOnly) override { FForm.edSource->setReadOnly(readOnly); }
+    void SetBrowseVisible(bool visible) override { FForm.edSourceButton->setVisible(visible); }
+    void SetLocationItem(int index) override {
+        if (QAbstractButton* item = FForm.rgLocationItems->button(index))
+            item->setChecked(true);
+    }
+    void SetMarkDatesState(TMarkDatesState state) override {
+        FForm.cbMarkDates->setCheckState(static_cast<Qt::CheckState>(state));
+    }
+    void SetMarkDatesCaption(const UnicodeString& caption) override {
+        FForm.cbMarkDates->setText(Q(caption));
+    }
+    void SetMarkDatesReadOnly(bool readOnly) override {
+        FForm.cbMarkDates->setAttribute(Qt::WA_TransparentForMouseEvents, readOnly);
+        FForm.cbMarkDates->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
+    }
+    void SetGetDataEnabled(bool enabled) override { FForm.dbtUpdateOk->setEnabled(enabled); }
+    void SetSourceControlsEnabled(bool enabled) override {
+        for (QWidget* control : {static_cast<QWidget*>(FForm.edSource), FForm.rgLocation,
+                                 static_cast<QWidget*>(FForm.cbMarkDates)})
+            control->setEnabled(enabled);
+        FForm.edSourceButton->setEnabled(enabled);
+    }
+    void ClearMemo() override { FForm.mProgress->clear(); }
+    void AppendMemo(const UnicodeString& text, std::size_t topLine) override {
+        QTextCursor end(FForm.mProgress->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(Q(text));
+        FForm.mProgress->verticalScrollBar()->setValue(static_cast<int>(topLine));
+    }
+    void SetStatusText(const UnicodeString& text) override { FForm.psInfo->setText(Q(text)); }
+    void SetProgressPercent(int percent) override { FForm.psProgress->setValue(percent); }
+    void SetBusyCursor(bool busy) override {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+    void CloseWindow() override { FForm.done(QDialog::Rejected); }
+    bool AskForFile(TOpenDialog& dialog) override;
+
+private:
+    TfrmZarbex& FForm;
+};
+
+TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server)
+    : TForm(core), FView(new TView(*this)),
+      FPresenter(std::make_unique<TZarbexPresenter>(*FView, kernel, server, PluginIdentity::Name)) {
+    BuildWidgets();
+    ConnectEvents();
+}
 
 std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                                const ComPtr<IHostServer>& server) {
-    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core));
-    dialog->setWindowTitle(Q(PluginIdentity::Name));
-    dialog->FKernel = kernel;
-    dialog->FPresenter = std::make_unique<TZarbexPresenter>(*dialog, kernel, server, PluginIdentity::Name);
+    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core, kernel, server));
     dialog->cbMarkDates->hide();
     return dialog;
 }
 
 void TfrmZarbex::BuildWidgets() {
     setObjectName("frmZarbex");
+    setWindowTitle(Q(FPresenter->Caption()));
     QFont font("Tahoma");
     font.setPointSize(8);
     setFont(font);
-    setFixedSize(394, 266);
+    setFixedSize(ClientWidth, ClientHeight);
     setSizeGripEnabled(false);
 
     // The status bar: status text, a segmented progress bar, an empty pane.
-    auto* statusBar = new QFrame(this);
-    statusBar->setObjectName("StatusBar");
-    statusBar->setGeometry(0, 247, 394, 19);
-    psInfo = new QLabel(statusBar);
-    psInfo->setObjectName("psInfo");
+    auto* statusBar = Place<QFrame>(this, "StatusBar", {0, StatusBarTop, ClientWidth, StatusBarHeight});
+    psInfo = Place<QLabel>(statusBar, "psInfo", {0, 0, InfoPaneWidth, StatusBarHeight});
     psInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    psInfo->setGeometry(0, 0, 394 - 150 - 89, 19);
-    psProgress = new QProgressBar(statusBar);
-    psProgress->setObjectName("psProgress");
-    psProgress->setGeometry(394 - 150 - 89, 0, 150, 19);
+    psProgress =
+        Place<QProgressBar>(statusBar, "psProgress", {InfoPaneWidth, 0, ProgressPaneWidth, StatusBarHeight});
     psProgress->setRange(0, 100);
     psProgress->setValue(0);
     psProgress->setTextVisible(false);
@@ -89,70 +144,44 @@ void TfrmZarbex::BuildWidgets() {
     psProgress->setStyleSheet(QStringLiteral("QProgressBar { border: 1px inset palette(mid); background: "
                                              "palette(window); } QProgressBar::chunk { background: "
                                              "palette(mid); width: 6px; margin: 1px; }"));
-    auto* emptyPane = new QLabel(statusBar);
-    emptyPane->setGeometry(394 - 89, 0, 89, 19);
+    Place<QLabel>(statusBar, "", {ClientWidth - EmptyPaneWidth, 0, EmptyPaneWidth, StatusBarHeight});
 
     // The button column at the right edge, with the logo at its bottom.
-    dbtUpdate = new QWidget(this);
-    dbtUpdate->setObjectName("dbtUpdate");
-    dbtUpdate->setGeometry(394 - 87, 20, 87, 247 - 20);
-    dbtUpdateOk = new QPushButton("Get data", dbtUpdate);
-    dbtUpdateOk->setObjectName("dbtUpdateOk");
-    dbtUpdateOk->setGeometry(6, 0, 75, 25);
+    dbtUpdate = Place<QWidget>(this, "dbtUpdate", {PanelRight, 20, ButtonColumnWidth, StatusBarTop - 20});
+    dbtUpdateOk = Place<QPushButton>(dbtUpdate, "dbtUpdateOk", {6, 0, 75, 25}, "Get data");
     dbtUpdateOk->setAutoDefault(false);
     dbtUpdateOk->setDefault(false);
-    dbtUpdateCancel = new QPushButton("Close", dbtUpdate);
-    dbtUpdateCancel->setObjectName("dbtUpdateCancel");
-    dbtUpdateCancel->setGeometry(6, 31, 75, 25);
+    dbtUpdateCancel = Place<QPushButton>(dbtUpdate, "dbtUpdateCancel", {6, 31, 75, 25}, "Close");
     dbtUpdateCancel->setAutoDefault(false);
-    imgLogo = new QLabel(dbtUpdate);
-    imgLogo->setObjectName("imgLogo");
+    imgLogo = Place<QLabel>(dbtUpdate, "imgLogo",
+                            {(ButtonColumnWidth - 54) / 2, StatusBarTop - 20 - 106 - 8, 54, 106});
     imgLogo->setPixmap(ZarbexLogo());
-    imgLogo->setGeometry((87 - 54) / 2, 247 - 20 - 106 - 8, 54, 106);
 
     // The main panel.
-    auto* panel = new QFrame(this);
-    panel->setObjectName("pnlMain");
+    auto* panel = Place<QFrame>(this, "pnlMain", {PanelLeft, 0, PanelRight - PanelLeft, PanelBottom});
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panel->setGeometry(1, 0, 394 - 87 - 1, 247 - 2);
     const int width = panel->width() - 30;
-    auto* sourceLabel = BoldLabel("Source data", panel);
-    sourceLabel->setGeometry(15, 10, width, 14);
-    edSource = new QLineEdit(panel);
-    edSource->setObjectName("edSource");
-    edSource->setGeometry(15, 26, width, 21);
+    BoldLabel(panel, {15, 10, width, 14}, "Source data");
+    edSource = Place<QLineEdit>(panel, "edSource", {15, 26, width, 21});
     edSourceButton =
         edSource->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
     edSourceButton->setObjectName("edSourceButton");
     edSourceButton->setToolTip("Browse...");
 
-    rgLocation = new QWidget(panel);
-    rgLocation->setObjectName("rgLocation");
-    rgLocation->setGeometry(15, 52, width, 35);
-    auto* groupCaption = BoldLabel(" Source location ", rgLocation);
-    groupCaption->setGeometry(0, 0, width, 14);
-    auto* underline = new QFrame(rgLocation);
-    underline->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    underline->setGeometry(0, 14, width, 2);
+    rgLocation = Place<QWidget>(panel, "rgLocation", {15, 52, width, 35});
+    BoldLabel(rgLocation, {0, 0, width, 14}, " Source location ");
+    Place<QFrame>(rgLocation, "", {0, 14, width, 2})->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     rgLocationItems = new QButtonGroup(rgLocation);
-    auto* internet = new QRadioButton("Internet resource", rgLocation);
-    internet->setObjectName("rgLocationInternet");
-    internet->setGeometry(4, 17, width / 2 - 4, 18);
-    auto* local = new QRadioButton("Local data file", rgLocation);
-    local->setObjectName("rgLocationLocal");
-    local->setGeometry(width / 2 + 4, 17, width / 2 - 4, 18);
+    auto* internet = Place<QRadioButton>(rgLocation, "rgLocationInternet", {4, 17, width / 2 - 4, 18},
+                                         "Internet resource");
+    auto* local = Place<QRadioButton>(rgLocation, "rgLocationLocal", {width / 2 + 4, 17, width / 2 - 4, 18},
+                                      "Local data file");
+    // No item is selected before activation.
     rgLocationItems->addButton(internet, 0);
     rgLocationItems->addButton(local, 1);
-    // No item is selected before activation.
-    rgLocationItems->setExclusive(false);
-    internet->setChecked(false);
-    local->setChecked(false);
-    rgLocationItems->setExclusive(true);
 
-    auto* progressLabel = BoldLabel("Progress", panel);
-    progressLabel->setGeometry(15, 92, width, 14);
-    mProgress = new QPlainTextEdit(panel);
-    mProgress->setObjectName("mProgress");
+    BoldLabel(panel, {15, 92, width, 14}, "Progress");
+    mProgress = Place<QPlainTextEdit>(panel, "mProgress", {15, 108, width, panel->height() - 108 - 15});
     mProgress->setReadOnly(true);
     mProgress->setLineWrapMode(QPlainTextEdit::NoWrap);
     mProgress->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -162,148 +191,61 @@ void TfrmZarbex::BuildWidgets() {
     QPalette palette = mProgress->palette();
     palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
     mProgress->setPalette(palette);
-    mProgress->setGeometry(15, 108, width, panel->height() - 108 - 15);
 
-    cbMarkDates = new QCheckBox("Mark activity dates", panel);
-    cbMarkDates->setObjectName("cbMarkDates");
+    cbMarkDates = Place<QCheckBox>(panel, "cbMarkDates", {15, panel->height() - 10 - 17, width, 17},
+                                   "Mark activity dates");
     cbMarkDates->setTristate(true);
-    cbMarkDates->setGeometry(15, panel->height() - 10 - 17, width, 17);
 
     setTabOrder(edSource, internet);
     setTabOrder(internet, local);
     setTabOrder(local, mProgress);
     setTabOrder(mProgress, cbMarkDates);
-
-    // Connections are made once, here; each event goes to the presenter.
-    connect(edSource, &QLineEdit::textChanged, this,
-            [this](const QString& text) { Guard([this, text] { FPresenter->edSourceChange(U(text)); }); });
-    connect(edSourceButton, &QAction::triggered, this,
-            [this] { Guard([this] { FPresenter->edSourceButtonClick(); }); });
-    connect(rgLocationItems, &QButtonGroup::idClicked, this,
-            [this](int id) { Guard([this, id] { FPresenter->rgLocationClick(id); }); });
-    connect(cbMarkDates, &QCheckBox::stateChanged, this, [this](int state) {
-        Guard([this, state] {
-            FPresenter->cbMarkDatesChange(MarkDatesState(static_cast<Qt::CheckState>(state)));
-        });
-    });
-    connect(dbtUpdateOk, &QPushButton::clicked, this,
-            [this] { Guard([this] { FPresenter->dbtUpdateClickOk(); }); });
-    connect(dbtUpdateCancel, &QPushButton::clicked, this, [this] { Guard([this] { reject(); }); });
 }
 
-void TfrmZarbex::Guard(const std::function<void()>& handler) {
-    GuardHandler(FKernel, handler);
+void TfrmZarbex::ConnectEvents() {
+    TZarbexPresenter& p = *FPresenter;
+    connect(edSource, &QLineEdit::textChanged, this,
+            [&p](const QString& text) { p.Guard([&p, text] { p.edSourceChange(U(text)); }); });
+    connect(edSourceButton, &QAction::triggered, this, [&p] { p.Guard([&p] { p.edSourceButtonClick(); }); });
+    connect(rgLocationItems, &QButtonGroup::idClicked, this,
+            [&p](int id) { p.Guard([&p, id] { p.rgLocationClick(id); }); });
+    connect(cbMarkDates, &QCheckBox::stateChanged, this, [&p](int state) {
+        p.Guard([&p, state] { p.cbMarkDatesChange(static_cast<TMarkDatesState>(state)); });
+    });
+    connect(dbtUpdateOk, &QPushButton::clicked, this, [&p] { p.Guard([&p] { p.dbtUpdateClickOk(); }); });
+    connect(dbtUpdateCancel, &QPushButton::clicked, this,
+            [this] { FPresenter->Guard([this] { reject(); }); });
 }
 
 void TfrmZarbex::FormShow() {
-    // The memo ends 5 pixels above the check box when it shows, 15 above the panel's edge when not.
-    const bool markDatesShown = cbMarkDates->isVisibleTo(this);
-    QWidget* panel = mProgress->parentWidget();
-    mProgress->setGeometry(mProgress->x(), mProgress->y(), mProgress->width(),
-                           panel->height() - mProgress->y() -
-                               (markDatesShown ? 5 + cbMarkDates->height() + 10 : 15));
-    Guard([this] { FPresenter->FormActivate(); });
+    // The panel starts at the dialog's top edge: its coordinates are the dialog's.
+    const int bottom = MemoBottom(cbMarkDates->isVisibleTo(this), cbMarkDates->y());
+    mProgress->setGeometry(mProgress->x(), mProgress->y(), mProgress->width(), bottom - mProgress->y());
+    FPresenter->Guard([this] { FPresenter->FormActivate(); });
 }
 
 void TfrmZarbex::done(int result) {
     if (!FPresenter->CloseQuery())
         return;
-    Guard([this] { FPresenter->FormClose(); });
+    FPresenter->Guard([this] { FPresenter->FormClose(); });
     TForm::done(result);
 }
 
-void TfrmZarbex::CloseWindow() {
-    done(QDialog::Rejected);
-}
-
-bool TfrmZarbex::AskForFile(TOpenDialog& dialog) {
-    QFileDialog files(this, Q(dialog.Title), Q(dialog.InitialDir));
+bool TfrmZarbex::TView::AskForFile(TOpenDialog& dialog) {
+    QFileDialog files(&FForm, Q(dialog.Title), Q(dialog.InitialDir));
     files.setOption(QFileDialog::DontUseNativeDialog);
     files.setFileMode(QFileDialog::ExistingFile);
-    // "Description|pattern" pairs become Qt's "Description (pattern)".
-    const QStringList parts = Q(dialog.Filter).split(u'|');
     QStringList filters;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + " (" + parts[i + 1] + ")";
+    for (const auto& [description, pattern] : dialog.FilterPairs())
+        filters << Q(description) + " (" + Q(pattern) + ")";
     files.setNameFilters(filters);
     if (dialog.FilterIndex >= 1 && dialog.FilterIndex <= filters.size())
         files.selectNameFilter(filters[dialog.FilterIndex - 1]);
-    const QString defaultExt = Q(dialog.DefaultExt);
-    files.setDefaultSuffix(defaultExt.startsWith('.') ? defaultExt.mid(1) : defaultExt);
+    files.setDefaultSuffix(Q(dialog.DefaultExtWithoutDot()));
     if (!dialog.FileName.empty())
         files.selectFile(Q(dialog.FileName));
     if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty())
         return false;
     dialog.FileName = U(files.selectedFiles().first());
     return true;
-}
-
-void TfrmZarbex::SetSourceText(const UnicodeString& text) {
-    edSource->setText(Q(text));
-}
-
-void TfrmZarbex::SetSourceReadOnly(bool readOnly) {
-    edSource->setReadOnly(readOnly);
-}
-
-void TfrmZarbex::SetBrowseVisible(bool visible) {
-    edSourceButton->setVisible(visible);
-}
-
-void TfrmZarbex::SetLocationItem(int index) {
-    if (QAbstractButton* item = rgLocationItems->button(index))
-        item->setChecked(true);
-}
-
-void TfrmZarbex::SetMarkDatesState(TMarkDatesState state) {
-    cbMarkDates->setCheckState(CheckStates[static_cast<int>(state)]);
-}
-
-void TfrmZarbex::SetMarkDatesCaption(const UnicodeString& caption) {
-    cbMarkDates->setText(Q(caption));
-}
-
-void TfrmZarbex::SetMarkDatesReadOnly(bool readOnly) {
-    cbMarkDates->setAttribute(Qt::WA_TransparentForMouseEvents, readOnly);
-    cbMarkDates->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
-}
-
-void TfrmZarbex::SetGetDataEnabled(bool enabled) {
-    dbtUpdateOk->setEnabled(enabled);
-}
-
-void TfrmZarbex::SetSourceControlsEnabled(bool enabled) {
-    for (QWidget* control : {static_cast<QWidget*>(edSource), rgLocation, static_cast<QWidget*>(cbMarkDates)})
-        control->setEnabled(enabled);
-    edSourceButton->setEnabled(enabled);
-}
-
-void TfrmZarbex::ClearMemo() {
-    mProgress->clear();
-}
-
-void TfrmZarbex::AppendMemo(const UnicodeString& text, std::size_t topLine) {
-    QTextCursor end(mProgress->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(Q(text));
-    mProgress->verticalScrollBar()->setValue(static_cast<int>(topLine));
-}
-
-void TfrmZarbex::SetStatusText(const UnicodeString& text) {
-    psInfo->setText(Q(text));
-}
-
-void TfrmZarbex::SetProgressPercent(int percent) {
-    psProgress->setValue(percent);
-}
-
-void TfrmZarbex::SetBusyCursor(bool busy) {
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
-void TfrmZarbex::ProcessMessages() {
-    QCoreApplication::processEvents();
 }

@@ -8,7 +8,6 @@
 #include "PluginAPI/Plugins/PluginForm.h"
 #include "Plugins/Zarbex/uZarbexPresenter.h"
 
-#include <functional>
 #include <memory>
 
 class QButtonGroup;
@@ -21,14 +20,12 @@ class QPushButton;
 class QAction;
 class QWidget;
 
-class TfrmZarbex final : public TForm, public IZarbexView {
+class TfrmZarbex final : public TForm {
 public:
     // The command's opening steps up to the show: a new dialog with the host's services and its
     // starting values. The caller shows it.
     static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                               const ComPtr<IHostServer>& server);
-    ~TfrmZarbex() override;
-
     TZarbexPresenter& Presenter() { return *FPresenter; }
 
 protected:
@@ -36,32 +33,13 @@ protected:
     void done(int result) override;
 
 private:
-    explicit TfrmZarbex(ICore* core);
+    // The presenter's view: the setters over these widgets.
+    class TView;
 
-    void SetSourceText(const UnicodeString& text) override;
-    void SetSourceReadOnly(bool readOnly) override;
-    void SetBrowseVisible(bool visible) override;
-    void SetLocationItem(int index) override;
-    void SetMarkDatesState(TMarkDatesState state) override;
-    void SetMarkDatesCaption(const UnicodeString& caption) override;
-    void SetMarkDatesReadOnly(bool readOnly) override;
-    void SetGetDataEnabled(bool enabled) override;
-    void SetSourceControlsEnabled(bool enabled) override;
-    void ClearMemo() override;
-    void AppendMemo(const UnicodeString& text, std::size_t topLine) override;
-    void SetStatusText(const UnicodeString& text) override;
-    void SetProgressPercent(int percent) override;
-    void SetBusyCursor(bool busy) override;
-    void ProcessMessages() override;
-    void CloseWindow() override;
-    bool AskForFile(TOpenDialog& dialog) override;
-
+    TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server);
     void BuildWidgets();
-    // Runs a handler so that nothing it raises crosses Qt's event loop: the message goes to the user.
-    void Guard(const std::function<void()>& handler);
-
-    std::unique_ptr<TZarbexPresenter> FPresenter;
-    ComPtr<IHostKernel> FKernel;
+    // Connections are made once; each event goes to the presenter, under its guard.
+    void ConnectEvents();
 
     // The widgets, by the names the dialog's members carry.
     QLineEdit* edSource = nullptr;
@@ -76,4 +54,8 @@ private:
     QPushButton* dbtUpdateOk = nullptr;
     QPushButton* dbtUpdateCancel = nullptr;
     QLabel* imgLogo = nullptr;
+
+    // Owned by the dialog, as its widgets are.
+    TView* FView = nullptr;
+    std::unique_ptr<TZarbexPresenter> FPresenter;
 };

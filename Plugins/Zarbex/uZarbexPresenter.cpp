@@ -5,9 +5,27 @@
 #include "Platform/FileSystem.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
+#include "Plugins/Zarbex/GuardHandler.h"
 
 #include <algorithm>
 #include <cmath>
+
+std::vector<std::pair<UnicodeString, UnicodeString>> TOpenDialog::FilterPairs() const {
+    std::vector<std::pair<UnicodeString, UnicodeString>> pairs;
+    for (std::size_t start = 0; start < Filter.size();) {
+        const std::size_t bar = Filter.find(u'|', start);
+        if (bar == UnicodeString::npos)
+            break;
+        const std::size_t end = std::min(Filter.find(u'|', bar + 1), Filter.size());
+        pairs.emplace_back(Filter.substr(start, bar - start), Filter.substr(bar + 1, end - bar - 1));
+        start = end + 1;
+    }
+    return pairs;
+}
+
+UnicodeString TOpenDialog::DefaultExtWithoutDot() const {
+    return !DefaultExt.empty() && DefaultExt[0] == u'.' ? DefaultExt.substr(1) : DefaultExt;
+}
 
 TZarbexPresenter::TZarbexPresenter(IZarbexView& view, const ComPtr<IHostKernel>& kernel,
                                    const ComPtr<IHostServer>& server, UnicodeString caption)
@@ -79,6 +97,11 @@ void TZarbexPresenter::CheckActions() {
     ready = ready && (FLocation == SourceLocation::Internet ||
                       (FLocation == SourceLocation::Local && FileExists(FSource)));
     FView.SetGetDataEnabled(ready && !UpdateDone && !FRunning);
+}
+
+void TZarbexPresenter::Guard(const std::function<void()>& handler,
+                             const std::function<void(const UnicodeString& text)>& unshown) const noexcept {
+    GuardHandler(FKernel, handler, unshown);
 }
 
 void TZarbexPresenter::CheckLocation() {

@@ -11,7 +11,10 @@
 #include "Plugins/Zarbex/uZarbexRun.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 // The open-file dialog's settings, as the window shows them; FileName is the full path once the user
 // confirms a file.
@@ -23,6 +26,11 @@ struct TOpenDialog {
     UnicodeString InitialDir;
     UnicodeString FileName;
     UnicodeString DefaultExt;
+
+    // The filter's (description, pattern) pairs, in order.
+    std::vector<std::pair<UnicodeString, UnicodeString>> FilterPairs() const;
+    // The default extension without its dot, as the toolkits take it.
+    UnicodeString DefaultExtWithoutDot() const;
 };
 
 // The three states of the "Mark activity dates" box, in the order a click goes through them.
@@ -91,6 +99,11 @@ public:
 
     void CheckActions();
     void CheckLocation();
+
+    // Runs one of the window's handlers as the GUI framework does: nothing it raises leaves it, and its
+    // message is shown through the host, or, when the host cannot show it, handed to unshown, if given.
+    void Guard(const std::function<void()>& handler,
+               const std::function<void(const UnicodeString& text)>& unshown = {}) const noexcept;
 
     // The run's progress interface.
     void MsgInfo(const UnicodeString& text) override;

@@ -1,14 +1,13 @@
 // Real files and real programs for the archive tests.
 #pragma once
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-void WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 
 // Runs a program found in PATH with args (args[0] is the program), without a shell, in folder cwd when

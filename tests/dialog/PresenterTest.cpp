@@ -2,12 +2,14 @@
 // told, and the host's side of the boundary.
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/uZarbexPresenter.h"
+#include "tests/support/Files.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
+#include <functional>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -52,29 +54,9 @@ struct TRecordingView final : IZarbexView {
     }
 };
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-struct TScratch {
-    fs::path path =
-        fs::temp_directory_path() / ("zarbex-presenter-" + std::to_string(std::random_device()()));
-    TScratch() { fs::create_directories(path); }
-    ~TScratch() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 struct PresenterTest : ::testing::Test {
-    TScratch scratch;
-    fs::path dir = scratch.path;
+    TempDir temp;
+    fs::path dir = temp.Path();
     ComPtr<HostServices> host = HostServices::Create();
     TRecordingView view;
     std::unique_ptr<TZarbexPresenter> p;
@@ -172,6 +154,49 @@ TEST_F(PresenterTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
     l.FormClose();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=" + archive.string() + "\r\nLocation=Local\r\n");
+}
+
+TEST_F(PresenterTest, StoredValuesAreReadBack) {
+    struct Case {
+        std::string ini;
+        int location;
+        std::u16string source;
+    } cases[] = {
+        {"[Bureau-UR]\nLocation=internet\nResource=http://y/\n", 0, u"http://y/"},
+        // only the exact word counts: "local" leaves the location the command set
+        {"[Bureau-UR]\nLocation=local\nResource=http://z/\n", 0, u"http://z/"},
+        {"[Bureau-UR]\nLocation=LOCAL\nResource=\n", 0, DefaultInternetSource},
+        {"[Bureau-UR]\nLocation=Local\nResource=\n", 1,
+         (dir / "download" / "members_upd2604.rar").u16string()},
+        {"[Bureau-UR]\nLocation=Local\nResource=  /tmp/lists.rar  \n", 1, u"/tmp/lists.rar"},
+    };
+    for (const auto& c : cases) {
+        WriteFile(dir / "host.ini", c.ini);
+        auto& f = Open();
+        EXPECT_EQ(view.location, c.location) << c.ini;
+        EXPECT_EQ(view.source, c.source) << c.ini;
+        EXPECT_EQ(f.Source(), c.source) << c.ini;
+    }
+}
+
+TEST_F(PresenterTest, ASettingsFileThatCannotBeReadIsAnErrorOfTheActivation) {
+    // A folder where the file should be: unreadable for any user, root included.
+    fs::create_directories(dir / "host.ini");
+    EXPECT_ANY_THROW(Open());
+}
+
+TEST_F(PresenterTest, ClickingTheSelectedLocationChangesNothing) {
+    auto& f = Open();
+    ASSERT_EQ(view.location, 0);
+    f.edSourceChange(u"http://typed.example/lists.rar");
+    f.rgLocationClick(0);
+    EXPECT_EQ(f.Source(), u"http://typed.example/lists.rar") << "the typed source stays";
+    EXPECT_EQ(f.Location(), SourceLocation::Internet);
+    f.rgLocationClick(1);
+    EXPECT_EQ(view.source, (dir / "download" / "members_upd2604.rar").u16string())
+        << "another item does change it";
+    EXPECT_EQ(view.location, 1);
+    EXPECT_EQ(f.Location(), SourceLocation::Local);
 }
 
 TEST_F(PresenterTest, MarkDatesCaptionsFollowTheStatesAndLocalMakesItReadOnly) {
@@ -273,4 +298,30 @@ TEST_F(PresenterTest, CloseDuringARunWaitsAndCancels) {
     EXPECT_TRUE(view.getData);
     EXPECT_FALSE(f.CancelRequested());
     EXPECT_TRUE(f.CloseQuery());
+}
+
+// The open-file dialog's settings as both toolkits take them: the filter's pairs, the extension bare.
+TEST(OpenDialogTest, FilterPairsAndTheBareDefaultExtension) {
+    using Pairs = std::vector<std::pair<UnicodeString, UnicodeString>>;
+    struct Case {
+        std::u16string filter;
+        Pairs pairs;
+    } cases[] = {
+        {u"RAR archive files|*.rar", {{u"RAR archive files", u"*.rar"}}},
+        {u"RAR archive files|*.rar|PDF files|*.pdf",
+         {{u"RAR archive files", u"*.rar"}, {u"PDF files", u"*.pdf"}}},
+        {u"", {}},
+        {u"A description without its pattern", {}},
+        {u"All|*.*|Odd one out", {{u"All", u"*.*"}}},
+    };
+    for (const auto& c : cases) {
+        TOpenDialog dialog;
+        dialog.Filter = c.filter;
+        EXPECT_EQ(dialog.FilterPairs(), c.pairs) << StringToUtf8(c.filter);
+    }
+    for (auto [given, bare] : {std::pair{u".rar", u"rar"}, {u"rar", u"rar"}, {u"", u""}, {u".", u""}}) {
+        TOpenDialog dialog;
+        dialog.DefaultExt = given;
+        EXPECT_EQ(dialog.DefaultExtWithoutDot(), bare) << StringToUtf8(given);
+    }
 }

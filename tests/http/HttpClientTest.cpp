@@ -2,6 +2,7 @@
 #include "Includes/TempFileName.h"
 #include "Platform/TempFile.h"
 #include "tests/support/FileSizeLimit.h"
+#include "tests/support/Files.h"
 
 #include "TestServer.h"
 #include "tests/support/ScopedEnv.h"
@@ -13,8 +14,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <random>
@@ -26,33 +25,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 class HttpClientTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        root_ = std::make_unique<TempDir>();
-        server_ = std::make_unique<TestServer>(root_->Path());
+        FRoot = std::make_unique<TempDir>();
+        FServer = std::make_unique<TestServer>(FRoot->Path());
     }
     static void TearDownTestSuite() {
-        server_.reset();
-        root_.reset();
+        FServer.reset();
+        FRoot.reset();
     }
 
     // A fresh file in the download folder, as the run makes it before a download.
-    std::string Target() { return fs::path(MakeTempFileName(download_.Path().u16string(), u"~ar")).string(); }
+    std::string Target() { return fs::path(MakeTempFileName(FDownload.Path().u16string(), u"~ar")).string(); }
 
-    static inline std::unique_ptr<TempDir> root_;
-    static inline std::unique_ptr<TestServer> server_;
-    TempDir download_;
-    THTTPSend http_;
+    static inline std::unique_ptr<TempDir> FRoot;
+    static inline std::unique_ptr<TestServer> FServer;
+    TempDir FDownload;
+    THTTPSend FHttp;
 };
 
 std::uint64_t PeakMemoryBytes() {
@@ -67,32 +57,32 @@ TEST_F(HttpClientTest, BinaryBodyIsSavedByteForByte) {
     std::mt19937 random(2604);
     for (char& byte : archive)
         byte = static_cast<char>(random());
-    WriteFile(root_->Path() / "members.rar", archive);
+    WriteFile(FRoot->Path() / "members.rar", archive);
 
-    ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/files/members.rar"))) << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 200);
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", FServer->Url("/files/members.rar"))) << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 200);
 
     TempDir download;
     const fs::path saved(MakeTempFileName(download.Path().u16string(), u"~ar"));
     fs::remove(saved);
-    WriteFile(saved, http_.Document());
+    WriteFile(saved, FHttp.Document());
     EXPECT_TRUE(ReadFile(saved) == archive) << "the saved file differs from the served one";
 }
 
 TEST_F(HttpClientTest, ErrorPageIsAResponse) {
-    ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/files/absent.rar"))) << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 404);
-    EXPECT_EQ(http_.Document(), "<html><body>404 Not Found</body></html>");
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", FServer->Url("/files/absent.rar"))) << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 404);
+    EXPECT_EQ(FHttp.Document(), "<html><body>404 Not Found</body></html>");
 }
 
 TEST_F(HttpClientTest, RedirectIsReturnedNotFollowed) {
-    ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/redirect"))) << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 302);
-    EXPECT_EQ(http_.Document(), "moved to /target");
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", FServer->Url("/redirect"))) << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 302);
+    EXPECT_EQ(FHttp.Document(), "moved to /target");
 
-    ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/requests")));
-    EXPECT_NE(http_.Document().find("/redirect"), std::string::npos);
-    EXPECT_EQ(http_.Document().find("/target"), std::string::npos) << "the redirect was followed";
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", FServer->Url("/requests")));
+    EXPECT_NE(FHttp.Document().find("/redirect"), std::string::npos);
+    EXPECT_EQ(FHttp.Document().find("/target"), std::string::npos) << "the redirect was followed";
 }
 
 TEST_F(HttpClientTest, IncompleteExchangesFail) {
@@ -102,23 +92,23 @@ TEST_F(HttpClientTest, IncompleteExchangesFail) {
         std::string url;
     } cases[] = {
         {"nothing listens", closed.Url("/files/members.rar")},
-        {"body shorter than its Content-Length", server_->Url("/short")},
-        {"chunked body without its last chunk", server_->Url("/broken-chunks")},
+        {"body shorter than its Content-Length", FServer->Url("/short")},
+        {"chunked body without its last chunk", FServer->Url("/broken-chunks")},
         {"not an HTTP address", "file:///etc/hostname"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_FALSE(http_.HTTPMethod("GET", c.url));
-        EXPECT_FALSE(http_.ErrorText().empty());
+        EXPECT_FALSE(FHttp.HTTPMethod("GET", c.url));
+        EXPECT_FALSE(FHttp.ErrorText().empty());
     }
 }
 
 // The server pauses far longer than the shortened limit and then completes the body, so a client that
 // ignores the limit succeeds.
 TEST_F(HttpClientTest, StalledTransferFails) {
-    http_.SetStallTimeout(std::chrono::seconds(2));
-    EXPECT_FALSE(http_.HTTPMethod("GET", server_->Url("/stall")));
-    EXPECT_EQ(http_.Document(), std::string(100, 'x')) << "the bytes that arrived before the stall";
+    FHttp.SetStallTimeout(std::chrono::seconds(2));
+    EXPECT_FALSE(FHttp.HTTPMethod("GET", FServer->Url("/stall")));
+    EXPECT_EQ(FHttp.Document(), std::string(100, 'x')) << "the bytes that arrived before the stall";
 }
 
 TEST_F(HttpClientTest, DownloadStreamsTheBodyIntoTheGivenFile) {
@@ -126,20 +116,20 @@ TEST_F(HttpClientTest, DownloadStreamsTheBodyIntoTheGivenFile) {
     std::mt19937 random(2605);
     for (char& byte : archive)
         byte = static_cast<char>(random());
-    WriteFile(root_->Path() / "members.rar", archive);
+    WriteFile(FRoot->Path() / "members.rar", archive);
     std::vector<std::uint64_t> reports;
-    http_.SetProgress([&](std::uint64_t received) {
+    FHttp.SetProgress([&](std::uint64_t received) {
         reports.push_back(received);
         return true;
     });
 
     const std::string target = Target();
-    ASSERT_EQ(http_.Download(server_->Url("/files/members.rar"), target), TDownloadResult::Done)
-        << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 200);
-    EXPECT_EQ(http_.StatusLine(), "HTTP/1.1 200 OK");
-    EXPECT_EQ(http_.ErrorText(), "");
-    EXPECT_EQ(http_.Document(), "") << "the body went to memory";
+    ASSERT_EQ(FHttp.Download(FServer->Url("/files/members.rar"), target), TDownloadResult::Done)
+        << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 200);
+    EXPECT_EQ(FHttp.StatusLine(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(FHttp.ErrorText(), "");
+    EXPECT_EQ(FHttp.Document(), "") << "the body went to memory";
     EXPECT_TRUE(ReadFile(target) == archive) << "the saved file differs from the served one";
     ASSERT_FALSE(reports.empty()) << "no progress report";
     EXPECT_EQ(reports.front(), 0u);
@@ -155,45 +145,45 @@ TEST_F(HttpClientTest, FailedDownloadsSayWhyAndLeaveNoFile) {
         TDownloadResult result;
         std::string reason; // the whole reason, or a part of it after '~'
     } cases[] = {
-        {"not found", server_->Url("/files/absent.rar"), TDownloadResult::HttpError,
+        {"not found", FServer->Url("/files/absent.rar"), TDownloadResult::HttpError,
          "HTTP/1.1 404 Not Found"},
-        {"server error", server_->Url("/status/500"), TDownloadResult::HttpError,
+        {"server error", FServer->Url("/status/500"), TDownloadResult::HttpError,
          "HTTP/1.1 500 Internal Server Error"},
-        {"redirect", server_->Url("/redirect"), TDownloadResult::HttpError, "HTTP/1.1 302 Found"},
+        {"redirect", FServer->Url("/redirect"), TDownloadResult::HttpError, "HTTP/1.1 302 Found"},
         {"refused", closed.Url("/files/members.rar"), TDownloadResult::Failed, "~Couldn't connect to server"},
-        {"body shorter than its Content-Length", server_->Url("/short"), TDownloadResult::Failed,
+        {"body shorter than its Content-Length", FServer->Url("/short"), TDownloadResult::Failed,
          "~transfer closed with 900 bytes remaining to read"},
         {"not an HTTP address", "file:///etc/hostname", TDownloadResult::Failed, "~not supported"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string target = Target();
-        EXPECT_EQ(http_.Download(c.url, target), c.result);
+        EXPECT_EQ(FHttp.Download(c.url, target), c.result);
         if (c.reason.starts_with('~'))
-            EXPECT_NE(http_.ErrorText().find(c.reason.substr(1)), std::string::npos) << http_.ErrorText();
+            EXPECT_NE(FHttp.ErrorText().find(c.reason.substr(1)), std::string::npos) << FHttp.ErrorText();
         else
-            EXPECT_EQ(http_.ErrorText(), c.reason);
+            EXPECT_EQ(FHttp.ErrorText(), c.reason);
         EXPECT_FALSE(fs::exists(target));
     }
-    ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/requests")));
-    EXPECT_EQ(http_.Document().find("/target"), std::string::npos) << "the redirect was followed";
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", FServer->Url("/requests")));
+    EXPECT_EQ(FHttp.Document().find("/target"), std::string::npos) << "the redirect was followed";
 }
 
 TEST_F(HttpClientTest, FileThatCannotBeWrittenEndsTheDownloadNamingIt) {
-    WriteFile(root_->Path() / "three.rar", std::string(3 << 20, 'r'));
-    const std::string missingFolder = (download_.Path() / "missing" / "~ar1.tmp").string();
-    EXPECT_EQ(http_.Download(server_->Url("/files/three.rar"), missingFolder), TDownloadResult::Failed);
-    EXPECT_EQ(http_.ErrorText(), "Cannot create file \"" + missingFolder + "\": No such file or directory");
+    WriteFile(FRoot->Path() / "three.rar", std::string(3 << 20, 'r'));
+    const std::string missingFolder = (FDownload.Path() / "missing" / "~ar1.tmp").string();
+    EXPECT_EQ(FHttp.Download(FServer->Url("/files/three.rar"), missingFolder), TDownloadResult::Failed);
+    EXPECT_EQ(FHttp.ErrorText(), "Cannot create file \"" + missingFolder + "\": No such file or directory");
 
     // A full disk, as the file size limit of this process makes it: writes fail part way.
     const std::string target = Target();
     TDownloadResult result;
     {
         TFileSizeLimit full(1 << 20);
-        result = http_.Download(server_->Url("/files/three.rar"), target);
+        result = FHttp.Download(FServer->Url("/files/three.rar"), target);
     }
     EXPECT_EQ(result, TDownloadResult::Failed);
-    EXPECT_EQ(http_.ErrorText(), "Cannot write file \"" + target + "\": File too large");
+    EXPECT_EQ(FHttp.ErrorText(), "Cannot write file \"" + target + "\": File too large");
     EXPECT_FALSE(fs::exists(target));
 }
 
@@ -207,66 +197,66 @@ TEST_F(HttpClientTest, LargeBodiesKeepMemoryBoundedAndStopAtTheSizeLimit) {
         const char* name;
         std::string url;
     } tooLarge[] = {
-        {"length announced", server_->Url("/large/" + std::to_string(bodySize))},
-        {"no length", server_->Url("/large-chunked/" + std::to_string(bodySize))},
+        {"length announced", FServer->Url("/large/" + std::to_string(bodySize))},
+        {"no length", FServer->Url("/large-chunked/" + std::to_string(bodySize))},
     };
     for (const auto& c : tooLarge) {
         SCOPED_TRACE(c.name);
         const std::string target = Target();
-        EXPECT_EQ(http_.Download(c.url, target), TDownloadResult::TooLarge);
-        EXPECT_EQ(http_.ErrorText(),
+        EXPECT_EQ(FHttp.Download(c.url, target), TDownloadResult::TooLarge);
+        EXPECT_EQ(FHttp.ErrorText(),
                   "the file is larger than the download limit of 268435456 bytes (256 MiB)");
         EXPECT_FALSE(fs::exists(target));
     }
     EXPECT_LT(PeakMemoryBytes(), peakBefore + allowedGrowth);
 
     // Under a raised limit the whole body arrives, still in bounded memory.
-    http_.SetSizeLimit(bodySize);
+    FHttp.SetSizeLimit(bodySize);
     const std::string target = Target();
-    ASSERT_EQ(http_.Download(server_->Url("/large-chunked/" + std::to_string(bodySize)), target),
+    ASSERT_EQ(FHttp.Download(FServer->Url("/large-chunked/" + std::to_string(bodySize)), target),
               TDownloadResult::Done)
-        << http_.ErrorText();
+        << FHttp.ErrorText();
     EXPECT_EQ(fs::file_size(target), bodySize);
     EXPECT_LT(PeakMemoryBytes(), peakBefore + allowedGrowth);
     fs::remove(target);
 
-    http_.SetSizeLimit(1000);
-    EXPECT_FALSE(http_.HTTPMethod("GET", server_->Url("/large-chunked/1001")));
-    EXPECT_EQ(http_.ErrorText(), "the file is larger than the download limit of 1000 bytes");
+    FHttp.SetSizeLimit(1000);
+    EXPECT_FALSE(FHttp.HTTPMethod("GET", FServer->Url("/large-chunked/1001")));
+    EXPECT_EQ(FHttp.ErrorText(), "the file is larger than the download limit of 1000 bytes");
 }
 
 // The server sends a byte every 0.2 s: fast enough for the stall limit, so only the time limit or the
 // user ends it.
 TEST_F(HttpClientTest, TrickleEndsAtTheTimeLimitOrWhenCancelled) {
     std::vector<std::uint64_t> reports;
-    http_.SetProgress([&](std::uint64_t received) {
+    FHttp.SetProgress([&](std::uint64_t received) {
         reports.push_back(received);
         return true;
     });
-    http_.SetTimeLimit(std::chrono::seconds(1));
+    FHttp.SetTimeLimit(std::chrono::seconds(1));
     std::string target = Target();
-    EXPECT_EQ(http_.Download(server_->Url("/trickle"), target), TDownloadResult::TimedOut);
-    EXPECT_EQ(http_.ErrorText(), "the download took longer than the limit of 1 second");
+    EXPECT_EQ(FHttp.Download(FServer->Url("/trickle"), target), TDownloadResult::TimedOut);
+    EXPECT_EQ(FHttp.ErrorText(), "the download took longer than the limit of 1 second");
     EXPECT_FALSE(fs::exists(target));
     EXPECT_GT(reports.size(), 2u) << "the progress is reported while bytes trickle in";
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
 
     // Close pressed once a few bytes are in.
-    http_.SetTimeLimit(DownloadTimeLimit);
-    http_.SetProgress([](std::uint64_t received) { return received < 3; });
+    FHttp.SetTimeLimit(DownloadTimeLimit);
+    FHttp.SetProgress([](std::uint64_t received) { return received < 3; });
     target = Target();
-    EXPECT_EQ(http_.Download(server_->Url("/trickle"), target), TDownloadResult::Cancelled);
-    EXPECT_EQ(http_.ErrorText(), "the download was cancelled by the user");
+    EXPECT_EQ(FHttp.Download(FServer->Url("/trickle"), target), TDownloadResult::Cancelled);
+    EXPECT_EQ(FHttp.ErrorText(), "the download was cancelled by the user");
     EXPECT_FALSE(fs::exists(target));
 
     // An error raised in the report (a failing host call) ends the download and goes on to the caller.
-    http_.SetProgress([](std::uint64_t received) -> bool {
+    FHttp.SetProgress([](std::uint64_t received) -> bool {
         if (received > 0)
             throw std::runtime_error("report failed");
         return true;
     });
     target = Target();
-    EXPECT_THROW(http_.Download(server_->Url("/trickle"), target), std::runtime_error);
+    EXPECT_THROW(FHttp.Download(FServer->Url("/trickle"), target), std::runtime_error);
     EXPECT_FALSE(fs::exists(target));
 }
 
@@ -275,48 +265,48 @@ TEST_F(HttpClientTest, TrickleEndsAtTheTimeLimitOrWhenCancelled) {
 class HttpsTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dir_ = std::make_unique<TempDir>();
-        const fs::path certificate = dir_->Path() / "cert.pem";
-        const fs::path key = dir_->Path() / "key.pem";
+        FDir = std::make_unique<TempDir>();
+        const fs::path certificate = FDir->Path() / "cert.pem";
+        const fs::path key = FDir->Path() / "key.pem";
         const std::string command = std::string(OPENSSL_PROGRAM) +
                                     " req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
                                     " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
                                     key.string() + "' -out '" + certificate.string() + "' 2>/dev/null";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        server_ = std::make_unique<TestServer>(dir_->Path(), TestServer::Tls{certificate, key});
-        certificate_ = certificate.string();
+        FServer = std::make_unique<TestServer>(FDir->Path(), TestServer::Tls{certificate, key});
+        FCertificate = certificate.string();
     }
-    void SetUp() override { ASSERT_TRUE(server_) << "the https server did not start"; }
+    void SetUp() override { ASSERT_TRUE(FServer) << "the https server did not start"; }
     static void TearDownTestSuite() {
-        server_.reset();
-        dir_.reset();
+        FServer.reset();
+        FDir.reset();
     }
 
-    static inline std::unique_ptr<TempDir> dir_;
-    static inline std::unique_ptr<TestServer> server_;
-    static inline std::string certificate_;
-    THTTPSend http_;
+    static inline std::unique_ptr<TempDir> FDir;
+    static inline std::unique_ptr<TestServer> FServer;
+    static inline std::string FCertificate;
+    THTTPSend FHttp;
 };
 
 TEST_F(HttpsTest, SelfSignedCertificateIsRefused) {
     const ScopedEnv systemStore("CURL_CA_BUNDLE", nullptr);
-    EXPECT_FALSE(http_.HTTPMethod("GET", server_->Url("/target")));
-    EXPECT_EQ(http_.Document(), "");
+    EXPECT_FALSE(FHttp.HTTPMethod("GET", FServer->Url("/target")));
+    EXPECT_EQ(FHttp.Document(), "");
 
-    const std::string target = (dir_->Path() / "~ar1.tmp").string();
-    EXPECT_EQ(http_.Download(server_->Url("/target"), target), TDownloadResult::Failed);
-    EXPECT_EQ(http_.ErrorText(), "SSL certificate problem: self-signed certificate");
+    const std::string target = (FDir->Path() / "~ar1.tmp").string();
+    EXPECT_EQ(FHttp.Download(FServer->Url("/target"), target), TDownloadResult::Failed);
+    EXPECT_EQ(FHttp.ErrorText(), "SSL certificate problem: self-signed certificate");
     EXPECT_FALSE(fs::exists(target));
 }
 
 TEST_F(HttpsTest, TrustedCertificateIsAccepted) {
-    const ScopedEnv trusted("CURL_CA_BUNDLE", certificate_.c_str());
-    ASSERT_TRUE(http_.HTTPMethod("GET", server_->Url("/target"))) << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 200);
-    EXPECT_EQ(http_.Document(), "the redirect target");
+    const ScopedEnv trusted("CURL_CA_BUNDLE", FCertificate.c_str());
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", FServer->Url("/target"))) << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 200);
+    EXPECT_EQ(FHttp.Document(), "the redirect target");
 
-    const std::string target = (dir_->Path() / "~ar1.tmp").string();
-    ASSERT_EQ(http_.Download(server_->Url("/target"), target), TDownloadResult::Done) << http_.ErrorText();
+    const std::string target = (FDir->Path() / "~ar1.tmp").string();
+    ASSERT_EQ(FHttp.Download(FServer->Url("/target"), target), TDownloadResult::Done) << FHttp.ErrorText();
     EXPECT_EQ(ReadFile(target), "the redirect target");
 }
 

@@ -2,6 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "PluginAPI/SysUtils.h"
+#include "tests/support/Files.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -32,20 +33,6 @@ protected:
 
     std::string PathOf(const std::string& name) const { return (folder / name).string(); }
     static std::u16string Wide(const std::string& path) { return AnsiToUnicode(path); }
-
-    static void WriteBytes(const std::string& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string ReadBytes(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    std::vector<std::string> FolderEntries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
-        return names;
-    }
 
     fs::path folder;
 };
@@ -115,7 +102,7 @@ const std::u16string kHostFile = u"; host settings\n"
 TEST_P(IniFileEncodingTest, ChangesOnlyTheWrittenEntries) {
     const EncodingCase& c = GetParam();
     const std::string path = PathOf("host.ini");
-    WriteBytes(path, Encoded(kHostFile + (c.endsWithLineEnd ? u"\n" : u""), c.mark, c.lineEnd));
+    WriteFile(path, Encoded(kHostFile + (c.endsWithLineEnd ? u"\n" : u""), c.mark, c.lineEnd));
 
     TIniFile ini(Wide(path));
     EXPECT_EQ(ini.ReadString(u"bureau-ur", u"RESOURCE", u"-"), u"http://old/list.rar");
@@ -145,7 +132,7 @@ TEST_P(IniFileEncodingTest, ChangesOnlyTheWrittenEntries) {
                                     u"Key=Value\n"
                                     u"[\u041D\u043E\u0432\u0438\u0439]\n"
                                     u"\u041A\u043B\u044E\u0447=\u0437\u043D\u0430\u0447\n";
-    EXPECT_EQ(ReadBytes(path), Encoded(expected, c.mark, c.lineEnd));
+    EXPECT_EQ(ReadFile(path), Encoded(expected, c.mark, c.lineEnd));
 
     TIniFile reread(Wide(path));
     EXPECT_EQ(reread.ReadString(u"Bureau-UR", u"Resource", u"-"), u"D:/new list.rar");
@@ -162,12 +149,12 @@ INSTANTIATE_TEST_SUITE_P(Files, IniFileEncodingTest,
 
 TEST_F(IniFileTest, BytesThatAreNotUtf8SurviveInLinesNotWritten) {
     const std::string path = PathOf("host.ini");
-    WriteBytes(path, "[A]\r\nbad=\xFF\xFEx\r\n;\xC3\r\n[Bureau-UR]\r\nResource=old\r\n");
+    WriteFile(path, "[A]\r\nbad=\xFF\xFEx\r\n;\xC3\r\n[Bureau-UR]\r\nResource=old\r\n");
 
     TIniFile ini(Wide(path));
     EXPECT_EQ(ini.ReadString(u"A", u"bad", u"-"), u"\uFFFD\uFFFDx");
     ini.WriteString(u"Bureau-UR", u"Resource", u"new");
-    EXPECT_EQ(ReadBytes(path), "[A]\r\nbad=\xFF\xFEx\r\n;\xC3\r\n[Bureau-UR]\r\nResource=new\r\n");
+    EXPECT_EQ(ReadFile(path), "[A]\r\nbad=\xFF\xFEx\r\n;\xC3\r\n[Bureau-UR]\r\nResource=new\r\n");
 }
 
 // --- Where a write goes, on files without a mark
@@ -188,10 +175,10 @@ class IniFileWriteTest : public IniFileTest, public testing::WithParamInterface<
 TEST_P(IniFileWriteTest, PutsTheEntryInItsPlace) {
     const WriteCase& c = GetParam();
     const std::string path = PathOf("host.ini");
-    WriteBytes(path, c.before);
+    WriteFile(path, c.before);
     TIniFile ini(Wide(path));
     ini.WriteString(c.section, c.key, c.value);
-    EXPECT_EQ(ReadBytes(path), c.after);
+    EXPECT_EQ(ReadFile(path), c.after);
     EXPECT_EQ(ini.ReadString(c.section, c.key, u"-"), c.value);
 }
 
@@ -228,16 +215,16 @@ class IniFileReadTest : public IniFileTest, public testing::WithParamInterface<R
 TEST_P(IniFileReadTest, FindsTheTrimmedValue) {
     const ReadCase& c = GetParam();
     const std::string path = PathOf("host.ini");
-    WriteBytes(path, "[S]\r\n"
-                     "  Key1   =   spaced value  \t\r\n"
-                     "key2=a=b\r\n"
-                     "NoEquals\r\n"
-                     ";Key3=commented\r\n"
-                     "Empty=\r\n"
-                     "[T]\r\n"
-                     "Key1=other\r\n"
-                     "[ s ]\r\n"
-                     "Key4=second S section\r\n");
+    WriteFile(path, "[S]\r\n"
+                    "  Key1   =   spaced value  \t\r\n"
+                    "key2=a=b\r\n"
+                    "NoEquals\r\n"
+                    ";Key3=commented\r\n"
+                    "Empty=\r\n"
+                    "[T]\r\n"
+                    "Key1=other\r\n"
+                    "[ s ]\r\n"
+                    "Key4=second S section\r\n");
     EXPECT_EQ(TIniFile(Wide(path)).ReadString(c.section, c.key, u"default"), c.expected);
 }
 
@@ -260,18 +247,18 @@ TEST_F(IniFileTest, MissingFileReadsAsDefaultAndIsCreatedAtFirstWrite) {
     EXPECT_FALSE(fs::exists(path));
     ini.WriteString(u"Bureau-UR", u"Resource", u"x");
     ini.WriteString(u"Bureau-UR", u"Location", u"Local");
-    EXPECT_EQ(ReadBytes(path), "[Bureau-UR]\r\nResource=x\r\nLocation=Local\r\n");
+    EXPECT_EQ(ReadFile(path), "[Bureau-UR]\r\nResource=x\r\nLocation=Local\r\n");
 }
 
 TEST_F(IniFileTest, FileIsReadOnceAtFirstAccess) {
     const std::string path = PathOf("host.ini");
     TIniFile ini(Wide(path)); // bound before the file exists
-    WriteBytes(path, "[S]\r\na=1\r\n");
+    WriteFile(path, "[S]\r\na=1\r\n");
     EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
-    WriteBytes(path, "[S]\r\na=2\r\n");
+    WriteFile(path, "[S]\r\na=2\r\n");
     EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
     ini.WriteString(u"S", u"b", u"x");
-    EXPECT_EQ(ReadBytes(path), "[S]\r\na=1\r\nb=x\r\n");
+    EXPECT_EQ(ReadFile(path), "[S]\r\na=1\r\nb=x\r\n");
 }
 
 // --- Keeping the host's file safe
@@ -279,13 +266,13 @@ TEST_F(IniFileTest, FileIsReadOnceAtFirstAccess) {
 TEST_F(IniFileTest, WriteKeepsPermissions) {
     for (const mode_t mode : {0640, 0604}) {
         const std::string path = PathOf("host.ini");
-        WriteBytes(path, "[S]\r\na=1\r\n");
+        WriteFile(path, "[S]\r\na=1\r\n");
         ASSERT_EQ(::chmod(path.c_str(), mode), 0);
         TIniFile(Wide(path)).WriteString(u"S", u"a", u"2");
         struct stat status {};
         ASSERT_EQ(::stat(path.c_str(), &status), 0);
         EXPECT_EQ(status.st_mode & 07777, mode);
-        EXPECT_EQ(ReadBytes(path), "[S]\r\na=2\r\n");
+        EXPECT_EQ(ReadFile(path), "[S]\r\na=2\r\n");
     }
 }
 
@@ -299,7 +286,7 @@ TEST_F(IniFileTest, ReadOnlyFileIsRefusedAndLeftAsItWas) {
             fs::remove_all(folder);
             fs::create_directory(folder);
             const std::string path = PathOf("host.ini");
-            WriteBytes(path, old);
+            WriteFile(path, old);
             ASSERT_EQ(::chmod(path.c_str(), mode), 0);
             std::string named = path;
             if (throughLink) {
@@ -322,8 +309,8 @@ TEST_F(IniFileTest, ReadOnlyFileIsRefusedAndLeftAsItWas) {
             ASSERT_EQ(::stat(path.c_str(), &after), 0);
             EXPECT_EQ(after.st_ino, before.st_ino) << "the file was replaced";
             EXPECT_EQ(after.st_mode, before.st_mode);
-            EXPECT_EQ(ReadBytes(path), old);
-            EXPECT_EQ(FolderEntries().size(), throughLink ? 2u : 1u) << "a temporary file was left";
+            EXPECT_EQ(ReadFile(path), old);
+            EXPECT_EQ(FileNames(folder).size(), throughLink ? 2u : 1u) << "a temporary file was left";
             EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
         }
     }
@@ -331,11 +318,11 @@ TEST_F(IniFileTest, ReadOnlyFileIsRefusedAndLeftAsItWas) {
 
 TEST_F(IniFileTest, WriteThroughSymbolicLinkKeepsTheLink) {
     const std::string target = PathOf("real.ini"), link = PathOf("host.ini");
-    WriteBytes(target, "[S]\r\na=1\r\n");
+    WriteFile(target, "[S]\r\na=1\r\n");
     fs::create_symlink(target, link);
     TIniFile(Wide(link)).WriteString(u"S", u"a", u"2");
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadBytes(target), "[S]\r\na=2\r\n");
+    EXPECT_EQ(ReadFile(target), "[S]\r\na=2\r\n");
 }
 
 // Fails the way a crash or a full disk would, once the new content is on disk but not yet in place.
@@ -356,15 +343,15 @@ protected:
 TEST_F(IniFileTest, InterruptedWriteLeavesOldFileWhole) {
     const std::string path = PathOf("host.ini");
     const std::string old = "; host\r\n[S]\r\na=1\r\n";
-    WriteBytes(path, old);
+    WriteFile(path, old);
 
     TInterruptedIniFile ini(Wide(path));
     EXPECT_THROW(ini.WriteString(u"S", u"a", u"2"), std::runtime_error);
 
     EXPECT_EQ(fs::path(ini.tempPath).parent_path(), folder);
     EXPECT_EQ(ini.tempBytes, "; host\r\n[S]\r\na=2\r\n");
-    EXPECT_EQ(ReadBytes(path), old);
-    EXPECT_THAT(FolderEntries(), testing::ElementsAre("host.ini"));
+    EXPECT_EQ(ReadFile(path), old);
+    EXPECT_THAT(FileNames(folder), testing::ElementsAre("host.ini"));
     EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
 }
 
@@ -385,7 +372,7 @@ TEST_F(IniFileTest, UnreadableFileCannotBeOpened) {
     if (::geteuid() == 0)
         GTEST_SKIP() << "permissions do not stop root";
     const std::string path = PathOf("host.ini");
-    WriteBytes(path, "[S]\r\na=1\r\n");
+    WriteFile(path, "[S]\r\na=1\r\n");
     ASSERT_EQ(::chmod(path.c_str(), 0), 0);
     EXPECT_THROW(TIniFile(Wide(path)).ReadString(u"S", u"a", u"-"), EFOpenError);
 }
@@ -400,7 +387,7 @@ TEST_F(IniFileTest, FileInMissingFolderCannotBeCreated) {
     } catch (const EFCreateError& e) {
         EXPECT_THAT(StringToUtf8(e.Message()), HasSubstr("\"" + path + "\""));
     }
-    EXPECT_THAT(FolderEntries(), testing::IsEmpty());
+    EXPECT_THAT(FileNames(folder), testing::IsEmpty());
 }
 
 TEST_F(IniFileTest, EntriesThatWouldBreakTheFileAreRefused) {

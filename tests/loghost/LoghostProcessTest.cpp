@@ -2,6 +2,7 @@
 #include "Host/Callbook.h"
 #include "Platform/QuantityText.h"
 #include "TestServer.h"
+#include "tests/support/Files.h"
 #include "tests/support/FolderCondition.h"
 #include "tests/support/RarNames.h"
 #include "tests/support/ScopedEnv.h"
@@ -14,7 +15,6 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -51,17 +51,6 @@ std::string Sql(const fs::path& file, const std::string& sql) {
     return last;
 }
 
-std::string Read(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void Write(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
 void Shell(const std::string& command) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
@@ -85,8 +74,8 @@ protected:
         const int raw = std::system(command.c_str());
         Outcome run;
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-        run.out = Read(out);
-        run.err = Read(err);
+        run.out = ReadFile(out);
+        run.err = ReadFile(err);
         return run;
     }
     fs::path ConfigFolder() const { return home_ / "config" / "LogHost"; }
@@ -107,7 +96,7 @@ TEST_F(LoghostProcess, ListShowsThePluginBesideTheProgramWithItsMenuItem) {
     EXPECT_EQ(run.out.find("skipped"), std::string::npos) << run.out;
 
     // The files nobody named live in the user's configuration folder; the callbook is made new.
-    EXPECT_NE(Read(ConfigFolder() / "loghost.log").find("Plug-in Zarbex.ext loaded"), std::string::npos);
+    EXPECT_NE(ReadFile(ConfigFolder() / "loghost.log").find("Plug-in Zarbex.ext loaded"), std::string::npos);
     ASSERT_TRUE(fs::exists(ConfigFolder() / "callbook.db"));
     EXPECT_EQ(Callbook(ConfigFolder() / "callbook.db").Count(), 0);
 }
@@ -127,7 +116,7 @@ TEST_F(LoghostProcess, FilesThatAreNoPluginsAreNamedAndSkipped) {
     EXPECT_NE(run.out.find("not a plug-in (no entry export)"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("plugin: Zarbex.ext\n"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("  menu item: Get Bureau users info (Ukraine)\n"), std::string::npos) << run.out;
-    const std::string logged = Read(log);
+    const std::string logged = ReadFile(log);
     EXPECT_NE(logged.find("Plug-in bad.ext skipped"), std::string::npos) << logged;
     EXPECT_NE(logged.find("Plug-in other.ext skipped"), std::string::npos) << logged;
 }
@@ -250,8 +239,8 @@ TEST_F(LoghostProcess, InvokeExitStatusTellsHowTheRunEnded) {
     fs::copy_file(DEMO_DIR "/callbook.db", demoCallbook);
     const std::string archive = DEMO_DIR "/members_demo.rar";
     const std::string junk = (home_ / "junk.rar").string(), page = (home_ / "page.rar").string();
-    Write(junk, "UR5ABC is in these notes, but they are no archive\n");
-    Write(page, "<html><body>Not found</body></html>\n");
+    WriteFile(junk, "UR5ABC is in these notes, but they are no archive\n");
+    WriteFile(page, "<html><body>Not found</body></html>\n");
     const struct {
         const char* name;
         std::string arguments;
@@ -316,21 +305,21 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     fs::create_directories(download);
     // A list of two Ukrainian stations the callbook holds, a file that is no PDF, and a list too large
     // for a nearly full download folder.
-    Write(work / "list.txt", "1 UR5ABC Ivan Kyiv\n2 UT2XY Petro Lviv\n");
+    WriteFile(work / "list.txt", "1 UR5ABC Ivan Kyiv\n2 UT2XY Petro Lviv\n");
     Shell("'" FIXTUREGEN "' pdf '" + (work / "list.pdf").string() + "' --lines '" +
           (work / "list.txt").string() + "'");
     fs::copy_file(work / "list.pdf", work / "again.pdf");
     Shell("'" FIXTUREGEN "' pdf '" + (work / "scan.pdf").string() + "' --scan '" +
           (work / "list.txt").string() + "'");
-    Write(work / "words.txt", "Members of the QSL bureau\nThe list follows next month\n");
+    WriteFile(work / "words.txt", "Members of the QSL bureau\nThe list follows next month\n");
     Shell("'" FIXTUREGEN "' pdf '" + (work / "words.pdf").string() + "' --lines '" +
           (work / "words.txt").string() + "'");
-    Write(work / "notes.pdf", "UR5ABC is in these notes, but they are no PDF\n");
+    WriteFile(work / "notes.pdf", "UR5ABC is in these notes, but they are no PDF\n");
     std::string noise(2 << 20, '\0');
     std::mt19937 random(5);
     for (char& c : noise)
         c = static_cast<char>(random());
-    Write(work / "big.pdf", noise);
+    WriteFile(work / "big.pdf", noise);
     const fs::path callbook = home_ / "stations.db";
     {
         Callbook stations(callbook);
@@ -348,12 +337,12 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     const std::string damaged = archive("damaged.rar", "-m0", "list.pdf");
     {
         // Stored, the list's bytes stand in the archive as they are: one changed is a CRC error.
-        std::string bytes = Read(damaged);
-        const std::string list = Read(work / "list.pdf");
+        std::string bytes = ReadFile(damaged);
+        const std::string list = ReadFile(work / "list.pdf");
         const std::size_t at = bytes.rfind(list.substr(list.size() / 2, 64));
         ASSERT_NE(at, std::string::npos);
         bytes[at] = static_cast<char>(~bytes[at]);
-        Write(damaged, bytes);
+        WriteFile(damaged, bytes);
     }
     const std::string notes = archive("notes.rar", "", "list.pdf notes.pdf again.pdf");
     const std::string lists = archive("lists.rar", "", "list.pdf");
@@ -367,13 +356,13 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     // A name that decodes to nothing, as another program than rar may store it.
     const std::string noName = archive("noname.rar", "-qo-", "list.pdf");
     {
-        std::string bytes = Read(noName);
+        std::string bytes = ReadFile(noName);
         ASSERT_TRUE(MakeNameUndecodable(bytes, "list.pdf"));
-        Write(noName, bytes);
+        WriteFile(noName, bytes);
     }
     // Cut short: only its end-of-archive block is missing.
     const std::string cut = (work / "cut.rar").string();
-    Write(cut, Read(lists).substr(0, fs::file_size(lists) - 8));
+    WriteFile(cut, ReadFile(lists).substr(0, fs::file_size(lists) - 8));
     // A multi-volume archive: its second part alone, and its first part without the second.
     const fs::path parts = work / "parts";
     fs::create_directories(parts / "second");

@@ -31,9 +31,9 @@ TEST(ShippedConverter, GivesTheWordsOfDebiansPdftotext) {
             ConvertPdfToText(Utf16ToUtf8(pdf), Utf16ToUtf8(txt), 60s, converter);
         ASSERT_EQ(result.Outcome, TPdfConversion::Converted) << result.ErrorLine;
         const std::vector<std::string> expected =
-            Words(ReadBytes(ProgramFolder() + u"\\pdf\\" + list + u".layout.txt"));
+            Words(ReadFile(ProgramFolder() + u"\\pdf\\" + list + u".layout.txt"));
         ASSERT_GT(expected.size(), 10u) << "the fixture has no text";
-        EXPECT_EQ(Words(ReadBytes(txt)), expected);
+        EXPECT_EQ(Words(ReadFile(txt)), expected);
     }
 }
 
@@ -62,7 +62,7 @@ TEST(ShippedConverter, SaysWhyAListDoesNotConvert) {
         SCOPED_TRACE(Utf16ToUtf8(c.name));
         const std::u16string pdf = work / (std::u16string(c.name) + u".pdf");
         const std::u16string txt = work / (std::u16string(c.name) + u".txt");
-        WriteBytes(pdf, c.content);
+        WriteFile(pdf, c.content);
         const TPdfConversionResult result =
             ConvertPdfToText(Utf16ToUtf8(pdf), Utf16ToUtf8(txt), 60s, converter);
         EXPECT_EQ(result.Outcome, TPdfConversion::Failed);

@@ -29,7 +29,7 @@ TEST(FileHandle, WritesAndReadsBackAFileWhoseNameTheAnsiCodePageCannotWrite) {
 TEST(FileHandle, ReadingShutsOutWritersButNotOtherReaders) {
     TTestFolder folder;
     const std::u16string path = folder / u"list.txt";
-    WriteBytes(path, "UR5ABC");
+    WriteFile(path, "UR5ABC");
     {
         TFileHandle reading = OpenFileForReading(path);
 

@@ -27,7 +27,7 @@ std::string Utf8(const std::u16string& text) {
 }
 
 std::string ServerUrl(const char16_t* portFile, const char* scheme, const std::string& path) {
-    std::string port = ReadBytes(ProgramFolder() + u"\\" + portFile);
+    std::string port = ReadFile(ProgramFolder() + u"\\" + portFile);
     port.erase(port.find_last_not_of("\r\n") + 1);
     return scheme + std::string("://127.0.0.1:") + port + path;
 }
@@ -43,72 +43,72 @@ public:
     explicit TLocalPort(bool listening) {
         WSADATA data;
         WSAStartup(MAKEWORD(2, 2), &data);
-        socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         int length = sizeof address;
-        if (socket_ == INVALID_SOCKET ||
-            bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        if (FSocket == INVALID_SOCKET ||
+            bind(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            getsockname(FSocket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             throw std::runtime_error("cannot reserve a port");
-        port_ = ntohs(address.sin_port);
+        FPort = ntohs(address.sin_port);
         if (!listening)
             return;
-        listen(socket_, 1);
+        listen(FSocket, 1);
         for (int i = 0; i < 4; ++i) {
             const SOCKET filler = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
             u_long nonBlocking = 1;
             ioctlsocket(filler, FIONBIO, &nonBlocking);
             connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
-            fillers_.push_back(filler);
+            FFillers.push_back(filler);
         }
     }
     ~TLocalPort() {
-        for (const SOCKET filler : fillers_)
+        for (const SOCKET filler : FFillers)
             closesocket(filler);
-        closesocket(socket_);
+        closesocket(FSocket);
         WSACleanup();
     }
     TLocalPort(const TLocalPort&) = delete;
     TLocalPort& operator=(const TLocalPort&) = delete;
 
     std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + std::to_string(port_) + path;
+        return "http://127.0.0.1:" + std::to_string(FPort) + path;
     }
 
 private:
-    SOCKET socket_ = INVALID_SOCKET;
-    std::vector<SOCKET> fillers_;
-    int port_ = 0;
+    SOCKET FSocket = INVALID_SOCKET;
+    std::vector<SOCKET> FFillers;
+    int FPort = 0;
 };
 
 class HttpClientTest : public testing::Test {
 protected:
-    std::string Target() { return Utf8(folder_ / u"~ar1.tmp"); }
+    std::string Target() { return Utf8(FFolder / u"~ar1.tmp"); }
 
-    TTestFolder folder_;
-    THTTPSend http_;
+    TTestFolder FFolder;
+    THTTPSend FHttp;
 };
 
 TEST_F(HttpClientTest, DownloadWritesTheBodyAndReportsProgressFromZero) {
     std::vector<std::uint64_t> reports;
-    http_.SetProgress([&](std::uint64_t received) {
+    FHttp.SetProgress([&](std::uint64_t received) {
         reports.push_back(received);
         return true;
     });
     // A folder whose name the ANSI code page cannot write.
     const std::u16string folder =
-        folder_ / u"\u0417\u0430\u0432\u0430\u043D\u0442\u0430\u0436\u0435\u043D\u043D\u044F";
+        FFolder / u"\u0417\u0430\u0432\u0430\u043D\u0442\u0430\u0436\u0435\u043D\u043D\u044F";
     ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
     const std::u16string target = folder + u"\\~ar1.tmp";
-    ASSERT_EQ(http_.Download(Url("/files/members.txt"), Utf8(target)), TDownloadResult::Done)
-        << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 200);
-    EXPECT_EQ(http_.StatusLine(), "HTTP/1.1 200 OK");
-    EXPECT_EQ(http_.ErrorText(), "");
-    EXPECT_EQ(http_.Document(), "");
-    EXPECT_EQ(ReadBytes(target), "UR5ABC UT1AA US0KW\n");
+    ASSERT_EQ(FHttp.Download(Url("/files/members.txt"), Utf8(target)), TDownloadResult::Done)
+        << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 200);
+    EXPECT_EQ(FHttp.StatusLine(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(FHttp.ErrorText(), "");
+    EXPECT_EQ(FHttp.Document(), "");
+    EXPECT_EQ(ReadFile(target), "UR5ABC UT1AA US0KW\n");
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.front(), 0u);
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
@@ -120,19 +120,19 @@ TEST_F(HttpClientTest, DownloadWritesTheBodyAndReportsProgressFromZero) {
     } bodies[] = {{"/large/300000", 300000}, {"/large-chunked/3000000", 3000000}};
     for (const auto& body : bodies) {
         SCOPED_TRACE(body.path);
-        ASSERT_EQ(http_.Download(Url(body.path), Utf8(target)), TDownloadResult::Done) << http_.ErrorText();
-        EXPECT_EQ(ReadBytes(target), std::string(body.size, '\0'));
+        ASSERT_EQ(FHttp.Download(Url(body.path), Utf8(target)), TDownloadResult::Done) << FHttp.ErrorText();
+        EXPECT_EQ(ReadFile(target), std::string(body.size, '\0'));
     }
 }
 
 TEST_F(HttpClientTest, HTTPMethodKeepsAnyStatusAndFollowsNoRedirect) {
-    ASSERT_TRUE(http_.HTTPMethod("GET", Url("/files/absent.rar"))) << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 404);
-    EXPECT_EQ(http_.Document(), "<html><body>404 Not Found</body></html>");
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", Url("/files/absent.rar"))) << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 404);
+    EXPECT_EQ(FHttp.Document(), "<html><body>404 Not Found</body></html>");
 
-    ASSERT_TRUE(http_.HTTPMethod("GET", Url("/redirect"))) << http_.ErrorText();
-    EXPECT_EQ(http_.ResultCode(), 302);
-    EXPECT_EQ(http_.Document(), "moved to /target");
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", Url("/redirect"))) << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.ResultCode(), 302);
+    EXPECT_EQ(FHttp.Document(), "moved to /target");
 }
 
 // Every failed download says why and leaves no file behind.
@@ -159,18 +159,18 @@ TEST_F(HttpClientTest, FailedDownloadsSayWhyAndLeaveNoFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string target = Target();
-        WriteBytes(folder_ / u"~ar1.tmp", "");
-        EXPECT_EQ(http_.Download(c.url, target), c.result);
+        WriteFile(FFolder / u"~ar1.tmp", "");
+        EXPECT_EQ(FHttp.Download(c.url, target), c.result);
         if (c.reason.starts_with('~'))
-            EXPECT_NE(http_.ErrorText().find(c.reason.substr(1)), std::string::npos) << http_.ErrorText();
+            EXPECT_NE(FHttp.ErrorText().find(c.reason.substr(1)), std::string::npos) << FHttp.ErrorText();
         else
-            EXPECT_EQ(http_.ErrorText(), c.reason);
-        EXPECT_FALSE(http_.ErrorText().empty());
-        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+            EXPECT_EQ(FHttp.ErrorText(), c.reason);
+        EXPECT_FALSE(FHttp.ErrorText().empty());
+        EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
     }
-    ASSERT_TRUE(http_.HTTPMethod("GET", Url("/requests")));
-    EXPECT_NE(http_.Document().find("/redirect"), std::string::npos);
-    EXPECT_EQ(http_.Document().find("/target"), std::string::npos) << "the redirect was followed";
+    ASSERT_TRUE(FHttp.HTTPMethod("GET", Url("/requests")));
+    EXPECT_NE(FHttp.Document().find("/redirect"), std::string::npos);
+    EXPECT_EQ(FHttp.Document().find("/target"), std::string::npos) << "the redirect was followed";
 }
 
 // Wine's WinHTTP takes the end of the connection for the end of a chunked body, so there the client
@@ -178,17 +178,17 @@ TEST_F(HttpClientTest, FailedDownloadsSayWhyAndLeaveNoFile) {
 TEST_F(HttpClientTest, BrokenChunkedStreamFails) {
     if (RunningUnderWine())
         GTEST_SKIP() << "Wine's WinHTTP ends a broken chunked body as if it were whole";
-    EXPECT_EQ(http_.Download(Url("/broken-chunks"), Target()), TDownloadResult::Failed);
-    EXPECT_FALSE(http_.ErrorText().empty());
-    EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    EXPECT_EQ(FHttp.Download(Url("/broken-chunks"), Target()), TDownloadResult::Failed);
+    EXPECT_FALSE(FHttp.ErrorText().empty());
+    EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
 }
 
 TEST_F(HttpClientTest, FileThatCannotBeCreatedIsNamed) {
-    const std::string missing = Utf8(folder_ / u"missing\\~ar1.tmp");
-    EXPECT_EQ(http_.Download(Url("/files/members.txt"), missing), TDownloadResult::Failed);
+    const std::string missing = Utf8(FFolder / u"missing\\~ar1.tmp");
+    EXPECT_EQ(FHttp.Download(Url("/files/members.txt"), missing), TDownloadResult::Failed);
     const std::string start = "Cannot create file \"" + missing + "\": ";
-    EXPECT_EQ(http_.ErrorText().rfind(start, 0), 0u) << http_.ErrorText();
-    EXPECT_GT(http_.ErrorText().size(), start.size()) << "the system's reason is missing";
+    EXPECT_EQ(FHttp.ErrorText().rfind(start, 0), 0u) << FHttp.ErrorText();
+    EXPECT_GT(FHttp.ErrorText().size(), start.size()) << "the system's reason is missing";
 }
 
 TEST_F(HttpClientTest, LimitsEndTheTransfer) {
@@ -209,30 +209,30 @@ TEST_F(HttpClientTest, LimitsEndTheTransfer) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        http_.SetSizeLimit(c.sizeLimit);
-        http_.SetTimeLimit(c.timeLimit);
-        EXPECT_EQ(http_.Download(c.url, Target()), c.result);
-        EXPECT_EQ(http_.ErrorText(), c.reason);
-        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+        FHttp.SetSizeLimit(c.sizeLimit);
+        FHttp.SetTimeLimit(c.timeLimit);
+        EXPECT_EQ(FHttp.Download(c.url, Target()), c.result);
+        EXPECT_EQ(FHttp.ErrorText(), c.reason);
+        EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
     }
 }
 
 // The server sends 100 bytes, then pauses far longer than the shortened limit and completes the body, so
 // a client that ignores the limit succeeds.
 TEST_F(HttpClientTest, StalledTransferFails) {
-    http_.SetStallTimeout(2s);
-    EXPECT_EQ(http_.Download(Url("/stall"), Target()), TDownloadResult::Failed);
-    EXPECT_EQ(http_.ErrorText().rfind("no data arrived for 2 seconds (", 0), 0u) << http_.ErrorText();
-    EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    FHttp.SetStallTimeout(2s);
+    EXPECT_EQ(FHttp.Download(Url("/stall"), Target()), TDownloadResult::Failed);
+    EXPECT_EQ(FHttp.ErrorText().rfind("no data arrived for 2 seconds (", 0), 0u) << FHttp.ErrorText();
+    EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
 }
 
 TEST_F(HttpClientTest, ProgressCallbackCancels) {
     {
         SCOPED_TRACE("while the body trickles in");
-        http_.SetProgress([](std::uint64_t received) { return received < 3; });
-        EXPECT_EQ(http_.Download(Url("/trickle"), Target()), TDownloadResult::Cancelled);
-        EXPECT_EQ(http_.ErrorText(), "the download was cancelled by the user");
-        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+        FHttp.SetProgress([](std::uint64_t received) { return received < 3; });
+        EXPECT_EQ(FHttp.Download(Url("/trickle"), Target()), TDownloadResult::Cancelled);
+        EXPECT_EQ(FHttp.ErrorText(), "the download was cancelled by the user");
+        EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
     }
     {
         // The listener's backlog is full: the connection waits until the connect time-out, so only a
@@ -242,21 +242,21 @@ TEST_F(HttpClientTest, ProgressCallbackCancels) {
         SCOPED_TRACE("while connecting");
         const TLocalPort busy(true);
         int reports = 0;
-        http_.SetConnectTimeout(std::chrono::seconds(2));
-        http_.SetProgress([&](std::uint64_t) { return ++reports < 3; });
-        EXPECT_EQ(http_.Download(busy.Url("/files/members.txt"), Target()), TDownloadResult::Cancelled);
+        FHttp.SetConnectTimeout(std::chrono::seconds(2));
+        FHttp.SetProgress([&](std::uint64_t) { return ++reports < 3; });
+        EXPECT_EQ(FHttp.Download(busy.Url("/files/members.txt"), Target()), TDownloadResult::Cancelled);
         EXPECT_EQ(reports, 3);
-        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+        EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
     }
     {
         SCOPED_TRACE("by an exception");
-        http_.SetProgress([](std::uint64_t received) -> bool {
+        FHttp.SetProgress([](std::uint64_t received) -> bool {
             if (received > 0)
                 throw std::runtime_error("report failed");
             return true;
         });
-        EXPECT_THROW(http_.Download(Url("/trickle"), Target()), std::runtime_error);
-        EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+        EXPECT_THROW(FHttp.Download(Url("/trickle"), Target()), std::runtime_error);
+        EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
     }
 }
 
@@ -292,12 +292,12 @@ TEST(HttpClientEnd, NoCallbackOutlivesTheClient) {
 // with Python's server before it gets to the certificate, so there the reason is the channel's.
 TEST_F(HttpClientTest, SelfSignedCertificateIsRefused) {
     const std::string url = ServerUrl(u"https-server.port", "https", "/target");
-    EXPECT_FALSE(http_.HTTPMethod("GET", url));
-    EXPECT_EQ(http_.Document(), "");
-    EXPECT_EQ(http_.Download(url, Target()), TDownloadResult::Failed);
+    EXPECT_FALSE(FHttp.HTTPMethod("GET", url));
+    EXPECT_EQ(FHttp.Document(), "");
+    EXPECT_EQ(FHttp.Download(url, Target()), TDownloadResult::Failed);
     const std::string reason = RunningUnderWine() ? "secure channel" : "certificate";
-    EXPECT_NE(http_.ErrorText().find(reason), std::string::npos) << http_.ErrorText();
-    EXPECT_FALSE(FileExists(folder_ / u"~ar1.tmp"));
+    EXPECT_NE(FHttp.ErrorText().find(reason), std::string::npos) << FHttp.ErrorText();
+    EXPECT_FALSE(FileExists(FFolder / u"~ar1.tmp"));
 }
 
 } // namespace

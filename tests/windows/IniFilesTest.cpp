@@ -93,7 +93,7 @@ TEST_P(IniFileWin32EncodingTest, ChangesOnlyTheWrittenEntryAndKeepsTheFilesForm)
                                   u"\n"
                                   u"[Tail]\n"
                                   u"Key=Value\n";
-    WriteBytes(path, Encoded(before, c.mark, c.lineEnd));
+    WriteFile(path, Encoded(before, c.mark, c.lineEnd));
 
     TIniFile ini(path);
     EXPECT_EQ(ini.ReadString(u"bureau-ur", u"RESOURCE", u"-"), u"old");
@@ -114,7 +114,7 @@ TEST_P(IniFileWin32EncodingTest, ChangesOnlyTheWrittenEntryAndKeepsTheFilesForm)
                                  u"\n"
                                  u"[Tail]\n"
                                  u"Key=Value\n";
-    EXPECT_EQ(ReadBytes(path), Encoded(after, c.mark, c.lineEnd));
+    EXPECT_EQ(ReadFile(path), Encoded(after, c.mark, c.lineEnd));
     EXPECT_EQ(TIniFile(path).ReadString(u"Bureau-UR", u"Resource", u"-"), c.value);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::u16string>{kFileName}) << "a temporary file was left";
 }
@@ -132,23 +132,23 @@ TEST_F(IniFileWin32Test, ANewFileIsAnsiWithCrLf) {
     EXPECT_EQ(ini.ReadString(u"Bureau-UR", u"Resource", u"default"), u"default");
     EXPECT_FALSE(FileExists(path));
     ini.WriteString(u"Bureau-UR", u"Resource", u"D:\\Listen \u00FC.rar");
-    EXPECT_EQ(ReadBytes(path), "[Bureau-UR]\r\nResource=D:\\Listen \xFC.rar\r\n");
+    EXPECT_EQ(ReadFile(path), "[Bureau-UR]\r\nResource=D:\\Listen \xFC.rar\r\n");
 }
 
 // A file without a mark is the ANSI code page's: what it cannot hold is refused, never written as '?'.
 TEST_F(IniFileWin32Test, TextTheAnsiCodePageCannotHoldIsRefused) {
     const std::string old = "[Bureau-UR]\r\nResource=old\r\n";
-    WriteBytes(path, old);
+    WriteFile(path, old);
     TIniFile ini(path);
     EXPECT_THROW(ini.WriteString(u"Bureau-UR", u"Resource", kCyrillic), EArgumentException);
     EXPECT_THROW(ini.WriteString(kCyrillic, u"Resource", u"x"), EArgumentException);
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(ReadFile(path), old);
     EXPECT_EQ(ini.ReadString(u"Bureau-UR", u"Resource", u"-"), u"old");
 }
 
 TEST_F(IniFileWin32Test, AReadOnlyFileIsRefusedAndLeftAsItWas) {
     const std::string old = "; host\r\n[S]\r\na=1\r\n";
-    WriteBytes(path, old);
+    WriteFile(path, old);
     ASSERT_TRUE(SetFileAttributesW(WidePtr(path), FILE_ATTRIBUTE_READONLY));
 
     TIniFile ini(path);
@@ -159,7 +159,7 @@ TEST_F(IniFileWin32Test, AReadOnlyFileIsRefusedAndLeftAsItWas) {
     } catch (const EFCreateError& e) {
         EXPECT_EQ(e.Message(), u"Cannot write file \"" + path + u"\": the file is read-only");
     }
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(ReadFile(path), old);
     EXPECT_NE(GetFileAttributesW(WidePtr(path)) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::u16string>{kFileName}) << "a temporary file was left";
     EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
@@ -191,21 +191,21 @@ public:
 protected:
     void BeforeReplace(const std::string& path) override {
         tempPath = Utf8ToString(path);
-        tempBytes = ReadBytes(tempPath);
+        tempBytes = ReadFile(tempPath);
         throw std::runtime_error("interrupted");
     }
 };
 
 TEST_F(IniFileWin32Test, AnInterruptedWriteLeavesTheOldFileWhole) {
     const std::string old = "; host\r\n[S]\r\na=1\r\n";
-    WriteBytes(path, old);
+    WriteFile(path, old);
 
     TInterruptedIniFile ini(path);
     EXPECT_THROW(ini.WriteString(u"S", u"a", u"2"), std::runtime_error);
 
     EXPECT_EQ(ini.tempPath.rfind(path, 0), 0u) << "the new content was not written beside the file";
     EXPECT_EQ(ini.tempBytes, "; host\r\n[S]\r\na=2\r\n");
-    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(ReadFile(path), old);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::u16string>{kFileName});
     EXPECT_EQ(ini.ReadString(u"S", u"a", u"-"), u"1");
 }

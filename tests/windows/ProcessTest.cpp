@@ -49,7 +49,7 @@ struct TFamily {
 TFamily WaitForFamily(const std::u16string& idFile) {
     for (int i = 0; i < 3000; ++i) {
         if (FileExists(idFile)) {
-            std::istringstream ids(ReadBytes(idFile));
+            std::istringstream ids(ReadFile(idFile));
             DWORD child = 0, grandchild = 0;
             if (ids >> child >> grandchild && grandchild != 0)
                 return {TOwnedHandle(OpenProcess(SYNCHRONIZE, FALSE, child)),
@@ -179,7 +179,7 @@ TEST(ChildProcess, ArgumentsArriveAsGivenAndStdHandlesAreNulAndThePipe) {
             expected += parser + arg + "\n";
     }
     expected += "stdin:char empty\nstdout:char\nstderr:pipe\n";
-    EXPECT_EQ(ReadBytes(output), expected);
+    EXPECT_EQ(ReadFile(output), expected);
 }
 
 TEST(ChildProcess, ProgramLookup) {
@@ -189,7 +189,7 @@ TEST(ChildProcess, ProgramLookup) {
     ASSERT_TRUE(CreateDirectoryW(WidePtr(pathFolder), nullptr));
     ASSERT_TRUE(CopyFileW(WidePtr(ProgramFolder() + u"\\zarbex-child.exe"),
                           WidePtr(pathFolder + u"\\zarbex-other.exe"), TRUE));
-    WriteBytes(folder / u"bogus.exe", "not a program");
+    WriteFile(folder / u"bogus.exe", "not a program");
     // Neither the current folder nor the system's search may be what finds a program.
     wchar_t current[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, current);
@@ -256,7 +256,7 @@ TEST(ChildProcess, MemoryLimitIsTheJobsLimitForEachProcess) {
         const auto process = StartLimitedChild({"joblimit", Utf8(file)}, c.limit);
         ASSERT_TRUE(process);
         ASSERT_EQ(process->Wait(TickClock::now() + 60s), TChildProcess::TEnd::Succeeded);
-        EXPECT_EQ(ReadBytes(file), RunningUnderWine() ? "flags 0 limit 0" : c.seen);
+        EXPECT_EQ(ReadFile(file), RunningUnderWine() ? "flags 0 limit 0" : c.seen);
     }
 }
 
@@ -288,13 +288,13 @@ TEST(PdfToText, ConvertsWithTheNamedProgramAndDeletesACutText) {
     TTestFolder scratch;
     const std::u16string folder = scratch / u"\u0421\u043F\u0438\u0441\u043A\u0438";
     ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
-    WriteBytes(folder + u"\\File0001.pdf", "UR5ABC UT1AA");
+    WriteFile(folder + u"\\File0001.pdf", "UR5ABC UT1AA");
     const TScopedVariable variable(u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe");
 
     const TPdfConversionResult converted =
         ConvertPdfToText(Utf8(folder + u"\\File0001.pdf"), Utf8(folder + u"\\File0001.txt"), 60s);
     EXPECT_EQ(converted.Outcome, TPdfConversion::Converted) << converted.ErrorLine;
-    EXPECT_EQ(ReadBytes(folder + u"\\File0001.txt"), "UR5ABC UT1AA");
+    EXPECT_EQ(ReadFile(folder + u"\\File0001.txt"), "UR5ABC UT1AA");
 
     // Once the cut text is there, its message is on the way: the limit is over, whatever the start took.
     TPdfToTextProcess converter(Utf8(folder + u"\\hang.pdf"), Utf8(folder + u"\\hang.txt"),
@@ -342,7 +342,7 @@ TEST(PdfToText, FailureIsToldByTheDocumentsFirstBytes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(Utf8(c.name));
         const std::u16string base = folder + u"\\" + c.name;
-        WriteBytes(base + u".pdf", c.content);
+        WriteFile(base + u".pdf", c.content);
         const TPdfConversionResult result =
             ConvertPdfToText(Utf8(base + u".pdf"), Utf8(base + u".txt"), 60s, program);
         EXPECT_EQ(result.Outcome, c.outcome);

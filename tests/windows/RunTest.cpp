@@ -6,41 +6,17 @@
 
 #include "PluginAPI/BStr.h"
 #include "PluginAPI/Helpers.h"
+#include "tests/support/Files.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/windows/ScopedVariable.h"
 #include "tests/windows/TestFolder.h"
 #include "tests/windows/host/TestHost.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
-#include <sstream>
 
 namespace {
-
-// Every call the run makes on its window, in order; the breaths it takes are only counted.
-struct TRecordingProgress final : IUpdateProgress {
-    std::vector<std::u16string> calls;
-    int breaths = 0;
-
-    void MsgInfo(const UnicodeString& text) override { calls.push_back(u"info " + text); }
-    void MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) override {
-        calls.push_back(u"memo " + Utf8ToString(std::to_string(level)) + u" " + text +
-                        (lineEnd ? u" /" : u""));
-    }
-    void ShowProgress(long double fraction) override {
-        std::ostringstream text;
-        text << "progress " << static_cast<double>(fraction);
-        calls.push_back(Utf8ToString(text.str()));
-    }
-    void ClearMemo() override { calls.push_back(u"clear memo"); }
-    void ClearEntryMarks() override { calls.push_back(u"clear marks"); }
-    void AddEntryMark() override { calls.push_back(u">"); }
-    void SetBusyCursor(bool busy) override { calls.push_back(busy ? u"busy" : u"not busy"); }
-    void LockControls(bool locked) override { calls.push_back(locked ? u"lock" : u"unlock"); }
-    void ProcessMessages() override { ++breaths; }
-    bool CancelRequested() override { return false; }
-};
 
 const std::u16string kListA = u"\u0421\u043F\u0438\u0441\u043E\u043A UR.pdf";
 
@@ -66,30 +42,24 @@ protected:
         return calls;
     }
     static std::u16string WriteCallbook(const std::u16string& path, const std::string& stations) {
-        WriteBytes(path, stations);
+        WriteFile(path, stations);
         return path;
     }
-    std::vector<std::u16string> DownloadFolder() const {
-        std::vector<std::u16string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(download)))
-            names.push_back(entry.path().filename().u16string());
-        return names;
-    }
-
     TTestFolder scratch;
     const std::u16string download =
         scratch / u"\u0417\u0430\u0432\u0430\u043D\u0442\u0430\u0436\u0435\u043D\u043D\u044F";
     const std::u16string app = scratch / u"\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u0430";
     const TScopedVariable converter{u"ZARBEX_PDFTOTEXT", ProgramFolder() + u"\\zarbex-child.exe"};
     TTestHost host{WriteCallbook(scratch / u"callbook.txt", "UR5ABC\tUR\t0\nUT2XY\tUR\t0\nDL1ABC\tDL\t0\n")};
-    TRecordingProgress progress;
+    RecordingProgress progress;
 };
 
 TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
     const std::u16string archive = ProgramFolder() + u"\\run.rar";
     const auto size = [](const std::u16string& name) {
-        return Utf8ToString(std::to_string(ReadBytes(ProgramFolder() + u"\\run\\" + name).size()));
+        return std::to_string(ReadFile(ProgramFolder() + u"\\run\\" + name).size());
     };
+    const std::string listA = StringToUtf8(kListA);
     TUpdateRun run = Run();
     ASSERT_TRUE(run.CheckComponents(SourceLocation::Local, archive))
         << StringToUtf8(host.Messages.at(0).first);
@@ -98,38 +68,37 @@ TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
     // UR3NEW is no station of the callbook, DL1ABC no Ukrainian one.
     EXPECT_EQ(BureauCalls(), (std::set<std::u16string>{u"UR5ABC", u"UT2XY"}));
     ASSERT_GE(progress.calls.size(), 4u);
-    const std::u16string done = progress.calls[progress.calls.size() - 4];
-    EXPECT_EQ(done.rfind(u"memo 0 * Done. Files:2, Tot:5, Upd:3 (00:00:", 0), 0u) << StringToUtf8(done);
-    const std::vector<std::u16string> expected = {u"busy",
-                                                  u"clear memo",
-                                                  u"lock",
-                                                  u"memo 0 * Use: " + archive + u" /",
-                                                  u"clear marks",
-                                                  u"memo 1 Parsing " + kListA + u" (" + size(kListA) +
-                                                      u" bytes) /",
-                                                  u">",
-                                                  u"progress 0",
-                                                  u"progress 0.25",
-                                                  u"progress 0.5",
-                                                  u"progress 0.75",
-                                                  u"memo 2 Found 3, updated 2 callsigns /",
-                                                  u"progress 0",
-                                                  u"memo 1 Parsing b.pdf (" + size(u"b.pdf") + u" bytes) /",
-                                                  u">",
-                                                  u"progress 0",
-                                                  u"memo 2 Found 2, updated 1 callsigns /",
-                                                  u"progress 0",
-                                                  done,
-                                                  u"progress 0",
-                                                  u"unlock",
-                                                  u"not busy"};
+    const std::string done = progress.calls[progress.calls.size() - 4];
+    EXPECT_EQ(done.rfind("memo 0 * Done. Files:2, Tot:5, Upd:3 (00:00:", 0), 0u) << done;
+    const std::vector<std::string> expected = {"busy",
+                                               "clear memo",
+                                               "lock",
+                                               "memo 0 * Use: " + StringToUtf8(archive) + " /",
+                                               "clear marks",
+                                               "memo 1 Parsing " + listA + " (" + size(kListA) + " bytes) /",
+                                               ">",
+                                               "progress 0",
+                                               "progress 0.25",
+                                               "progress 0.5",
+                                               "progress 0.75",
+                                               "memo 2 Found 3, updated 2 callsigns /",
+                                               "progress 0",
+                                               "memo 1 Parsing b.pdf (" + size(u"b.pdf") + " bytes) /",
+                                               ">",
+                                               "progress 0",
+                                               "memo 2 Found 2, updated 1 callsigns /",
+                                               "progress 0",
+                                               done,
+                                               "progress 0",
+                                               "unlock",
+                                               "not busy"};
     EXPECT_EQ(progress.calls, expected);
     const auto& log = host.Host().LogLines();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].rfind(u"Exec: Get Bureau users info (Ukraine), Files:2, Tot:5, Upd:3 (", 0), 0u);
     EXPECT_EQ(host.Commands, (std::vector<std::pair<std::u16string, std::u16string>>{{u"REFRESH", u"0"}}));
     EXPECT_EQ(host.Host().OpenQueries(), 0);
-    EXPECT_TRUE(DownloadFolder().empty()) << "working files were left";
+    EXPECT_TRUE(FileNames(download).empty()) << "working files were left";
 }
 
 // An encrypted list ends the run at its turn with its name and the reason, and the window is given back.
@@ -143,8 +112,8 @@ TEST_F(TRunWin32Test, AnEncryptedListEndsTheRunNamingIt) {
                   u"Cannot extract \"\u0421\u043F\u0438\u0441\u043E\u043A \u0447\u043B\u0435\u043D\u0456"
                   u"\u0432.txt\" from the archive: it is encrypted (protected by a password)");
     }
-    EXPECT_EQ(std::vector<std::u16string>(progress.calls.end() - 2, progress.calls.end()),
-              (std::vector<std::u16string>{u"unlock", u"not busy"}));
+    EXPECT_EQ(std::vector<std::string>(progress.calls.end() - 2, progress.calls.end()),
+              (std::vector<std::string>{"unlock", "not busy"}));
     EXPECT_TRUE(BureauCalls().empty());
     EXPECT_EQ(host.Host().OpenQueries(), 0);
 }

@@ -24,7 +24,7 @@ TEST(MakeTempFileName, CreatesANewEmptyFileNamedAfterThePrefix) {
         EXPECT_FALSE(number.empty());
         EXPECT_EQ(number.find_first_not_of(u"0123456789ABCDEFabcdef"), std::u16string::npos);
         EXPECT_TRUE(FileExists(name));
-        EXPECT_EQ(ReadBytes(name), "");
+        EXPECT_EQ(ReadFile(name), "");
     }
     EXPECT_NE(first, second);
 }

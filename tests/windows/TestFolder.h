@@ -1,14 +1,13 @@
 // Folders of the Windows tests: a fresh scratch folder, and the folder of the running program, where the
-// build puts the test files.
+// build puts the test files; the files themselves are read and written with tests/support/Files.h.
 #pragma once
 
 #include "Platform/win32/WideChar.h"
+#include "tests/support/Files.h"
 
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -19,25 +18,25 @@ public:
         static unsigned counter = 0;
         const std::wstring name =
             L"zarbex-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-        if (!std::filesystem::create_directory(path_))
+        FPath = std::filesystem::temp_directory_path() / name;
+        std::filesystem::remove_all(FPath);
+        if (!std::filesystem::create_directory(FPath))
             throw std::runtime_error("cannot create a scratch folder");
     }
     ~TTestFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+        std::filesystem::remove_all(FPath, ignored);
     }
     TTestFolder(const TTestFolder&) = delete;
     TTestFolder& operator=(const TTestFolder&) = delete;
 
     // The folder's path, without a closing backslash.
-    std::u16string Path() const { return Utf16String(path_.c_str()); }
+    std::u16string Path() const { return Utf16String(FPath.c_str()); }
     // The path of an entry of the folder.
     std::u16string operator/(const std::u16string& name) const { return Path() + u"\\" + name; }
 
 private:
-    std::filesystem::path path_;
+    std::filesystem::path FPath;
 };
 
 inline std::u16string ProgramFolder() {
@@ -50,18 +49,4 @@ inline std::u16string ProgramFolder() {
 inline bool FileExists(const std::u16string& path) {
     const DWORD attributes = GetFileAttributesW(WidePtr(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-inline std::string ReadBytes(const std::u16string& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read a test file");
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::u16string& path, const std::string& bytes) {
-    std::ofstream out(std::filesystem::path(path), std::ios::binary);
-    out << bytes;
-    if (!out)
-        throw std::runtime_error("cannot write a test file");
 }

@@ -48,7 +48,7 @@ TEST(ReadTextLinesWin32, DecodesByTheMarkOrAsTheAnsiCodePage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::u16string path = folder / u"File0001.txt";
-        WriteBytes(path, c.bytes);
+        WriteFile(path, c.bytes);
         EXPECT_EQ(ReadTextLines(StringToUtf8(path)), c.lines);
     }
 }
@@ -58,14 +58,14 @@ TEST(ReadTextLinesWin32, ReadsAFileWhosePathTheAnsiCodePageCannotWrite) {
     const std::u16string folder = scratch / u"\u0421\u043F\u0438\u0441\u043A\u0438";
     ASSERT_TRUE(CreateDirectoryW(WidePtr(folder), nullptr));
     const std::u16string path = folder + u"\\\u0427\u043B\u0435\u043D\u0438 \u0423\u0420.txt";
-    WriteBytes(path, "UR5ABC\r\nUT2XY\r\n");
+    WriteFile(path, "UR5ABC\r\nUT2XY\r\n");
     EXPECT_EQ(ReadTextLines(StringToUtf8(path)), (Lines{u"UR5ABC", u"UT2XY"}));
 }
 
 TEST(ReadTextLinesWin32, AFileHeldOpenForWritingCannotBeOpened) {
     TTestFolder folder;
     const std::u16string path = folder / u"File0002.txt";
-    WriteBytes(path, "text\r\n");
+    WriteFile(path, "text\r\n");
     {
         // The converter's way of writing: shared for reading, as most programs do.
         const HANDLE writer = CreateFileW(WidePtr(path), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

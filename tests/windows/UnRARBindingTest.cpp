@@ -33,12 +33,12 @@ TEST_F(TUnRARBindingTest, ReadsTheHeadersAndExtractsToExactWidePaths) {
     EXPECT_EQ(archive.Entry().Name, kList);
     EXPECT_TRUE(archive.Entry().IsFile());
     EXPECT_FALSE(archive.Entry().IsEncrypted);
-    const std::string expected = ReadBytes(archived + u"\\" + kList);
+    const std::string expected = ReadFile(archived + u"\\" + kList);
     EXPECT_EQ(archive.Entry().UnpackedSize, expected.size());
     // Into a folder that does not exist yet, whose name the ANSI code page cannot write.
     const std::u16string pdf = scratch / (kTarget + u"\\File0001.pdf");
     EXPECT_EQ(archive.Extract(Utf8(pdf)), RarResult::Success);
-    EXPECT_EQ(ReadBytes(pdf), expected);
+    EXPECT_EQ(ReadFile(pdf), expected);
 
     ASSERT_EQ(archive.ReadHeader(), RarResult::Success);
     EXPECT_EQ(archive.Entry().Name, u"lists\\random.bin");
@@ -92,7 +92,7 @@ TEST_F(TUnRARBindingTest, AnEntryLargerThanTheFreeSpaceIsRefused) {
 
 TEST_F(TUnRARBindingTest, AFileThatIsNoArchiveHasNoEntries) {
     const std::u16string page = scratch / u"page.html";
-    WriteBytes(page, "<html>404 Not Found</html>");
+    WriteFile(page, "<html>404 Not Found</html>");
     TRarArchive archive = library.OpenArchive(Utf8(page));
     EXPECT_FALSE(archive.IsOpen());
     EXPECT_EQ(archive.OpenResult(), RarResult::BadArchive);
@@ -117,7 +117,7 @@ TEST_F(TUnRARBindingTest, PartsOfAMultiVolumeArchiveAndAnArchiveCutShort) {
             EXPECT_EQ(archive.Entry().Name, name);
             const std::u16string out = scratch / (u"File000" + Utf8ToString(std::to_string(++n)) + u".pdf");
             EXPECT_EQ(archive.Extract(Utf8(out)), RarResult::Success);
-            EXPECT_EQ(ReadBytes(out), ReadBytes(archived + u"\\" + name));
+            EXPECT_EQ(ReadFile(out), ReadFile(archived + u"\\" + name));
         }
         EXPECT_EQ(archive.ReadHeader(), RarResult::EndOfArchive);
     }

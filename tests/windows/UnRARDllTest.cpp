@@ -25,14 +25,14 @@ namespace {
 class TUnRAR {
 public:
     explicit TUnRAR(const std::u16string& folder)
-        : module_(folder + u"\\UnRAR.dll"),
-          OpenArchiveEx(module_.Function<decltype(&RAROpenArchiveEx)>("RAROpenArchiveEx")),
-          ReadHeaderEx(module_.Function<decltype(&RARReadHeaderEx)>("RARReadHeaderEx")),
-          ProcessFileW(module_.Function<decltype(&RARProcessFileW)>("RARProcessFileW")),
-          CloseArchive(module_.Function<decltype(&RARCloseArchive)>("RARCloseArchive")) {}
+        : FModule(folder + u"\\UnRAR.dll"),
+          OpenArchiveEx(FModule.Function<decltype(&RAROpenArchiveEx)>("RAROpenArchiveEx")),
+          ReadHeaderEx(FModule.Function<decltype(&RARReadHeaderEx)>("RARReadHeaderEx")),
+          ProcessFileW(FModule.Function<decltype(&RARProcessFileW)>("RARProcessFileW")),
+          CloseArchive(FModule.Function<decltype(&RARCloseArchive)>("RARCloseArchive")) {}
 
 private:
-    TModule module_;
+    TModule FModule;
 
 public:
     decltype(&RAROpenArchiveEx) OpenArchiveEx;
@@ -107,9 +107,9 @@ TEST_F(TUnRARDllTest, ExtractsEveryEntryOfARar5ArchiveToTheGivenWidePaths) {
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].name, list);
     EXPECT_EQ(entries[1].name, u"lists\\random.bin");
-    EXPECT_EQ(ReadBytes(entries[0].path), ReadBytes(archived + u"\\" + list));
-    EXPECT_EQ(ReadBytes(entries[1].path), ReadBytes(archived + u"\\lists\\random.bin"));
-    EXPECT_EQ(entries[0].size, ReadBytes(entries[0].path).size());
+    EXPECT_EQ(ReadFile(entries[0].path), ReadFile(archived + u"\\" + list));
+    EXPECT_EQ(ReadFile(entries[1].path), ReadFile(archived + u"\\lists\\random.bin"));
+    EXPECT_EQ(entries[0].size, ReadFile(entries[0].path).size());
     EXPECT_EQ(entries[1].size, 100000u);
 }
 
@@ -117,7 +117,7 @@ TEST_F(TUnRARDllTest, AFileThatIsNoArchiveOrIsMissingGivesNoHandle) {
     const TUnRAR unrar(app);
     TTestFolder scratch;
     const std::u16string page = scratch / u"page.html";
-    WriteBytes(page, "<html>404 Not Found</html>");
+    WriteFile(page, "<html>404 Not Found</html>");
 
     const TOpened notAnArchive = Open(unrar, page);
     EXPECT_EQ(notAnArchive.handle, nullptr);

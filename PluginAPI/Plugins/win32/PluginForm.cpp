@@ -2,8 +2,11 @@
 
 #include "Platform/Application.h"
 #include "Platform/win32/SystemError.h"
+#include "Platform/win32/WideChar.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 TForm::TForm(ICore* core, int templateId) : TFormHost(core), FTemplateId(templateId) {}
 
@@ -37,6 +40,61 @@ int TForm::ShowModal() {
 void TForm::ModalResult(int result) {
     if (FHandle != nullptr)
         EndDialog(FHandle, result);
+}
+
+UnicodeString TForm::WindowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0)
+        return {};
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
+    const int copied = GetWindowTextW(window, buffer.data(), length + 1);
+    return UnicodeString(Utf16Ptr(buffer.data()), static_cast<std::size_t>(std::max(copied, 0)));
+}
+
+RECT TForm::ClientRectOf(HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void TForm::PlaceInPixels(int clientWidth, int clientHeight) {
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
+    RECT frame{0, 0, clientWidth, clientHeight};
+    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    RECT over{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (HWND owner = GetWindow(FHandle, GW_OWNER); owner != nullptr && IsWindowVisible(owner))
+        GetWindowRect(owner, &over);
+    SetWindowPos(FHandle, nullptr, over.left + (over.right - over.left - width) / 2,
+                 over.top + (over.bottom - over.top - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+
+    RECT units{0, 0, 4, 8};
+    MapDialogRect(FHandle, &units);
+    for (HWND child = GetWindow(FHandle, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        const RECT rect = ClientRectOf(child);
+        SetWindowPos(child, nullptr, MulDiv(rect.left, 6, units.right), MulDiv(rect.top, 13, units.bottom),
+                     MulDiv(rect.right - rect.left, 6, units.right),
+                     MulDiv(rect.bottom - rect.top, 13, units.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void TForm::ProcessMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // The application is ending: its own loop must see the request too.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (FHandle != nullptr && IsDialogMessageW(FHandle, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
 }
 
 bool TForm::HandleMessage(UINT, WPARAM, LPARAM, INT_PTR&) {

@@ -31,9 +31,19 @@ public:
     // The module whose resources the dialogs come from: the plug-in library itself.
     static HINSTANCE ResourceModule();
 
+    // A window's text; a control's rectangle in its dialog's client coordinates.
+    static UnicodeString WindowText(HWND window);
+    static RECT ClientRectOf(HWND control);
+
 protected:
     // Ends the modal run with a result (the dialog manager's EndDialog).
     void ModalResult(int result);
+    // Gives the client area this size in pixels, centred over the owner (over the screen when there is
+    // none), and every control the place it has with the base units of Tahoma 8 at 96 dots per inch, 6 by
+    // 13 pixels, whatever the font the system found came to.
+    void PlaceInPixels(int clientWidth, int clientHeight);
+    // Handles what queued up for the window: the run of a handler works on the window's own thread.
+    void ProcessMessages();
     // Runs once the window exists, before it is shown (WM_INITDIALOG).
     virtual void FormCreate() {}
     // Runs each time the window is about to become visible, after the host's icons were applied.

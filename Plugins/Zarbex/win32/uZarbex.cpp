@@ -1,12 +1,11 @@
 #include "Plugins/Zarbex/win32/uZarbex.h"
 
 #include "Includes/uCommFunc.h"
-#include "Platform/Application.h"
 #include "Platform/win32/SystemError.h"
 #include "Platform/win32/WideChar.h"
 #include "PluginAPI/BStr.h"
-#include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/Zarbex.h"
+#include "Plugins/Zarbex/uZarbexLayout.h"
 #include "Plugins/Zarbex/win32/ZarbexLogo.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
 
@@ -14,49 +13,24 @@
 #include <commdlg.h>
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
+
+using namespace ZarbexLayout;
 
 namespace {
 
-// The client area and the docked parts, in pixels.
-constexpr int ClientWidth = 394;
-constexpr int ClientHeight = 266;
-constexpr int StatusBarHeight = 19;
-constexpr int ButtonColumnWidth = 87;
-constexpr int InfoPaneWidth = ClientWidth - 150 - 89;
-constexpr int ProgressPaneWidth = 150;
-constexpr int ProgressSegments = 20;
-// The main panel: 1 pixel of space on its left and 2 below.
-constexpr RECT PanelRect{1, 0, ClientWidth - ButtonColumnWidth, ClientHeight - StatusBarHeight - 2};
-
-UnicodeString WindowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    if (length <= 0)
-        return {};
-    std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1);
-    const int copied = GetWindowTextW(window, buffer.data(), length + 1);
-    return UnicodeString(Utf16Ptr(buffer.data()), static_cast<std::size_t>(std::max(copied, 0)));
-}
-
-// A control's rectangle in its dialog's client coordinates.
-RECT ClientRectOf(HWND control) {
-    RECT rect{};
-    GetWindowRect(control, &rect);
-    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
+// The main panel's sunken edge.
+constexpr RECT PanelRect{PanelLeft, 0, PanelRight, PanelBottom};
 
 bool ShowOpenDialog(TOpenDialog& dialog, HWND owner) {
-    // "Description|pattern" pairs become the system's list of NUL-separated strings.
-    UnicodeString filter = dialog.Filter;
-    std::replace(filter.begin(), filter.end(), u'|', u'\0');
-    filter.append(2, u'\0');
+    // The filter's pairs become the system's list of NUL-separated strings.
+    UnicodeString filter;
+    for (const auto& [description, pattern] : dialog.FilterPairs())
+        filter += description + u'\0' + pattern + u'\0';
+    filter += u'\0';
     std::vector<wchar_t> file(32768, L'\0');
     std::copy_n(WidePtr(dialog.FileName), std::min(dialog.FileName.size(), file.size() - 1), file.begin());
-    const UnicodeString defaultExt = !dialog.DefaultExt.empty() && dialog.DefaultExt[0] == u'.'
-                                         ? dialog.DefaultExt.substr(1)
-                                         : dialog.DefaultExt;
+    const UnicodeString defaultExt = dialog.DefaultExtWithoutDot();
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
@@ -82,7 +56,95 @@ bool ShowOpenDialog(TOpenDialog& dialog, HWND owner) {
 
 } // namespace
 
-TfrmZarbex::TfrmZarbex(ICore* core) : TForm(core, IDD_frmZarbex) {
+// The setters only show what they are given; a control that reports the change back makes the presenter
+// see its own value again, which changes nothing.
+class TfrmZarbex::TView final : public IZarbexView {
+public:
+    explicit TView(TfrmZarbex& form) : FForm(form) {}
+
+    void SetSourceText(const UnicodeString& text) override {
+        SetWindowTextW(Item(IDC_edSource), WidePtr(text));
+    }
+    void SetSourceReadOnly(bool readOnly) override {
+        SendMessageW(Item(IDC_edSource), EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
+    }
+    void SetBrowseVisible(bool visible) override {
+        HWND browse = Item(IDC_edSourceButton);
+        ShowWindow(browse, visible ? SW_SHOW : SW_HIDE);
+        // The text stops short of the button at the field's right end.
+        const RECT browseRect = ClientRectOf(browse);
+        SendMessageW(Item(IDC_edSource), EM_SETMARGINS, EC_RIGHTMARGIN,
+                     MAKELPARAM(0, visible ? browseRect.right - browseRect.left + 2 : 0));
+    }
+    void SetLocationItem(int index) override {
+        CheckRadioButton(FForm.Handle(), IDC_rgLocationInternet, IDC_rgLocationLocal,
+                         index == 0 ? IDC_rgLocationInternet : IDC_rgLocationLocal);
+    }
+    void SetMarkDatesState(TMarkDatesState state) override {
+        constexpr WPARAM checks[] = {BST_UNCHECKED, BST_INDETERMINATE, BST_CHECKED};
+        SendMessageW(Item(IDC_cbMarkDates), BM_SETCHECK, checks[static_cast<int>(state)], 0);
+    }
+    void SetMarkDatesCaption(const UnicodeString& caption) override {
+        SetWindowTextW(Item(IDC_cbMarkDates), WidePtr(caption));
+    }
+    void SetMarkDatesReadOnly(bool readOnly) override {
+        // Clicks reach a read-only box and are ignored; it takes no focus.
+        HWND markDates = Item(IDC_cbMarkDates);
+        const auto style = GetWindowLongPtrW(markDates, GWL_STYLE);
+        SetWindowLongPtrW(markDates, GWL_STYLE,
+                          readOnly ? style & ~LONG_PTR{WS_TABSTOP} : style | WS_TABSTOP);
+    }
+    void SetGetDataEnabled(bool enabled) override { EnableWindow(Item(IDC_dbtUpdateOk), enabled); }
+    void SetSourceControlsEnabled(bool enabled) override {
+        for (int id :
+             {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
+            EnableWindow(Item(id), enabled);
+    }
+    void ClearMemo() override { SetWindowTextW(Item(IDC_mProgress), L""); }
+    void AppendMemo(const UnicodeString& text, std::size_t topLine) override;
+    void SetStatusText(const UnicodeString& text) override {
+        SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
+    }
+    void SetProgressPercent(int percent) override {
+        FForm.FProgressPercent = percent;
+        // The pane is drawn by the dialog (WM_DRAWITEM): setting it again makes the status bar redraw it.
+        SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
+    }
+    void SetBusyCursor(bool busy) override {
+        FForm.FBusyCursor = busy;
+        // Shown at once; WM_SETCURSOR keeps it while the mouse moves over the dialog.
+        SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+    }
+    void ProcessMessages() override { FForm.ProcessMessages(); }
+    void CloseWindow() override { FForm.CloseWindow(); }
+    bool AskForFile(TOpenDialog& dialog) override { return ShowOpenDialog(dialog, FForm.Handle()); }
+
+private:
+    HWND Item(int id) const { return FForm.Item(id); }
+
+    TfrmZarbex& FForm;
+};
+
+void TfrmZarbex::TView::AppendMemo(const UnicodeString& text, std::size_t topLine) {
+    // The memo's line end is CR LF.
+    UnicodeString piece;
+    piece.reserve(text.size() + 8);
+    for (char16_t c : text) {
+        if (c == u'\n')
+            piece += u'\r';
+        piece += c;
+    }
+    HWND control = Item(IDC_mProgress);
+    const int end = GetWindowTextLengthW(control);
+    SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
+    SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(WidePtr(piece)));
+    const auto first = static_cast<LPARAM>(SendMessageW(control, EM_GETFIRSTVISIBLELINE, 0, 0));
+    SendMessageW(control, EM_LINESCROLL, 0, static_cast<LPARAM>(topLine) - first);
+}
+
+TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server)
+    : TForm(core, IDD_frmZarbex), FView(std::make_unique<TView>(*this)),
+      FPresenter(std::make_unique<TZarbexPresenter>(*FView, kernel, server, PluginIdentity::Name)) {
     // The status bar's window class.
     INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
@@ -92,9 +154,7 @@ TfrmZarbex::~TfrmZarbex() = default;
 
 std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                                const ComPtr<IHostServer>& server) {
-    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core));
-    dialog->FKernel = kernel;
-    dialog->FPresenter = std::make_unique<TZarbexPresenter>(*dialog, kernel, server, PluginIdentity::Name);
+    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core, kernel, server));
     dialog->FMarkDatesVisible = false;
     return dialog;
 }
@@ -125,36 +185,10 @@ void TfrmZarbex::FormCreate() {
 }
 
 void TfrmZarbex::DockControls() {
-    // The client area in pixels, whatever the dialog units came to with the font the system found.
-    const auto style = static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(Handle(), GWL_EXSTYLE));
-    RECT frame{0, 0, ClientWidth, ClientHeight};
-    AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    // Centred over the owner, or over the screen when there is none.
-    RECT over{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (HWND owner = GetWindow(Handle(), GW_OWNER); owner != nullptr && IsWindowVisible(owner))
-        GetWindowRect(owner, &over);
-    SetWindowPos(Handle(), nullptr, over.left + (over.right - over.left - width) / 2,
-                 over.top + (over.bottom - over.top - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-
-    // The layout is made for Tahoma 8 at 96 dots per inch, 6 by 13 pixels of base units: whatever the
-    // font the system found came to, every control goes where it would be with those.
-    RECT units{0, 0, 4, 8};
-    MapDialogRect(Handle(), &units);
-    for (HWND child = GetWindow(Handle(), GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        const RECT rect = ClientRectOf(child);
-        SetWindowPos(child, nullptr, MulDiv(rect.left, 6, units.right), MulDiv(rect.top, 13, units.bottom),
-                     MulDiv(rect.right - rect.left, 6, units.right),
-                     MulDiv(rect.bottom - rect.top, 13, units.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-
+    PlaceInPixels(ClientWidth, ClientHeight);
     // The status bar along the bottom edge: status text, the segmented progress, an empty pane.
     HWND statusBar = Item(IDC_StatusBar);
-    SetWindowPos(statusBar, nullptr, 0, ClientHeight - StatusBarHeight, ClientWidth, StatusBarHeight,
+    SetWindowPos(statusBar, nullptr, 0, StatusBarTop, ClientWidth, StatusBarHeight,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     const int parts[] = {InfoPaneWidth, InfoPaneWidth + ProgressPaneWidth, -1};
     SendMessageW(statusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
@@ -186,40 +220,11 @@ void TfrmZarbex::DrawProgressPane(const DRAWITEMSTRUCT& item) {
 
 bool TfrmZarbex::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     switch (message) {
-    case WM_COMMAND: {
-        const int id = LOWORD(wParam);
-        const int code = HIWORD(wParam);
-        switch (id) {
-        case IDC_edSource:
-            if (code == EN_CHANGE)
-                Guard([this] { FPresenter->edSourceChange(SourceText()); });
-            break;
-        case IDC_edSourceButton:
-            if (code == BN_CLICKED)
-                Guard([this] { FPresenter->edSourceButtonClick(); });
-            break;
-        case IDC_rgLocationInternet:
-        case IDC_rgLocationLocal:
-            if (code == BN_CLICKED)
-                Guard([this, id] { FPresenter->rgLocationClick(id == IDC_rgLocationInternet ? 0 : 1); });
-            break;
-        case IDC_cbMarkDates:
-            if (code == BN_CLICKED)
-                Guard([this] { FPresenter->cbMarkDatesPress(); });
-            break;
-        case IDC_dbtUpdateOk:
-            if (code == BN_CLICKED)
-                Guard([this] { FPresenter->dbtUpdateClickOk(); });
-            break;
-        case IDC_dbtUpdateCancel: // "Close", Esc and the close box
-            CloseWindow();
-            break;
-        default:
+    case WM_COMMAND:
+        if (!HandleCommand(LOWORD(wParam), HIWORD(wParam)))
             return false;
-        }
         result = TRUE;
         return true;
-    }
     case WM_SETCURSOR:
         if (!FBusyCursor)
             return false;
@@ -250,15 +255,43 @@ bool TfrmZarbex::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     }
 }
 
-void TfrmZarbex::Guard(const std::function<void()>& handler) {
-    // A host that cannot show the message leaves it to the system's message box.
-    GuardHandler(FKernel, handler, [this](const UnicodeString& text) {
-        MessageBoxW(Handle(), WidePtr(text), L"Error", MB_OK | MB_ICONERROR);
-    });
+bool TfrmZarbex::HandleCommand(int id, int code) {
+    TZarbexPresenter& p = *FPresenter;
+    const bool clicked = code == BN_CLICKED;
+    switch (id) {
+    case IDC_edSource:
+        if (code == EN_CHANGE)
+            Guard([&p, this] { p.edSourceChange(WindowText(Item(IDC_edSource))); });
+        return true;
+    case IDC_edSourceButton:
+        if (clicked)
+            Guard([&p] { p.edSourceButtonClick(); });
+        return true;
+    case IDC_rgLocationInternet:
+    case IDC_rgLocationLocal:
+        if (clicked)
+            Guard([&p, id] { p.rgLocationClick(id == IDC_rgLocationInternet ? 0 : 1); });
+        return true;
+    case IDC_cbMarkDates:
+        if (clicked)
+            Guard([&p] { p.cbMarkDatesPress(); });
+        return true;
+    case IDC_dbtUpdateOk:
+        if (clicked)
+            Guard([&p] { p.dbtUpdateClickOk(); });
+        return true;
+    case IDC_dbtUpdateCancel: // "Close", Esc and the close box
+        CloseWindow();
+        return true;
+    default:
+        return false;
+    }
 }
 
-UnicodeString TfrmZarbex::SourceText() const {
-    return WindowText(Item(IDC_edSource));
+void TfrmZarbex::Guard(const std::function<void()>& handler) {
+    FPresenter->Guard(handler, [this](const UnicodeString& text) {
+        MessageBoxW(Handle(), WidePtr(text), L"Error", MB_OK | MB_ICONERROR);
+    });
 }
 
 void TfrmZarbex::FormShow() {
@@ -268,7 +301,7 @@ void TfrmZarbex::FormShow() {
     const bool markDatesShown = (GetWindowLongPtrW(markDates, GWL_STYLE) & WS_VISIBLE) != 0;
     const RECT memoRect = ClientRectOf(memo);
     const RECT markDatesRect = ClientRectOf(markDates);
-    const int bottom = markDatesShown ? markDatesRect.top - 5 : PanelRect.bottom - 15;
+    const int bottom = MemoBottom(markDatesShown, markDatesRect.top);
     SetWindowPos(memo, nullptr, 0, 0, memoRect.right - memoRect.left, bottom - memoRect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Guard([this] { FPresenter->FormActivate(); });
@@ -279,111 +312,4 @@ void TfrmZarbex::CloseWindow() {
         return;
     Guard([this] { FPresenter->FormClose(); });
     ModalResult(IDCANCEL);
-}
-
-bool TfrmZarbex::AskForFile(TOpenDialog& dialog) {
-    return ShowOpenDialog(dialog, Handle());
-}
-
-void TfrmZarbex::SetSourceText(const UnicodeString& text) {
-    SetWindowTextW(Item(IDC_edSource), WidePtr(text));
-}
-
-void TfrmZarbex::SetSourceReadOnly(bool readOnly) {
-    SendMessageW(Item(IDC_edSource), EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
-}
-
-void TfrmZarbex::SetBrowseVisible(bool visible) {
-    HWND browse = Item(IDC_edSourceButton);
-    ShowWindow(browse, visible ? SW_SHOW : SW_HIDE);
-    // The text stops short of the button at the field's right end.
-    const RECT browseRect = ClientRectOf(browse);
-    SendMessageW(Item(IDC_edSource), EM_SETMARGINS, EC_RIGHTMARGIN,
-                 MAKELPARAM(0, visible ? browseRect.right - browseRect.left + 2 : 0));
-}
-
-void TfrmZarbex::SetLocationItem(int index) {
-    CheckRadioButton(Handle(), IDC_rgLocationInternet, IDC_rgLocationLocal,
-                     index == 0 ? IDC_rgLocationInternet : IDC_rgLocationLocal);
-}
-
-void TfrmZarbex::SetMarkDatesState(TMarkDatesState state) {
-    const WPARAM check = state == TMarkDatesState::Checked  ? BST_CHECKED
-                         : state == TMarkDatesState::Grayed ? BST_INDETERMINATE
-                                                            : BST_UNCHECKED;
-    SendMessageW(Item(IDC_cbMarkDates), BM_SETCHECK, check, 0);
-}
-
-void TfrmZarbex::SetMarkDatesCaption(const UnicodeString& caption) {
-    SetWindowTextW(Item(IDC_cbMarkDates), WidePtr(caption));
-}
-
-void TfrmZarbex::SetMarkDatesReadOnly(bool readOnly) {
-    // Clicks reach a read-only box and are ignored; it takes no focus.
-    HWND markDates = Item(IDC_cbMarkDates);
-    auto style = GetWindowLongPtrW(markDates, GWL_STYLE);
-    style = readOnly ? style & ~LONG_PTR{WS_TABSTOP} : style | WS_TABSTOP;
-    SetWindowLongPtrW(markDates, GWL_STYLE, style);
-}
-
-void TfrmZarbex::SetGetDataEnabled(bool enabled) {
-    EnableWindow(Item(IDC_dbtUpdateOk), enabled);
-}
-
-void TfrmZarbex::SetSourceControlsEnabled(bool enabled) {
-    for (int id :
-         {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
-        EnableWindow(Item(id), enabled);
-}
-
-void TfrmZarbex::ClearMemo() {
-    SetWindowTextW(Item(IDC_mProgress), L"");
-}
-
-void TfrmZarbex::AppendMemo(const UnicodeString& text, std::size_t topLine) {
-    // The memo's line end is CR LF.
-    UnicodeString piece;
-    piece.reserve(text.size() + 8);
-    for (char16_t c : text) {
-        if (c == u'\n')
-            piece += u'\r';
-        piece += c;
-    }
-    HWND control = Item(IDC_mProgress);
-    const int end = GetWindowTextLengthW(control);
-    SendMessageW(control, EM_SETSEL, static_cast<WPARAM>(end), static_cast<LPARAM>(end));
-    SendMessageW(control, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(WidePtr(piece)));
-    const auto first = static_cast<LPARAM>(SendMessageW(control, EM_GETFIRSTVISIBLELINE, 0, 0));
-    SendMessageW(control, EM_LINESCROLL, 0, static_cast<LPARAM>(topLine) - first);
-}
-
-void TfrmZarbex::SetStatusText(const UnicodeString& text) {
-    SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
-}
-
-void TfrmZarbex::SetProgressPercent(int percent) {
-    FProgressPercent = percent;
-    // The pane is drawn by the dialog (WM_DRAWITEM): setting it again makes the status bar redraw it.
-    SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
-}
-
-void TfrmZarbex::SetBusyCursor(bool busy) {
-    FBusyCursor = busy;
-    // Shown at once; WM_SETCURSOR keeps it while the mouse moves over the dialog.
-    SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
-}
-
-void TfrmZarbex::ProcessMessages() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            // The application is ending: its own loop must see the request too.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            break;
-        }
-        if (Handle() != nullptr && IsDialogMessageW(Handle(), &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
 }

@@ -11,14 +11,14 @@
 #include <functional>
 #include <memory>
 
-class TfrmZarbex final : public TForm, public IZarbexView {
+class TfrmZarbex final : public TForm {
 public:
-    // The command's opening steps up to the show: a new dialog with the host's services and its
-    // starting values. The caller shows it.
+    // The command's opening steps up to the show, as for the Qt dialog; the window itself exists only
+    // while ShowModal runs, so what they set for it waits until FormCreate.
     static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
                                               const ComPtr<IHostServer>& server);
     ~TfrmZarbex() override;
-
+    // The dialog's rules and state, which the tests drive too.
     TZarbexPresenter& Presenter() { return *FPresenter; }
 
 protected:
@@ -27,38 +27,24 @@ protected:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
-    explicit TfrmZarbex(ICore* core);
+    // The presenter's view: the setters over the dialog's controls.
+    class TView;
 
-    void SetSourceText(const UnicodeString& text) override;
-    void SetSourceReadOnly(bool readOnly) override;
-    void SetBrowseVisible(bool visible) override;
-    void SetLocationItem(int index) override;
-    void SetMarkDatesState(TMarkDatesState state) override;
-    void SetMarkDatesCaption(const UnicodeString& caption) override;
-    void SetMarkDatesReadOnly(bool readOnly) override;
-    void SetGetDataEnabled(bool enabled) override;
-    void SetSourceControlsEnabled(bool enabled) override;
-    void ClearMemo() override;
-    void AppendMemo(const UnicodeString& text, std::size_t topLine) override;
-    void SetStatusText(const UnicodeString& text) override;
-    void SetProgressPercent(int percent) override;
-    void SetBusyCursor(bool busy) override;
-    void ProcessMessages() override;
-    // Closes the dialog, or, while a run is in progress, asks the run to stop and closes when it ends.
-    void CloseWindow() override;
-    bool AskForFile(TOpenDialog& dialog) override;
-
+    TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server);
     HWND Item(int id) const;
-    UnicodeString SourceText() const;
     void DockControls();
     void PaintPanel();
     void DrawProgressPane(const DRAWITEMSTRUCT& item);
-    // Runs a handler so that nothing it raises crosses the dialog procedure: the message goes to the
-    // user.
+    // The command for a control's notification; false when it is none of the dialog's.
+    bool HandleCommand(int id, int code);
+    // Closes the dialog, or, while a run is in progress, asks the run to stop and closes when it ends.
+    void CloseWindow();
+    // Runs a handler under the presenter's guard; a message the host cannot show goes to the system's
+    // message box.
     void Guard(const std::function<void()>& handler);
 
+    std::unique_ptr<TView> FView;
     std::unique_ptr<TZarbexPresenter> FPresenter;
-    ComPtr<IHostKernel> FKernel;
     // What the command sets before the window exists.
     bool FMarkDatesVisible = true;
     TGdiObject<HFONT> FBoldFont;

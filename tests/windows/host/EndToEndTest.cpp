@@ -174,26 +174,17 @@ void Drive(DWORD hostThread, const TTestHost& host, const std::u16string& archiv
 
 // The HTTP test server of the download tests: its port, and the folder it serves.
 std::u16string HttpPort() {
-    const std::string text = ReadBytes(ProgramFolder() + u"\\http-server.port");
+    const std::string text = ReadFile(ProgramFolder() + u"\\http-server.port");
     return Utf8ToString(text.substr(0, text.find_first_of("\r\n")));
 }
 std::u16string HttpRoot() {
     return ProgramFolder() + u"\\http-server\\root";
 }
 
-bool IconAlive(HICON icon) {
-    ICONINFO info{};
-    if (!GetIconInfo(icon, &info))
-        return false;
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return true;
-}
-
 TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) {
     const TTestFolder work;
     const TTestFolder download;
-    WriteBytes(work / u"callbook.txt", "UR5ABC\tUR\t0\nUT1XYZ\tUR\t0\nUR0AAA\tUR\t0\nDL1ABC\tDL\t0\n");
+    WriteFile(work / u"callbook.txt", "UR5ABC\tUR\t0\nUT1XYZ\tUR\t0\nUR0AAA\tUR\t0\nDL1ABC\tDL\t0\n");
     // The converter the run starts: no program named, so the plug-in finds pdftotext.exe beside itself.
     const TScopedVariable converter{u"ZARBEX_PDFTOTEXT", std::nullopt};
 

@@ -79,5 +79,15 @@ private:
     ComPtr<IPlugin> plugin_;
 };
 
+// Whether an icon (one the host handed out, say) still exists.
+inline bool IconAlive(HICON icon) {
+    ICONINFO info{};
+    if (!GetIconInfo(icon, &info))
+        return false;
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return true;
+}
+
 // Whether the calling thread holds an error record; taking it clears it.
 bool TakeErrorRecord(std::u16string* description = nullptr);

@@ -5,6 +5,8 @@
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/GuardHandler.h"
 #include "Plugins/Zarbex/uZarbexRun.h"
+#include "tests/support/Files.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -16,40 +18,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Every call the run makes on its window, in order; the breaths it takes are only counted, since
-// when to take them is the run's own choice.
-struct RecordingProgress final : IUpdateProgress {
-    std::vector<std::string> calls;
-    int breaths = 0;
-
-    void MsgInfo(const UnicodeString& text) override { calls.push_back("info " + StringToUtf8(text)); }
-    void MsgProgress(std::int32_t level, const UnicodeString& text, bool lineEnd) override {
-        calls.push_back("memo " + std::to_string(level) + " " + StringToUtf8(text) + (lineEnd ? " /" : ""));
-    }
-    void ShowProgress(long double fraction) override {
-        std::ostringstream text;
-        text << "progress " << static_cast<double>(fraction);
-        calls.push_back(text.str());
-    }
-    void ClearMemo() override { calls.push_back("clear memo"); }
-    void ClearEntryMarks() override { calls.push_back("clear marks"); }
-    void AddEntryMark() override { calls.push_back(">"); }
-    void SetBusyCursor(bool busy) override { calls.push_back(busy ? "busy" : "not busy"); }
-    void LockControls(bool locked) override { calls.push_back(locked ? "lock" : "unlock"); }
-    void ProcessMessages() override { ++breaths; }
-    bool CancelRequested() override { return false; }
-};
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
 
 struct RunTest : ::testing::Test {
     TempDir temp;

@@ -8,6 +8,7 @@
 #include "Plugins/Zarbex/uZarbexEntries.h"
 #include "TestServer.h"
 #include "tests/support/DialogWidgets.h"
+#include "tests/support/Files.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 #include "tools/fixturegen/PdfFixture.h"
@@ -41,23 +42,6 @@ struct TUpdateRunTestSeam {
 };
 
 inline constexpr char kCaption[] = "Get Bureau users info (Ukraine)";
-
-inline std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline void WriteFile(const fs::path& p, const std::string& bytes) {
-    std::ofstream(p, std::ios::binary) << bytes;
-}
-
-inline std::vector<std::string> FileNames(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 struct UpdateTest : ::testing::Test {
     TempDir temp;
