@@ -19,7 +19,7 @@ if(NOT zarbex_in_try_compile)
     set(probe_output "")
     if(probe_built EQUAL 0 AND EXISTS /usr/lib/wine/wine64)
       execute_process(COMMAND bash ${zarbex_wine} ${CMAKE_BINARY_DIR}/wine ${probe_dir}/probe.exe
-                      OUTPUT_VARIABLE probe_output ERROR_QUIET TIMEOUT 300)
+                      OUTPUT_VARIABLE probe_output ERROR_VARIABLE probe_error TIMEOUT 300)
       # The prefix stays for the tests; its server and display are started again when they run.
       execute_process(COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/../scripts/windows-prefix.sh stop ${CMAKE_BINARY_DIR}/wine
                       OUTPUT_QUIET ERROR_QUIET)
@@ -30,7 +30,8 @@ if(NOT zarbex_in_try_compile)
     else()
       set(ZARBEX_RUNS_32BIT OFF CACHE BOOL "A 32-bit Windows program starts under Wine here")
       message(WARNING "No 32-bit Windows program starts under Wine here (is wine32:i386 installed?): the 32-bit "
-                      "plug-in, its converter and its tests are built but not run; only the library's tables are inspected")
+                      "plug-in, its converter and its tests are built but not run; only the library's tables are inspected. "
+                      "The probe printed: \"${probe_output}\" ${probe_error} (the prefix's log: ${CMAKE_BINARY_DIR}/wine/wine.log)")
     endif()
   endif()
   if(ZARBEX_RUNS_32BIT)

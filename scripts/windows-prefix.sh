@@ -49,15 +49,19 @@ start)
   # own, and that server's end awaited, by which time wineboot's helpers (the services, the 32-bit half's
   # set-up) have finished and the registry is on disk. A program started while they still ran could fail
   # before it printed anything.
-  mkdir -p "$WINEPREFIX"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  # A prefix counts as made only once its making has ended (the stamp): one whose making was interrupted
+  # (a killed build) is made again from nothing, not used half made.
+  if [ ! -f "$dir/prefix.made" ]; then
     "$wineserver" -k </dev/null >>"$log" 2>&1 9>&- || true
+    rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
     setsid "$wine64" wineboot --init </dev/null >>"$log" 2>&1 9>&- || true
     "$wineserver" -w </dev/null >>"$log" 2>&1 9>&-
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       echo "the Wine prefix $WINEPREFIX could not be made; see $log" >&2
       exit 1
     fi
+    touch "$dir/prefix.made"
   fi
   # The server the programs use is persistent and in a session of its own, so that no Windows program
   # started later inherits a caller's pipe or process group through it. It returns once it serves; a
