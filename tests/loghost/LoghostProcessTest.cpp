@@ -528,14 +528,8 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
         SCOPED_TRACE(c.name);
         Callbook(callbook).ExecSQL("UPDATE CALLBOOK SET Use_BUREAU = FALSE");
         std::unique_ptr<FolderCondition> condition;
-        if (c.folder) {
-            std::string why;
-            condition = FolderCondition::Make(*c.folder, download, why);
-            if (!condition) {
-                std::cout << "[ SKIPPED  ] " << c.name << ": " << why << std::endl;
-                continue;
-            }
-        }
+        if (c.folder && !(condition = FolderCondition::ForCase(c.name, *c.folder, download)))
+            continue;
         const std::vector<std::string> shown = c.shown();
         const Outcome run = Loghost(std::string("--headless --invoke '") + kCaption + "' --location " +
                                     c.location + " --source '" + c.source + "' --callbook '" +

@@ -190,14 +190,8 @@ TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
         Reset();
         const fs::path archive = c.archive();
         std::unique_ptr<FolderCondition> condition;
-        if (c.folder) {
-            std::string why;
-            condition = FolderCondition::Make(*c.folder, download, why);
-            if (!condition) {
-                std::cout << "[ SKIPPED  ] " << c.name << ": " << why << std::endl;
-                continue;
-            }
-        }
+        if (c.folder && !(condition = FolderCondition::ForCase(c.name, *c.folder, download)))
+            continue;
         const std::string message = c.message();
         Run(1, archive.string());
         ExpectErrorPath("* Use: " + archive.string() + "\n" + c.entries(), message);
@@ -420,14 +414,9 @@ TEST_F(RunFailureTest, AFailedDownloadIsAFailedSourceWithItsReason) {
         SCOPED_TRACE(c.name);
         Reset();
         std::unique_ptr<FolderCondition> condition;
-        if (c.full) {
-            std::string why;
-            condition = FolderCondition::Make(FolderCondition::Kind::NearlyFull, download, why);
-            if (!condition) {
-                std::cout << "[ SKIPPED  ] " << c.name << ": " << why << std::endl;
-                continue;
-            }
-        }
+        if (c.full &&
+            !(condition = FolderCondition::ForCase(c.name, FolderCondition::Kind::NearlyFull, download)))
+            continue;
         Run(0, c.url);
         ExpectFailedSource(c.url, c.reason);
         EXPECT_TRUE(w.psInfo->text().isEmpty());

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <sys/mount.h>
@@ -17,6 +18,17 @@
 class FolderCondition {
 public:
     enum class Kind { ReadOnly, NearlyFull };
+
+    // For one case of a table: the condition, or nothing once a note says that the case is skipped here
+    // and why.
+    static std::unique_ptr<FolderCondition> ForCase(const std::string& caseName, Kind kind,
+                                                    const std::filesystem::path& folder) {
+        std::string why;
+        std::unique_ptr<FolderCondition> condition = Make(kind, folder, why);
+        if (!condition)
+            std::cout << "[ SKIPPED  ] " << caseName << ": " << why << std::endl;
+        return condition;
+    }
 
     // For NearlyFull, bytes is the size of the file system mounted over the folder.
     static std::unique_ptr<FolderCondition> Make(Kind kind, const std::filesystem::path& folder,
