@@ -136,17 +136,6 @@ UnicodeString EntryName(const wchar_t* text, std::size_t capacity) {
     return AnsiToUnicode(bytes);
 }
 
-// Every character the system reads as a separator in a UTF-8 path.
-#if defined(_WIN32)
-constexpr char PathSeparators[] = "\\/";
-#else
-constexpr char PathSeparators[] = "/";
-#endif
-
-UnicodeString FileNameOf(const UnicodeString& path) {
-    return path.substr(path.find_last_of(PathDelimiters) + 1);
-}
-
 // A size for the user: the exact count, and the round figure where there is one.
 UnicodeString Bytes(std::uint64_t count) {
     return Utf8ToString(ByteCountText(count));
@@ -472,7 +461,7 @@ int TRarArchive::Process(int operation, const std::string* destPath) {
         // The library makes its own destination from the folder and the stored name before it takes
         // the name given; without a folder, an entry whose name decodes to nothing would have no
         // destination at all, and the library would pass over it reporting success.
-        const std::size_t cut = destPath->find_last_of(PathSeparators);
+        const std::size_t cut = destPath->find_last_of(PathDelimiterChars);
         folder =
             RarPath(cut == std::string::npos ? std::string(".") : destPath->substr(0, cut == 0 ? 1 : cut));
         // Whether the library would make them differs by version and system; a folder that cannot
@@ -536,7 +525,7 @@ UnicodeString TRarArchive::ResultText(int result) const {
     case RarResult::MissingVolume: {
         // A download is known by its address, not by the temporary file's name.
         const UnicodeString next = !knownAs_.empty()           ? RarNextVolumeName(knownAs_)
-                                   : callbackState_ != nullptr ? FileNameOf(callbackState_->missingVolume)
+                                   : callbackState_ != nullptr ? FileNameOfPath(callbackState_->missingVolume)
                                                                : UnicodeString();
         return (next.empty() ? UnicodeString(u"its next part is missing")
                              : u"the next part " + next + u" is missing") +

@@ -12,12 +12,19 @@
 // The separator the system writes between the parts of a path, and every character it reads as one.
 #if defined(_WIN32)
 inline constexpr char PathDelimChar = '\\';
+inline constexpr char PathDelimiterChars[] = "\\/";
 inline constexpr char16_t PathDelimiters[] = u"\\/";
 #else
 inline constexpr char PathDelimChar = '/';
+inline constexpr char PathDelimiterChars[] = "/";
 inline constexpr char16_t PathDelimiters[] = u"/";
 #endif
 inline constexpr char16_t PathDelim = PathDelimChar;
+
+// The last part of a path: the file's name.
+inline std::u16string FileNameOfPath(const std::u16string& path) {
+    return path.substr(path.find_last_of(PathDelimiters) + 1);
+}
 
 // True when path names a file (not a folder) that exists.
 bool IsFile(const std::string& path);

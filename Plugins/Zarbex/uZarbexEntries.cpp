@@ -92,7 +92,7 @@ TSourceContent SourceContentOf(const std::string& path) {
 
 UnicodeString SourceFileName(const UnicodeString& source, bool address) {
     if (!address)
-        return source.substr(source.find_last_of(PathDelimiters) + 1);
+        return FileNameOfPath(source);
     // The path of the address, without its query and fragment, and after its server.
     UnicodeString path = source.substr(0, source.find_first_of(u"?#"));
     if (const std::size_t scheme = path.find(u"://"); scheme != UnicodeString::npos)
