@@ -31,9 +31,16 @@ trap 'bash scripts/windows-prefix.sh stop build-win64/wine; bash scripts/windows
 build build-win64 mingw-x86_64.cmake
 build build-win32 mingw-i686.cmake
 
+# Now and then a test program under Wine fails before it prints anything (in some 0.02 s), or a dialog
+# test waits for a window that never gets its input; the cause is not found yet. So the tests that failed
+# run once more, one at a time: a test that fails again fails the stage, and every first failure stays in
+# the output.
 for tree in build-win64 build-win32; do
   step=$SECONDS
-  (cd "$tree" && ctest --output-on-failure -j"$jobs" --timeout 600)
+  if ! (cd "$tree" && ctest --output-on-failure -j"$jobs" --timeout 600); then
+    echo "== $tree: running the failed tests once more, one at a time"
+    (cd "$tree" && ctest --rerun-failed --output-on-failure --timeout 600)
+  fi
   took "$tree tests" "$step"
 done
 took "Windows stage" "$started"
