@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws the Windows tests' PDF lists with the Linux tree's fixturegen, and beside each the text Debian's
+# Draws the Windows tests' PDF lists with the host's fixturegen, and beside each the text Debian's
 # pdftotext gives for it with -layout (as the plug-in runs the converter): the words pdftotext.exe must give.
 #   DIR/members.pdf  the end-to-end test's list: a heading and four rows, Cyrillic and Latin
 #   DIR/table.pdf    a bureau table over three pages
@@ -8,8 +8,8 @@ set -euo pipefail
 dir=$(realpath -m "$1")
 fixturegen=$2
 if [ ! -x "$fixturegen" ]; then
-  echo "make-fixture-pdfs: $fixturegen is missing: build the Linux tree's fixturegen first" \
-    "(cmake --build build --target fixturegen)" >&2
+  echo "make-fixture-pdfs: no fixturegen at $fixturegen: give the Windows tree one with" \
+    "-DZARBEX_FIXTUREGEN=PATH, or leave that empty for the tree to build its own" >&2
   exit 1
 fi
 export QT_QPA_PLATFORM=offscreen

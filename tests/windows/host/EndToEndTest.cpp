@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -53,6 +54,8 @@ struct Observed {
     bool downloadEnded = false;
     bool getDataEnabledAfterSuccess = true;
     Messages boxes;
+    // What the driver waited for in vain, with the dialog's state at that moment; empty when nothing.
+    std::string stuck;
 };
 
 struct WindowSearch {
@@ -78,14 +81,16 @@ HWND FindShownWindow(DWORD thread, const wchar_t* title) {
     return search.found;
 }
 
-// The dialog, once it shows.
-HWND WaitForDialog(DWORD thread) {
-    for (int attempt = 0; attempt < 600; ++attempt) {
-        if (HWND dialog = FindShownWindow(thread, DialogTitle))
-            return dialog;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+// Polls until done() holds, for at most limit: the driver acts only on a state it has seen, and a state
+// that never comes fails the test in bounded time instead of holding it.
+template <class Condition> bool WaitUntil(std::chrono::milliseconds limit, const Condition& done) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return nullptr;
+    return true;
 }
 
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
@@ -103,40 +108,131 @@ std::pair<std::u16string, std::u16string> MessageBoxTexts(HWND box) {
     return {message, WindowText(box)};
 }
 
-// Closes the dialog's error box, if one shows, as its OK button does; its texts go to boxes.
-void CloseErrorBox(DWORD thread, Messages& boxes) {
-    HWND box = FindShownWindow(thread, L"Error");
-    if (box == nullptr)
-        return;
-    boxes.push_back(MessageBoxTexts(box));
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
-    for (int attempt = 0; attempt < 100 && IsWindow(box); ++attempt)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+BOOL CALLBACK CollectShownTitle(HWND window, LPARAM param) {
+    if (IsWindowVisible(window))
+        *reinterpret_cast<std::u16string*>(param) += u" \"" + WindowText(window) + u"\"";
+    return TRUE;
 }
 
-// Presses a button as a click does; posted, so that the run it starts does not hold this thread.
-void Press(HWND dialog, int id) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+bool Enabled(HWND dialog, int id) {
+    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
 }
 
-// Waits for the run that was just started to end: its closing line in the memo, or a failure shown (a
-// message the host was asked to show, or an error box, which is closed and kept in boxes: it is not worth
-// waiting for a closing line), and the source field given back to the user. False when it did not end in
-// a few minutes.
-bool WaitForRunEnd(HWND dialog, const TTestHost& host, std::size_t messagesBefore, std::u16string& memo,
-                   Messages& boxes) {
-    const std::size_t boxesBefore = boxes.size();
-    for (int attempt = 0; attempt < 1800; ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        CloseErrorBox(GetWindowThreadProcessId(dialog, nullptr), boxes);
-        memo = WindowText(GetDlgItem(dialog, IDC_mProgress));
-        const bool failureShown = host.MessagesShown() > messagesBefore || boxes.size() > boxesBefore;
-        if ((Contains(memo, u"* Done.") || Contains(memo, u"failed") || failureShown) &&
-            IsWindowEnabled(GetDlgItem(dialog, IDC_edSource)))
-            return true;
+// What the dialog shows, for the report of a wait that failed.
+std::string DialogState(HWND dialog) {
+    if (!IsWindow(dialog))
+        return "the dialog is gone";
+    std::u16string shown;
+    EnumThreadWindows(GetWindowThreadProcessId(dialog, nullptr), CollectShownTitle,
+                      reinterpret_cast<LPARAM>(&shown));
+    const auto yesNo = [](bool value) { return value ? "yes" : "no"; };
+    return std::string("dialog enabled: ") + yesNo(IsWindowEnabled(dialog) != FALSE) +
+           ", Get data enabled: " + yesNo(Enabled(dialog, IDC_dbtUpdateOk)) +
+           ", source enabled: " + yesNo(Enabled(dialog, IDC_edSource)) + ", source: \"" +
+           StringToUtf8(WindowText(GetDlgItem(dialog, IDC_edSource))) +
+           "\", windows shown:" + StringToUtf8(shown) + ", memo: \"" +
+           StringToUtf8(WindowText(GetDlgItem(dialog, IDC_mProgress))) + "\"";
+}
+
+// Works the dialog from the driving thread as a user would, one step after the state it needs: a
+// button is pressed once it and its dialog take input (nothing modal over it), and a wait that fails
+// records what it waited for and what the dialog showed.
+class TDriver {
+public:
+    TDriver(DWORD hostThread, const TTestHost& host, Observed& seen)
+        : FThread(hostThread), FHost(host), FSeen(seen) {}
+
+    // The dialog, once it shows; null when it did not within a minute.
+    HWND WaitForDialog() {
+        HWND dialog = nullptr;
+        if (!WaitUntil(std::chrono::seconds(60),
+                       [&] { return (dialog = FindShownWindow(FThread, DialogTitle)); }))
+            Stuck("the dialog to show", "it never showed");
+        return dialog;
     }
-    return false;
-}
+
+    // Chooses the location as a click on its radio button does, and types the source.
+    void ChooseSource(HWND dialog, int location, const std::u16string& source) {
+        SendMessageW(GetDlgItem(dialog, location), BM_CLICK, 0, 0);
+        SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(WidePtr(source)));
+    }
+
+    // Presses a button as a click does, once the button takes it; posted, so that the run it starts does
+    // not hold this thread. False when the button never became ready.
+    bool Press(HWND dialog, int id, const char* name) {
+        HWND button = GetDlgItem(dialog, id);
+        if (!WaitUntil(std::chrono::seconds(30), [&] {
+                CloseErrorBox();
+                return IsWindowEnabled(button) && IsWindowEnabled(dialog);
+            })) {
+            Stuck(std::string("\"") + name + "\" to take a click", DialogState(dialog));
+            return false;
+        }
+        PostMessageW(button, BM_CLICK, 0, 0);
+        return true;
+    }
+
+    // Waits for the run that was just started to end: its closing line in the memo, or a failure shown (a
+    // message the host was asked to show, or an error box, which is closed and kept in boxes: it is not
+    // worth waiting for a closing line), and the source field given back to the user. False when it did
+    // not end in two minutes.
+    bool WaitForRunEnd(HWND dialog, std::size_t messagesBefore, std::u16string& memo) {
+        const std::size_t boxesBefore = FSeen.boxes.size();
+        const bool ended = WaitUntil(std::chrono::minutes(2), [&] {
+            CloseErrorBox();
+            memo = WindowText(GetDlgItem(dialog, IDC_mProgress));
+            const bool failureShown =
+                FHost.MessagesShown() > messagesBefore || FSeen.boxes.size() > boxesBefore;
+            return (Contains(memo, u"* Done.") || Contains(memo, u"failed") || failureShown) &&
+                   Enabled(dialog, IDC_edSource);
+        });
+        if (!ended)
+            Stuck("the run to end", DialogState(dialog));
+        return ended;
+    }
+
+    // However the driving went, the dialog is closed as its Close button does, so that the menu command
+    // returns. Should it stay open, the test program ends here with the reason: the command would not
+    // return, and the test would hold until ctest's time limit.
+    void Close() {
+        HWND dialog = FindWindowW(L"#32770", DialogTitle);
+        if (dialog == nullptr)
+            return;
+        const bool closed =
+            Press(dialog, IDC_dbtUpdateCancel, "Close") && WaitUntil(std::chrono::seconds(60), [&] {
+                CloseErrorBox();
+                return !IsWindow(dialog);
+            });
+        if (!closed) {
+            Stuck("the dialog to close", DialogState(dialog));
+            std::fprintf(stderr, "The dialog stayed open; waited in vain for %s\n", FSeen.stuck.c_str());
+            std::fflush(stderr);
+            ExitProcess(1);
+        }
+    }
+
+private:
+    // Closes the dialog's error box, if one shows, as its OK button does; its texts go to boxes.
+    void CloseErrorBox() {
+        HWND box = FindShownWindow(FThread, L"Error");
+        if (box == nullptr)
+            return;
+        FSeen.boxes.push_back(MessageBoxTexts(box));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        if (!WaitUntil(std::chrono::seconds(10), [&] { return !IsWindow(box); }))
+            Stuck("the error box to close", "it stayed open");
+    }
+
+    void Stuck(const std::string& awaited, const std::string& state) {
+        if (FSeen.stuck.empty())
+            FSeen.stuck = awaited + " (" + state + ")";
+    }
+
+    DWORD FThread;
+    const TTestHost& FHost;
+    Observed& FSeen;
+};
 
 // Messages shown, for a failure's report.
 std::string Printable(const Messages& messages) {
@@ -148,28 +244,28 @@ std::string Printable(const Messages& messages) {
 
 void Drive(DWORD hostThread, const TTestHost& host, const std::u16string& archive, const std::u16string& url,
            Observed& seen) {
-    HWND dialog = WaitForDialog(hostThread);
+    TDriver driver(hostThread, host, seen);
+    HWND dialog = driver.WaitForDialog();
     if (dialog == nullptr)
         return;
     seen.dialogFound = true;
     seen.title = WindowText(dialog);
     GetClientRect(dialog, &seen.client);
-    seen.getDataEnabledAtFirst = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
-    seen.closeWasEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateCancel)) != FALSE;
+    seen.getDataEnabledAtFirst = Enabled(dialog, IDC_dbtUpdateOk);
+    seen.closeWasEnabled = Enabled(dialog, IDC_dbtUpdateCancel);
 
     // A local archive: the location first, then its path.
-    SendMessageW(GetDlgItem(dialog, IDC_rgLocationLocal), BM_CLICK, 0, 0);
-    SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(archive)));
-    Press(dialog, IDC_dbtUpdateOk);
-    seen.localRunEnded = WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterLocal, seen.boxes);
+    driver.ChooseSource(dialog, IDC_rgLocationLocal, archive);
+    seen.localRunEnded = driver.Press(dialog, IDC_dbtUpdateOk, "Get data") &&
+                         driver.WaitForRunEnd(dialog, host.MessagesShown(), seen.memoAfterLocal);
+    if (!seen.localRunEnded)
+        return;
 
     // The same archive from the Internet location.
-    SendMessageW(GetDlgItem(dialog, IDC_rgLocationInternet), BM_CLICK, 0, 0);
-    SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(WidePtr(url)));
-    Press(dialog, IDC_dbtUpdateOk);
-    seen.downloadEnded =
-        WaitForRunEnd(dialog, host, host.MessagesShown(), seen.memoAfterDownload, seen.boxes);
-    seen.getDataEnabledAfterSuccess = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
+    driver.ChooseSource(dialog, IDC_rgLocationInternet, url);
+    seen.downloadEnded = driver.Press(dialog, IDC_dbtUpdateOk, "Get data") &&
+                         driver.WaitForRunEnd(dialog, host.MessagesShown(), seen.memoAfterDownload);
+    seen.getDataEnabledAfterSuccess = Enabled(dialog, IDC_dbtUpdateOk);
 }
 
 // The HTTP test server of the download tests: its port, and the folder it serves.
@@ -203,9 +299,7 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
         Observed seen;
         std::thread driver([&, thread = GetCurrentThreadId()] {
             Drive(thread, host, archive, url, seen);
-            // However the driving went, the dialog is closed, so that the click returns.
-            if (HWND dialog = FindWindowW(L"#32770", DialogTitle))
-                PostMessageW(GetDlgItem(dialog, IDC_dbtUpdateCancel), BM_CLICK, 0, 0);
+            TDriver(thread, host, seen).Close();
         });
         const HRESULT clicked = item->Click();
         driver.join();
@@ -213,6 +307,7 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
         // A failure of either run was shown through the host or in a box: its reason comes first.
         EXPECT_TRUE(host.Messages.empty()) << Printable(host.Messages);
         EXPECT_TRUE(seen.boxes.empty()) << Printable(seen.boxes);
+        ASSERT_EQ(seen.stuck, "") << "the driver waited in vain";
 
         ASSERT_TRUE(seen.dialogFound);
         EXPECT_EQ(seen.title, u"Get Bureau users info (Ukraine)");
@@ -281,28 +376,27 @@ TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
         TLoadedPlugin plugin(PluginModule(), host.Core());
 
         bool runEnded = false;
-        Messages boxes;
         bool getDataEnabledAfter = false;
+        Observed seen;
         std::thread driver([&, thread = GetCurrentThreadId()] {
-            if (HWND dialog = WaitForDialog(thread)) {
-                SendMessageW(GetDlgItem(dialog, IDC_rgLocationLocal), BM_CLICK, 0, 0);
-                SendMessageW(GetDlgItem(dialog, IDC_edSource), WM_SETTEXT, 0,
-                             reinterpret_cast<LPARAM>(WidePtr(ProgramFolder() + u"\\members.rar")));
-                Press(dialog, IDC_dbtUpdateOk);
+            TDriver driving(thread, host, seen);
+            if (HWND dialog = driving.WaitForDialog()) {
+                driving.ChooseSource(dialog, IDC_rgLocationLocal, ProgramFolder() + u"\\members.rar");
                 std::u16string memo;
-                runEnded = WaitForRunEnd(dialog, host, 0, memo, boxes);
-                getDataEnabledAfter = IsWindowEnabled(GetDlgItem(dialog, IDC_dbtUpdateOk)) != FALSE;
+                runEnded = driving.Press(dialog, IDC_dbtUpdateOk, "Get data") &&
+                           driving.WaitForRunEnd(dialog, 0, memo);
+                getDataEnabledAfter = Enabled(dialog, IDC_dbtUpdateOk);
             }
-            if (HWND dialog = FindWindowW(L"#32770", DialogTitle))
-                PostMessageW(GetDlgItem(dialog, IDC_dbtUpdateCancel), BM_CLICK, 0, 0);
+            driving.Close();
         });
         const HRESULT clicked = host.Host().MenuItems().at(0)->Click();
         driver.join();
         EXPECT_EQ(clicked, S_OK);
 
+        ASSERT_EQ(seen.stuck, "") << "the driver waited in vain";
         ASSERT_TRUE(runEnded);
-        const Messages& shown = hostShows ? host.Messages : boxes;
-        const Messages& shownTheOtherWay = hostShows ? boxes : host.Messages;
+        const Messages& shown = hostShows ? host.Messages : seen.boxes;
+        const Messages& shownTheOtherWay = hostShows ? seen.boxes : host.Messages;
         EXPECT_TRUE(shownTheOtherWay.empty()) << Printable(shownTheOtherWay);
         ASSERT_EQ(shown.size(), 1u) << Printable(shown);
         EXPECT_EQ(shown[0].second, u"Error");
