@@ -173,19 +173,20 @@ public:
         return true;
     }
 
-    // Waits for the run that was just started to end: its closing line in the memo, or a failure shown (a
-    // message the host was asked to show, or an error box, which is closed and kept in boxes: it is not
-    // worth waiting for a closing line), and the source field given back to the user. False when it did
-    // not end in two minutes.
-    bool WaitForRunEnd(HWND dialog, std::size_t messagesBefore, std::u16string& memo) {
+    // Waits for the run just started on source to end: the memo holds its lines to the closing one (the
+    // memo of the run before ends the same way, but names its own source), or a failure was shown (a
+    // message the host was asked to show, or an error box, which is closed and kept in boxes); and the
+    // source field is given back to the user. False when it did not end in two minutes.
+    bool WaitForRunEnd(HWND dialog, const std::u16string& source, std::size_t messagesBefore,
+                       std::u16string& memo) {
         const std::size_t boxesBefore = FSeen.boxes.size();
         const bool ended = WaitUntil(std::chrono::minutes(2), [&] {
             CloseErrorBox();
             memo = WindowText(GetDlgItem(dialog, IDC_mProgress));
+            const bool done = Contains(memo, u"* Use: " + source + u"\r\n") && Contains(memo, u"* Done.");
             const bool failureShown =
                 FHost.MessagesShown() > messagesBefore || FSeen.boxes.size() > boxesBefore;
-            return (Contains(memo, u"* Done.") || Contains(memo, u"failed") || failureShown) &&
-                   Enabled(dialog, IDC_edSource);
+            return (done || failureShown) && Enabled(dialog, IDC_edSource);
         });
         if (!ended)
             Stuck("the run to end", DialogState(dialog));
@@ -257,14 +258,14 @@ void Drive(DWORD hostThread, const TTestHost& host, const std::u16string& archiv
     // A local archive: the location first, then its path.
     driver.ChooseSource(dialog, IDC_rgLocationLocal, archive);
     seen.localRunEnded = driver.Press(dialog, IDC_dbtUpdateOk, "Get data") &&
-                         driver.WaitForRunEnd(dialog, host.MessagesShown(), seen.memoAfterLocal);
+                         driver.WaitForRunEnd(dialog, archive, host.MessagesShown(), seen.memoAfterLocal);
     if (!seen.localRunEnded)
         return;
 
     // The same archive from the Internet location.
     driver.ChooseSource(dialog, IDC_rgLocationInternet, url);
     seen.downloadEnded = driver.Press(dialog, IDC_dbtUpdateOk, "Get data") &&
-                         driver.WaitForRunEnd(dialog, host.MessagesShown(), seen.memoAfterDownload);
+                         driver.WaitForRunEnd(dialog, url, host.MessagesShown(), seen.memoAfterDownload);
     seen.getDataEnabledAfterSuccess = Enabled(dialog, IDC_dbtUpdateOk);
 }
 
@@ -381,10 +382,11 @@ TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
         std::thread driver([&, thread = GetCurrentThreadId()] {
             TDriver driving(thread, host, seen);
             if (HWND dialog = driving.WaitForDialog()) {
-                driving.ChooseSource(dialog, IDC_rgLocationLocal, ProgramFolder() + u"\\members.rar");
+                const std::u16string archive = ProgramFolder() + u"\\members.rar";
+                driving.ChooseSource(dialog, IDC_rgLocationLocal, archive);
                 std::u16string memo;
                 runEnded = driving.Press(dialog, IDC_dbtUpdateOk, "Get data") &&
-                           driving.WaitForRunEnd(dialog, 0, memo);
+                           driving.WaitForRunEnd(dialog, archive, 0, memo);
                 getDataEnabledAfter = Enabled(dialog, IDC_dbtUpdateOk);
             }
             driving.Close();
