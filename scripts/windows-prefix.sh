@@ -70,7 +70,12 @@ start)
   status=0
   setsid -w "$wineserver" -p </dev/null >>"$log" 2>&1 9>&- || status=$?
   case $status in
-  0) "$wine64" wineboot </dev/null >>"$log" 2>&1 9>&- ;;
+  0)
+    if ! "$wine64" wineboot </dev/null >>"$log" 2>&1 9>&-; then
+      echo "wineboot failed in $WINEPREFIX; see $log" >&2
+      exit 1
+    fi
+    ;;
   2) ;;
   *)
     echo "wineserver did not start; see $log" >&2

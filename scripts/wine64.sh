@@ -6,7 +6,10 @@
 set -euo pipefail
 dir=$1
 shift
+# Taken apart from eval, whose own status would hide a set-up that failed: the program would then run in
+# whatever prefix the caller's environment names.
+environment=$(bash "$(dirname "$0")/windows-prefix.sh" start "$dir")
 set -a
-eval "$(bash "$(dirname "$0")/windows-prefix.sh" start "$dir")"
+eval "$environment"
 set +a
 exec /usr/lib/wine/wine64 "$@"
