@@ -9,11 +9,13 @@
 
 #include <algorithm>
 
+namespace {
 using Clock = std::chrono::steady_clock;
+} // namespace
 
 // The time limit and the progress reports of one request: between the transport's waits the loop asks
 // whether to go on, and the waits end in time for the next report and the deadline.
-class TRequestPace {
+class THTTPSend::TRequestPace {
 public:
     TRequestPace(std::chrono::milliseconds limit, const TDownloadProgress& progress)
         : FProgress(progress), FDeadline(Clock::now() + limit), FNextReport(Clock::now()) {}

@@ -18,7 +18,6 @@
 #include <string>
 
 class THttpTransport;
-class TRequestPace;
 
 // The largest body a download takes: far beyond any real list archive, so that a hostile or broken
 // server cannot fill the disk or the memory.
@@ -97,6 +96,8 @@ private:
     // The system's network library between requests (libcurl's easy handle; the WinHTTP session).
     struct TSession;
     struct TTransfer;
+    // The time limit and the progress reports of one request (HttpClient.cpp).
+    class TRequestPace;
 
     // Opens the system's transport for one request under the connect and stall time-outs; null, with
     // FErrorText set, when the request cannot start (no library, an address that cannot be read).

@@ -8,19 +8,15 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <mutex>
 #include <new>
 #include <unistd.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // libcurl's global set-up is not thread-safe and must run before the first handle; it stays for the
 // life of the process, like the host's copy of the library.

@@ -23,8 +23,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Texts from the server or from the system end up in the user's report: one line, nothing that steers a
 // terminal.
 std::string OneLine(std::u16string_view text) {

@@ -305,6 +305,38 @@ TOwnedHandle CreateKillingJob(std::uint64_t memoryLimit) {
     return job;
 }
 
+// The standard handles a child gets: the null device for input and output, the error pipe's end.
+struct TStandardHandles {
+    HANDLE input;
+    HANDLE output;
+    HANDLE errors;
+};
+
+// Starts the program suspended, with its standard handles and no other of ours; false with the reason in
+// error.
+bool CreateSuspended(const std::u16string& path, const std::vector<std::string>& args,
+                     const TStandardHandles& handles, LPPROC_THREAD_ATTRIBUTE_LIST inherited,
+                     PROCESS_INFORMATION& created, TProcessStartError& error) {
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = handles.input;
+    startup.StartupInfo.hStdOutput = handles.output;
+    startup.StartupInfo.hStdError = handles.errors;
+    startup.lpAttributeList = inherited;
+    std::u16string commandLine = CommandLine(args);
+    // Suspended until it is in the job, so that nothing it starts escapes the job.
+    if (CreateProcessW(WidePtr(path), WidePtr(commandLine.data()), nullptr, nullptr, TRUE,
+                       CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
+                           EXTENDED_STARTUPINFO_PRESENT,
+                       nullptr, nullptr, &startup.StartupInfo, &created))
+        return true;
+    const DWORD code = GetLastError();
+    error.NotFound = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    error.Reason = ErrorText(code);
+    return false;
+}
+
 } // namespace
 
 struct TChildProcess::TImpl {
@@ -373,25 +405,9 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
         return nullptr;
     }
 
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = input.Get();
-    startup.StartupInfo.hStdOutput = output.Get();
-    startup.StartupInfo.hStdError = errors;
-    startup.lpAttributeList = handleList.Get();
-    std::u16string commandLine = CommandLine(args);
     PROCESS_INFORMATION created{};
-    // Suspended until it is in the job, so that nothing it starts escapes the job.
-    if (!CreateProcessW(WidePtr(path), WidePtr(commandLine.data()), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
-                            EXTENDED_STARTUPINFO_PRESENT,
-                        nullptr, nullptr, &startup.StartupInfo, &created)) {
-        const DWORD code = GetLastError();
-        error.NotFound = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        error.Reason = ErrorText(code);
+    if (!CreateSuspended(path, args, {input.Get(), output.Get(), errors}, handleList.Get(), created, error))
         return nullptr;
-    }
     impl->process.Reset(created.hProcess);
     const TOwnedHandle thread(created.hThread);
     if (!AssignProcessToJobObject(impl->job.Get(), impl->process.Get())) {
