@@ -41,16 +41,16 @@ using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 // Leaves a borrowed statement ready for its next use, so it holds no read transaction open.
 class ResetOnExit {
 public:
-    explicit ResetOnExit(sqlite3_stmt* statement) : statement_(statement) {}
+    explicit ResetOnExit(sqlite3_stmt* statement) : FStatement(statement) {}
     ~ResetOnExit() {
-        sqlite3_reset(statement_);
-        sqlite3_clear_bindings(statement_);
+        sqlite3_reset(FStatement);
+        sqlite3_clear_bindings(FStatement);
     }
     ResetOnExit(const ResetOnExit&) = delete;
     ResetOnExit& operator=(const ResetOnExit&) = delete;
 
 private:
-    sqlite3_stmt* statement_;
+    sqlite3_stmt* FStatement;
 };
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -299,64 +299,64 @@ struct Callbook::Impl {
     }
 };
 
-Callbook::Callbook(const std::filesystem::path& file) : impl_(std::make_unique<Impl>()) {
+Callbook::Callbook(const std::filesystem::path& file) : FImpl(std::make_unique<Impl>()) {
     const auto utf8 = file.u8string();
-    impl_->file.assign(utf8.begin(), utf8.end());
+    FImpl->file.assign(utf8.begin(), utf8.end());
     std::error_code error;
     const bool isNew = !std::filesystem::exists(file, error);
 
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(impl_->file.c_str(), &raw,
+    int rc = sqlite3_open_v2(FImpl->file.c_str(), &raw,
                              SQLITE_OPEN_READWRITE | (isNew ? SQLITE_OPEN_CREATE : 0), nullptr);
-    impl_->db.reset(raw);
+    FImpl->db.reset(raw);
     if (rc != SQLITE_OK) {
         if (!raw)
-            throw CallbookError("Cannot open the callbook \"" + impl_->file + "\": " + sqlite3_errstr(rc));
-        impl_->Fail("Cannot open the callbook \"" + impl_->file + "\"");
+            throw CallbookError("Cannot open the callbook \"" + FImpl->file + "\": " + sqlite3_errstr(rc));
+        FImpl->Fail("Cannot open the callbook \"" + FImpl->file + "\"");
     }
     sqlite3_extended_result_codes(raw, 1);
-    impl_->Check(sqlite3_busy_timeout(raw, kBusyTimeoutMs), "Cannot set the busy timeout");
+    FImpl->Check(sqlite3_busy_timeout(raw, kBusyTimeoutMs), "Cannot set the busy timeout");
 
     if (isNew) {
-        impl_->Exec("BEGIN", "Cannot create the callbook \"" + impl_->file + "\"");
+        FImpl->Exec("BEGIN", "Cannot create the callbook \"" + FImpl->file + "\"");
         TScopeExit rollback([raw] { sqlite3_exec(raw, "ROLLBACK", nullptr, nullptr, nullptr); });
-        impl_->Exec(kCallbookSchemaSql, "Cannot create the callbook \"" + impl_->file + "\"");
-        impl_->Exec("COMMIT", "Cannot create the callbook \"" + impl_->file + "\"");
+        FImpl->Exec(kCallbookSchemaSql, "Cannot create the callbook \"" + FImpl->file + "\"");
+        FImpl->Exec("COMMIT", "Cannot create the callbook \"" + FImpl->file + "\"");
         rollback.Dismiss();
     }
-    impl_->ReadColumns();
-    impl_->EnsureCallIndex();
-    impl_->UseWal(isNew);
+    FImpl->ReadColumns();
+    FImpl->EnsureCallIndex();
+    FImpl->UseWal(isNew);
 }
 
 Callbook::~Callbook() {
-    if (impl_->ownJournalMode.empty())
+    if (FImpl->ownJournalMode.empty())
         return;
     // Other programs may not read WAL files: the file leaves with the mode it came with. Statements
     // still prepared would keep the change from happening.
-    impl_->cacheIndex.clear();
-    impl_->cache.clear();
-    const std::string restore = "PRAGMA journal_mode=" + impl_->ownJournalMode;
-    sqlite3_exec(impl_->db.get(), restore.c_str(), nullptr, nullptr, nullptr);
+    FImpl->cacheIndex.clear();
+    FImpl->cache.clear();
+    const std::string restore = "PRAGMA journal_mode=" + FImpl->ownJournalMode;
+    sqlite3_exec(FImpl->db.get(), restore.c_str(), nullptr, nullptr, nullptr);
 }
 
 bool Callbook::HasDetail(CallbookDetail detail) const {
-    return !impl_->detailColumns[static_cast<std::size_t>(detail)].empty();
+    return !FImpl->detailColumns[static_cast<std::size_t>(detail)].empty();
 }
 
 std::int32_t Callbook::CreateQuery() {
-    if (impl_->lastHandle == std::numeric_limits<std::int32_t>::max())
+    if (FImpl->lastHandle == std::numeric_limits<std::int32_t>::max())
         throw CallbookError("No query handles left");
-    const std::int32_t handle = ++impl_->lastHandle;
-    impl_->queries.emplace(handle, QueryResult{});
+    const std::int32_t handle = ++FImpl->lastHandle;
+    FImpl->queries.emplace(handle, QueryResult{});
     return handle;
 }
 
 void Callbook::OpenQuery(std::int32_t query, const std::string& sql) {
-    QueryResult& result = impl_->Find(query);
+    QueryResult& result = FImpl->Find(query);
     result = QueryResult{};
 
-    sqlite3_stmt* statement = impl_->Cached(sql);
+    sqlite3_stmt* statement = FImpl->Cached(sql);
     ResetOnExit reset(statement);
     const int columns = sqlite3_column_count(statement);
     if (columns == 0 || !sqlite3_stmt_readonly(statement))
@@ -374,13 +374,13 @@ void Callbook::OpenQuery(std::int32_t query, const std::string& sql) {
                 sqlite3_column_type(statement, i) == SQLITE_NULL
                     ? std::nullopt
                     : std::optional<std::string>(ColumnText(statement, i)));
-    impl_->Check(rc, "Cannot run the query" + Impl::InSql(sql));
+    FImpl->Check(rc, "Cannot run the query" + Impl::InSql(sql));
     fresh.open = true;
     result = std::move(fresh);
 }
 
 bool Callbook::Locate(std::int32_t query, const std::string& field, const std::string& value) {
-    QueryResult& result = impl_->FindOpen(query);
+    QueryResult& result = FImpl->FindOpen(query);
     const std::size_t column = Impl::Column(result, query, field);
     auto& lookup = result.lookups[column];
     if (!lookup) {
@@ -394,12 +394,12 @@ bool Callbook::Locate(std::int32_t query, const std::string& field, const std::s
 }
 
 std::int32_t Callbook::RecordCount(std::int32_t query) {
-    const QueryResult& result = impl_->FindOpen(query);
+    const QueryResult& result = FImpl->FindOpen(query);
     return result.columns.empty() ? 0 : std::int32_t(result.columns.front().size());
 }
 
 std::optional<std::string> Callbook::Value(std::int32_t query, std::int32_t row, const std::string& field) {
-    const QueryResult& result = impl_->FindOpen(query);
+    const QueryResult& result = FImpl->FindOpen(query);
     const auto& cells = result.columns[Impl::Column(result, query, field)];
     if (row < 0 || std::size_t(row) >= cells.size())
         throw CallbookError("Query " + std::to_string(query) + " has no row " + std::to_string(row));
@@ -407,7 +407,7 @@ std::optional<std::string> Callbook::Value(std::int32_t query, std::int32_t row,
 }
 
 void Callbook::FreeQuery(std::int32_t query) {
-    impl_->queries.erase(query);
+    FImpl->queries.erase(query);
 }
 
 std::int32_t Callbook::ExecSQL(const std::string& sql) {
@@ -417,49 +417,49 @@ std::int32_t Callbook::ExecSQL(const std::string& sql) {
     sqlite3_stmt* statement = nullptr;
     std::string ignored;
     if (shape)
-        statement = impl_->TryCached(shape->Text, ignored);
+        statement = FImpl->TryCached(shape->Text, ignored);
     if (!statement) {
         shape.reset();
-        statement = impl_->Cached(sql);
+        statement = FImpl->Cached(sql);
     }
     ResetOnExit reset(statement);
     if (shape)
         for (std::size_t i = 0; i < shape->Literals.size(); ++i)
-            impl_->Check(sqlite3_bind_text(statement, int(i + 1), shape->Literals[i].data(),
+            FImpl->Check(sqlite3_bind_text(statement, int(i + 1), shape->Literals[i].data(),
                                            int(shape->Literals[i].size()), SQLITE_STATIC),
                          "Cannot bind a literal" + Impl::InSql(sql));
     if (sqlite3_column_count(statement) != 0)
         throw CallbookError("ExecSQL runs no statement that returns rows" + Impl::InSql(sql));
-    const auto before = sqlite3_total_changes64(impl_->db.get());
+    const auto before = sqlite3_total_changes64(FImpl->db.get());
     const int rc = sqlite3_step(statement);
     if (rc != SQLITE_DONE)
-        impl_->Fail("Cannot execute the statement" + Impl::InSql(sql));
+        FImpl->Fail("Cannot execute the statement" + Impl::InSql(sql));
     // sqlite3_changes keeps the count of the last INSERT, UPDATE or DELETE, which is stale after
     // any other statement.
-    return sqlite3_total_changes64(impl_->db.get()) == before ? 0 : sqlite3_changes(impl_->db.get());
+    return sqlite3_total_changes64(FImpl->db.get()) == before ? 0 : sqlite3_changes(FImpl->db.get());
 }
 
 std::vector<CallbookRow> Callbook::Rows(const std::string& prefix, std::optional<bool> bureau,
                                         int limit) const {
-    sqlite3_stmt* statement = impl_->Cached(impl_->rowsSql);
+    sqlite3_stmt* statement = FImpl->Cached(FImpl->rowsSql);
     ResetOnExit reset(statement);
-    impl_->BindFilter(statement, prefix, bureau);
-    impl_->Check(sqlite3_bind_int(statement, 3, limit < 0 ? -1 : limit), "Cannot bind the row limit");
+    FImpl->BindFilter(statement, prefix, bureau);
+    FImpl->Check(sqlite3_bind_int(statement, 3, limit < 0 ? -1 : limit), "Cannot bind the row limit");
     std::vector<CallbookRow> rows;
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
         rows.push_back({ColumnText(statement, 0), ColumnText(statement, 1), ColumnText(statement, 2),
                         ColumnText(statement, 3), ColumnText(statement, 4),
                         sqlite3_column_int(statement, 5) != 0});
-    impl_->Check(rc, "Cannot list the callbook");
+    FImpl->Check(rc, "Cannot list the callbook");
     return rows;
 }
 
 std::int64_t Callbook::Count(const std::string& prefix, std::optional<bool> bureau) const {
-    sqlite3_stmt* statement = impl_->Cached("SELECT count(*)" CALLBOOK_FILTER);
+    sqlite3_stmt* statement = FImpl->Cached("SELECT count(*)" CALLBOOK_FILTER);
     ResetOnExit reset(statement);
-    impl_->BindFilter(statement, prefix, bureau);
+    FImpl->BindFilter(statement, prefix, bureau);
     const int rc = sqlite3_step(statement);
-    impl_->Check(rc, "Cannot count the callbook");
+    FImpl->Check(rc, "Cannot count the callbook");
     return sqlite3_column_int64(statement, 0);
 }

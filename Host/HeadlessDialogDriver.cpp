@@ -23,9 +23,9 @@ template <class T> T* Child(QDialog& dialog, const char* name) {
 } // namespace
 
 HeadlessDialogDriver::HeadlessDialogDriver(Answers answers, std::ostream& out)
-    : answers_(std::move(answers)), out_(out) {
-    timer_.setInterval(kPollMs);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    : FAnswers(std::move(answers)), FOut(out) {
+    FTimer.setInterval(kPollMs);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] { Tick(); });
 }
 
 QDialog* HeadlessDialogDriver::FindUpdateDialog() {
@@ -41,81 +41,81 @@ void HeadlessDialogDriver::CloseStrayDialogs() {
     // A modal dialog nobody answers would hold the run forever: name it and close it.
     QWidget* modal = QApplication::activeModalWidget();
     auto* dialog = qobject_cast<QDialog*>(modal);
-    if (dialog == nullptr || dialog == dialog_ || dialog->findChild<QLineEdit*>("edSource") != nullptr)
+    if (dialog == nullptr || dialog == FDialog || dialog->findChild<QLineEdit*>("edSource") != nullptr)
         return;
-    PrintBlock(out_, "dialog: ", dialog->windowTitle() + " (closed)");
+    PrintBlock(FOut, "dialog: ", dialog->windowTitle() + " (closed)");
     dialog->reject();
 }
 
 void HeadlessDialogDriver::Tick() {
     CloseStrayDialogs();
-    if (busy_)
+    if (FBusy)
         return;
-    if (!dialog_ || !dialog_->isVisible()) {
+    if (!FDialog || !FDialog->isVisible()) {
         // The first dialog is gone (or none came yet): wait for the next one.
-        dialog_ = FindUpdateDialog();
-        step_ = Step::Waiting;
-        sourceRetries_ = 0;
-        if (!dialog_)
+        FDialog = FindUpdateDialog();
+        FStep = Step::Waiting;
+        FSourceRetries = 0;
+        if (!FDialog)
             return;
         // The dialog fills its fields while it is being shown, and that may pump events: answer it
         // from the next tick on.
-        step_ = Step::Seen;
+        FStep = Step::Seen;
         return;
     }
-    switch (step_) {
+    switch (FStep) {
     case Step::Waiting:
     case Step::Seen:
-        Configure(*dialog_);
-        step_ = Step::Configured;
+        Configure(*FDialog);
+        FStep = Step::Configured;
         break;
     case Step::Configured:
-        GetDataAndClose(*dialog_);
+        GetDataAndClose(*FDialog);
         break;
     case Step::Closing:
         // A close asked for during a run waits for the run; ask again.
-        if (auto* close = Child<QAbstractButton>(*dialog_, "dbtUpdateCancel"))
+        if (auto* close = Child<QAbstractButton>(*FDialog, "dbtUpdateCancel"))
             close->click();
         break;
     }
 }
 
 void HeadlessDialogDriver::Configure(QDialog& dialog) {
-    if (!answers_.location.isEmpty()) {
-        const char* name = answers_.location == "local" ? "rgLocationLocal" : "rgLocationInternet";
+    if (!FAnswers.location.isEmpty()) {
+        const char* name = FAnswers.location == "local" ? "rgLocationLocal" : "rgLocationInternet";
         if (auto* button = Child<QRadioButton>(dialog, name))
             button->click();
         else
-            PrintBlock(out_, "dialog: ", QString("no location button %1").arg(name));
+            PrintBlock(FOut, "dialog: ", QString("no location button %1").arg(name));
     }
-    if (answers_.source) {
+    if (FAnswers.source) {
         if (auto* source = Child<QLineEdit>(dialog, "edSource"))
-            source->setText(*answers_.source); // also when read-only: a local path comes from browsing
+            source->setText(*FAnswers.source); // also when read-only: a local path comes from browsing
     }
 }
 
 void HeadlessDialogDriver::GetDataAndClose(QDialog& dialog) {
     auto* source = Child<QLineEdit>(dialog, "edSource");
-    if (answers_.source && source != nullptr && source->text() != *answers_.source &&
-        sourceRetries_++ < kSourceRetries) {
-        source->setText(*answers_.source);
+    if (FAnswers.source && source != nullptr && source->text() != *FAnswers.source &&
+        FSourceRetries++ < kSourceRetries) {
+        source->setText(*FAnswers.source);
         return;
     }
     QPointer<QDialog> alive(&dialog);
     auto* getData = Child<QAbstractButton>(dialog, "dbtUpdateOk");
     if (getData != nullptr && getData->isEnabled()) {
         // The run happens inside the click: click() returns when it is over.
-        busy_ = true;
+        FBusy = true;
         getData->click();
-        busy_ = false;
+        FBusy = false;
         if (!alive)
             return;
         PrintMemo(dialog);
     } else {
-        out_ << "get data: disabled" << DisabledReason(dialog) << std::endl;
-        getDataDisabled_ = true;
+        FOut << "get data: disabled" << DisabledReason(dialog) << std::endl;
+        FGetDataDisabled = true;
     }
-    step_ = Step::Closing;
+    FStep = Step::Closing;
     if (auto* close = Child<QAbstractButton>(dialog, "dbtUpdateCancel"))
         close->click();
     else
@@ -140,7 +140,7 @@ std::string HeadlessDialogDriver::DisabledReason(QDialog& dialog) {
 }
 
 void HeadlessDialogDriver::PrintMemo(QDialog& dialog) {
-    out_ << "memo:" << std::endl;
+    FOut << "memo:" << std::endl;
     if (auto* memo = Child<QPlainTextEdit>(dialog, "mProgress"))
-        PrintIndented(out_, memo->toPlainText());
+        PrintIndented(FOut, memo->toPlainText());
 }

@@ -21,10 +21,10 @@ public:
 
     HeadlessDialogDriver(Answers answers, std::ostream& out);
     // Starts looking for the dialog; runs until Stop.
-    void Start() { timer_.start(); }
-    void Stop() { timer_.stop(); }
+    void Start() { FTimer.start(); }
+    void Stop() { FTimer.stop(); }
     // Whether a dialog was closed without a run because "Get data" was disabled.
-    bool GetDataDisabled() const { return getDataDisabled_; }
+    bool GetDataDisabled() const { return FGetDataDisabled; }
 
 private:
     enum class Step { Waiting, Seen, Configured, Closing };
@@ -37,12 +37,12 @@ private:
     static QDialog* FindUpdateDialog();
     void CloseStrayDialogs();
 
-    Answers answers_;
-    std::ostream& out_;
-    QTimer timer_;
-    QPointer<QDialog> dialog_;
-    Step step_ = Step::Waiting;
-    int sourceRetries_ = 0;
-    bool busy_ = false; // the run pumps events, so the timer fires again while "Get data" runs
-    bool getDataDisabled_ = false;
+    Answers FAnswers;
+    std::ostream& FOut;
+    QTimer FTimer;
+    QPointer<QDialog> FDialog;
+    Step FStep = Step::Waiting;
+    int FSourceRetries = 0;
+    bool FBusy = false; // the run pumps events, so the timer fires again while "Get data" runs
+    bool FGetDataDisabled = false;
 };

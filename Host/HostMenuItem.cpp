@@ -11,15 +11,15 @@ HRESULT Enter(HostServices* host, const char* method) {
 } // namespace
 
 HRESULT HostMenuItem::Click() {
-    if (deleted_ || handler_ == nullptr)
+    if (FDeleted || FHandler == nullptr)
         return S_OK;
     ComPtr<HostMenuItem> self(this); // the item stays alive while its handler runs
-    return handler_->Notify(static_cast<IMenuItem*>(this));
+    return FHandler->Notify(static_cast<IMenuItem*>(this));
 }
 
 void HostMenuItem::MarkDeleted() {
-    deleted_ = true;
-    handler_ = nullptr;
+    FDeleted = true;
+    FHandler = nullptr;
 }
 
 HRESULT HostMenuItem::QueryInterface(REFIID iid, void** out) {
@@ -35,67 +35,67 @@ HRESULT HostMenuItem::QueryInterface(REFIID iid, void** out) {
 }
 
 ULONG HostMenuItem::Release() {
-    const ULONG left = --refs_;
+    const ULONG left = --FRefs;
     if (left == 0)
         delete this;
     return left;
 }
 
 HRESULT HostMenuItem::GetEnabled(BOOL32* enabled) {
-    if (HRESULT hr = Enter(host_, "IMenuItem.GetEnabled"); hr < 0)
+    if (HRESULT hr = Enter(FHost, "IMenuItem.GetEnabled"); hr < 0)
         return hr;
     if (enabled == nullptr)
         return E_POINTER;
-    *enabled = enabled_;
+    *enabled = FEnabled;
     return S_OK;
 }
 
 HRESULT HostMenuItem::SetCaption(BSTR caption) {
-    if (HRESULT hr = Enter(host_, "IMenuItem.SetCaption"); hr < 0)
+    if (HRESULT hr = Enter(FHost, "IMenuItem.SetCaption"); hr < 0)
         return hr;
-    caption_ = BStr::ToString(caption);
-    if (host_ != nullptr)
-        host_->NotifyMenuChanged();
+    FCaption = BStr::ToString(caption);
+    if (FHost != nullptr)
+        FHost->NotifyMenuChanged();
     return S_OK;
 }
 
 HRESULT HostMenuItem::SetState(int32_t value) {
-    if (HRESULT hr = Enter(host_, "IMenuItem.SetState"); hr < 0)
+    if (HRESULT hr = Enter(FHost, "IMenuItem.SetState"); hr < 0)
         return hr;
-    state_ = value;
+    FState = value;
     return S_OK;
 }
 
 HRESULT HostMenuItem::SetEnabled(BOOL32 value) {
-    if (HRESULT hr = Enter(host_, "IMenuItem.SetEnabled"); hr < 0)
+    if (HRESULT hr = Enter(FHost, "IMenuItem.SetEnabled"); hr < 0)
         return hr;
-    enabled_ = value;
-    if (host_ != nullptr)
-        host_->NotifyMenuChanged();
+    FEnabled = value;
+    if (FHost != nullptr)
+        FHost->NotifyMenuChanged();
     return S_OK;
 }
 
 HRESULT HostMenuItem::SetHint(BSTR hint) {
-    if (HRESULT hr = Enter(host_, "IMenuItem.SetHint"); hr < 0)
+    if (HRESULT hr = Enter(FHost, "IMenuItem.SetHint"); hr < 0)
         return hr;
-    hint_ = BStr::ToString(hint);
-    if (host_ != nullptr)
-        host_->NotifyMenuChanged();
+    FHint = BStr::ToString(hint);
+    if (FHost != nullptr)
+        FHost->NotifyMenuChanged();
     return S_OK;
 }
 
 HRESULT HostMenuItem::SetCategory(int32_t category) {
-    if (HRESULT hr = Enter(host_, "IMenuItem.SetCategory"); hr < 0)
+    if (HRESULT hr = Enter(FHost, "IMenuItem.SetCategory"); hr < 0)
         return hr;
-    category_ = category;
-    if (host_ != nullptr)
-        host_->NotifyMenuChanged();
+    FCategory = category;
+    if (FHost != nullptr)
+        FHost->NotifyMenuChanged();
     return S_OK;
 }
 
 HRESULT HostMenuItem::SetOnClick(INotifyEvent* handler) {
-    if (HRESULT hr = Enter(host_, "IMenuItem.SetOnClick"); hr < 0)
+    if (HRESULT hr = Enter(FHost, "IMenuItem.SetOnClick"); hr < 0)
         return hr;
-    handler_ = deleted_ ? nullptr : handler;
+    FHandler = FDeleted ? nullptr : handler;
     return S_OK;
 }

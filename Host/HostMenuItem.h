@@ -10,25 +10,25 @@ class HostServices;
 
 class HostMenuItem final : public IMenuItem {
 public:
-    explicit HostMenuItem(HostServices* host) : host_(host) {}
+    explicit HostMenuItem(HostServices* host) : FHost(host) {}
 
-    std::u16string Caption() const { return caption_; }
-    std::u16string Hint() const { return hint_; }
-    int32_t Category() const { return category_; }
-    int32_t State() const { return state_; }
-    bool Enabled() const { return enabled_ != 0; }
-    void SetEnabledByHost(bool enabled) { enabled_ = enabled ? BOOL32_TRUE : BOOL32_FALSE; }
-    bool Deleted() const { return deleted_; }
-    bool HasHandler() const { return handler_ != nullptr; }
-    ULONG RefCount() const { return refs_.load(); }
+    std::u16string Caption() const { return FCaption; }
+    std::u16string Hint() const { return FHint; }
+    int32_t Category() const { return FCategory; }
+    int32_t State() const { return FState; }
+    bool Enabled() const { return FEnabled != 0; }
+    void SetEnabledByHost(bool enabled) { FEnabled = enabled ? BOOL32_TRUE : BOOL32_FALSE; }
+    bool Deleted() const { return FDeleted; }
+    bool HasHandler() const { return FHandler != nullptr; }
+    ULONG RefCount() const { return FRefs.load(); }
 
     // The user chose the item: the handler's Notify, with the item as sender. Never after deletion.
     HRESULT Click();
     void MarkDeleted();
-    void DetachHost() { host_ = nullptr; }
+    void DetachHost() { FHost = nullptr; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetEnabled(BOOL32* enabled) override;
     HRESULT STDMETHODCALLTYPE SetCaption(BSTR caption) override;
@@ -45,12 +45,12 @@ public:
 private:
     ~HostMenuItem() = default;
 
-    std::atomic<ULONG> refs_{1};
-    HostServices* host_; // the host outlives its items' use: items are only touched through it
-    std::u16string caption_, hint_;
-    int32_t category_ = 0;
-    int32_t state_ = 0;
-    BOOL32 enabled_ = BOOL32_FALSE;
-    INotifyEvent* handler_ = nullptr; // not counted: the plug-in's callback counts no references
-    bool deleted_ = false;
+    std::atomic<ULONG> FRefs{1};
+    HostServices* FHost; // the host outlives its items' use: items are only touched through it
+    std::u16string FCaption, FHint;
+    int32_t FCategory = 0;
+    int32_t FState = 0;
+    BOOL32 FEnabled = BOOL32_FALSE;
+    INotifyEvent* FHandler = nullptr; // not counted: the plug-in's callback counts no references
+    bool FDeleted = false;
 };

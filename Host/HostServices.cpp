@@ -25,42 +25,42 @@ ComPtr<HostServices> HostServices::Create(Backend backend) {
     return ComPtr<HostServices>::Attach(new HostServices(std::move(backend)));
 }
 
-HostServices::HostServices(Backend backend) : backend_(std::move(backend)) {}
+HostServices::HostServices(Backend backend) : FBackend(std::move(backend)) {}
 
 HostServices::~HostServices() {
-    for (auto& item : items_) {
+    for (auto& item : FItems) {
         item->MarkDeleted();
         item->DetachHost();
     }
 }
 
 ULONG HostServices::Release() {
-    const ULONG left = --refs_;
+    const ULONG left = --FRefs;
     if (left == 0)
         delete this;
     return left;
 }
 
 void HostServices::SetVariable(const std::u16string& name, const std::u16string& value) {
-    variables_[name] = value;
+    FVariables[name] = value;
 }
 
 int HostServices::CallCount(const std::string& method) const {
-    auto it = callCounts_.find(method);
-    return it == callCounts_.end() ? 0 : it->second;
+    auto it = FCallCounts.find(method);
+    return it == FCallCounts.end() ? 0 : it->second;
 }
 
 std::vector<ComPtr<HostMenuItem>> HostServices::MenuItems() const {
     std::vector<ComPtr<HostMenuItem>> live;
-    for (const auto& item : items_)
+    for (const auto& item : FItems)
         if (!item->Deleted())
             live.push_back(item);
     return live;
 }
 
 void HostServices::NotifyMenuChanged() {
-    if (backend_.menuChanged)
-        backend_.menuChanged();
+    if (FBackend.menuChanged)
+        FBackend.menuChanged();
 }
 
 HRESULT HostServices::Fail(HRESULT code, const std::u16string& description) {
@@ -75,11 +75,11 @@ HRESULT HostServices::Fail(HRESULT code, const std::u16string& description) {
 }
 
 HRESULT HostServices::Enter(const char* method) {
-    if (recordCalls_)
-        calls_.emplace_back(method);
-    const int count = ++callCounts_[method];
-    auto it = faults_.failing.find(method);
-    if (it != faults_.failing.end() && count > it->second.afterCalls)
+    if (FRecordCalls)
+        FCalls.emplace_back(method);
+    const int count = ++FCallCounts[method];
+    auto it = FFaults.failing.find(method);
+    if (it != FFaults.failing.end() && count > it->second.afterCalls)
         return Fail(it->second.code, it->second.description);
     return S_OK;
 }
@@ -88,9 +88,9 @@ HRESULT HostServices::QueryInterface(REFIID iid, void** out) {
     if (out == nullptr)
         return E_POINTER;
     *out = nullptr;
-    if (Contains(faults_.withheld, iid))
+    if (Contains(FFaults.withheld, iid))
         return E_NOINTERFACE;
-    if (Contains(faults_.answeredSFalse, iid))
+    if (Contains(FFaults.answeredSFalse, iid))
         return S_FALSE;
     if (iid == IidOf<IUnknown>() || iid == ICore::iid)
         *out = static_cast<ICore*>(this);
@@ -115,32 +115,32 @@ HRESULT HostServices::GetVersion(int32_t* version) {
         return hr;
     if (version == nullptr)
         return E_POINTER;
-    *version = version_;
+    *version = FVersion;
     return S_OK;
 }
 
 HRESULT HostServices::WriteLog(BSTR text) {
     if (HRESULT hr = Enter("IHostKernel.WriteLog"); hr < 0)
         return hr;
-    log_.push_back(BStr::ToString(text));
-    if (backend_.writeLog)
-        backend_.writeLog(log_.back());
+    FLog.push_back(BStr::ToString(text));
+    if (FBackend.writeLog)
+        FBackend.writeLog(FLog.back());
     return S_OK;
 }
 
 HRESULT HostServices::ShowMessage(BSTR text, BSTR caption) {
     if (HRESULT hr = Enter("IHostKernel.ShowMessage"); hr < 0)
         return hr;
-    if (backend_.showMessage)
-        backend_.showMessage(BStr::ToString(text), BStr::ToString(caption));
+    if (FBackend.showMessage)
+        FBackend.showMessage(BStr::ToString(text), BStr::ToString(caption));
     return S_OK;
 }
 
 HRESULT HostServices::SetValue(BSTR name, BSTR value) {
     if (HRESULT hr = Enter("IHostKernel.SetValue"); hr < 0)
         return hr;
-    if (backend_.command)
-        backend_.command(BStr::ToString(name), BStr::ToString(value));
+    if (FBackend.command)
+        FBackend.command(BStr::ToString(name), BStr::ToString(value));
     return S_OK;
 }
 
@@ -149,8 +149,8 @@ HRESULT HostServices::GetValue(BSTR name, BSTR* value) {
         return hr;
     if (value == nullptr)
         return E_POINTER;
-    auto it = variables_.find(BStr::ToString(name));
-    if (it == variables_.end())
+    auto it = FVariables.find(BStr::ToString(name));
+    if (it == FVariables.end())
         return Fail(E_INVALIDARG, u"Unknown host variable \"" + BStr::ToString(name) + u"\"");
     *value = SysAllocStringLen(WidePtr(it->second.data()), static_cast<uint32_t>(it->second.size()));
     return *value == nullptr ? E_OUTOFMEMORY : S_OK;
@@ -161,11 +161,11 @@ HRESULT HostServices::CreateQuery(int32_t* query) {
         return hr;
     if (query == nullptr)
         return E_POINTER;
-    if (callbook_ == nullptr)
+    if (FCallbook == nullptr)
         return Fail(E_FAIL, u"The host has no callbook open");
     try {
-        *query = callbook_->CreateQuery();
-        queries_[*query] = false;
+        *query = FCallbook->CreateQuery();
+        FQueries[*query] = false;
         return S_OK;
     } catch (const std::exception& e) {
         return Fail(E_FAIL, Utf8ToString(e.what()));
@@ -175,11 +175,11 @@ HRESULT HostServices::CreateQuery(int32_t* query) {
 HRESULT HostServices::OpenQuery(int32_t query, BSTR sql) {
     if (HRESULT hr = Enter("IHostServer.OpenQuery"); hr < 0)
         return hr;
-    if (callbook_ == nullptr || !queries_.count(query))
+    if (FCallbook == nullptr || !FQueries.count(query))
         return Fail(E_INVALIDARG, u"Unknown query handle");
     try {
-        callbook_->OpenQuery(query, Utf8(sql));
-        queries_[query] = true;
+        FCallbook->OpenQuery(query, Utf8(sql));
+        FQueries[query] = true;
         return S_OK;
     } catch (const std::exception& e) {
         return Fail(E_FAIL, Utf8ToString(e.what()));
@@ -191,10 +191,10 @@ HRESULT HostServices::Locate(int32_t query, BSTR fieldName, BSTR value, int32_t*
         return hr;
     if (found == nullptr)
         return E_POINTER;
-    if (callbook_ == nullptr || !queries_.count(query))
+    if (FCallbook == nullptr || !FQueries.count(query))
         return Fail(E_INVALIDARG, u"Unknown query handle");
     try {
-        *found = callbook_->Locate(query, Utf8(fieldName), Utf8(value)) ? BOOL32_TRUE : BOOL32_FALSE;
+        *found = FCallbook->Locate(query, Utf8(fieldName), Utf8(value)) ? BOOL32_TRUE : BOOL32_FALSE;
         return S_OK;
     } catch (const std::exception& e) {
         return Fail(E_FAIL, Utf8ToString(e.what()));
@@ -204,8 +204,8 @@ HRESULT HostServices::Locate(int32_t query, BSTR fieldName, BSTR value, int32_t*
 HRESULT HostServices::FreeQuery(int32_t query) {
     if (HRESULT hr = Enter("IHostServer.FreeQuery"); hr < 0)
         return hr;
-    if (queries_.erase(query) != 0 && callbook_ != nullptr)
-        callbook_->FreeQuery(query);
+    if (FQueries.erase(query) != 0 && FCallbook != nullptr)
+        FCallbook->FreeQuery(query);
     return S_OK;
 }
 
@@ -214,10 +214,10 @@ HRESULT HostServices::ExecSQL(BSTR sql, int32_t* result) {
         return hr;
     if (result == nullptr)
         return E_POINTER;
-    if (callbook_ == nullptr)
+    if (FCallbook == nullptr)
         return Fail(E_FAIL, u"The host has no callbook open");
     try {
-        *result = callbook_->ExecSQL(Utf8(sql));
+        *result = FCallbook->ExecSQL(Utf8(sql));
         return S_OK;
     } catch (const std::exception& e) {
         return Fail(E_FAIL, Utf8ToString(e.what()));
@@ -229,22 +229,22 @@ HRESULT HostServices::GetHandle(HWND* handle) {
         return hr;
     if (handle == nullptr)
         return E_POINTER;
-    *handle = backend_.mainWindow ? backend_.mainWindow() : 0;
+    *handle = FBackend.mainWindow ? FBackend.mainWindow() : 0;
     return S_OK;
 }
 
 HRESULT HostServices::BeginModal() {
     if (HRESULT hr = Enter("IApplicationWindows.BeginModal"); hr < 0)
         return hr;
-    ++modalDepth_;
-    ++modalBegins_;
+    ++FModalDepth;
+    ++FModalBegins;
     return S_OK;
 }
 
 HRESULT HostServices::EndModal() {
     if (HRESULT hr = Enter("IApplicationWindows.EndModal"); hr < 0)
         return hr;
-    --modalDepth_;
+    --FModalDepth;
     return S_OK;
 }
 
@@ -255,7 +255,7 @@ HICON HostServices::MakeIcon(int size) {
         for (int x = 0; x < size; ++x)
             pixels[std::size_t(y) * size + x] = 0xFFFFFFFFu;
     const HICON icon = CreateIconFromPixels(size, size, pixels.data());
-    iconsGiven_.push_back(icon);
+    FIconsGiven.push_back(icon);
     return icon;
 }
 
@@ -283,7 +283,7 @@ HRESULT HostServices::CreateItem(IMenuItem** item) {
     if (item == nullptr)
         return E_POINTER;
     auto created = ComPtr<HostMenuItem>::Attach(new HostMenuItem(this));
-    items_.push_back(created);
+    FItems.push_back(created);
     *item = ComPtr<IMenuItem>(created.get()).detach();
     NotifyMenuChanged();
     return S_OK;
@@ -295,14 +295,14 @@ HRESULT HostServices::DeleteItem(IMenuItem** item) {
     if (item == nullptr)
         return E_POINTER;
     if (*item != nullptr) {
-        for (auto it = items_.begin(); it != items_.end(); ++it) {
+        for (auto it = FItems.begin(); it != FItems.end(); ++it) {
             if (static_cast<IMenuItem*>(it->get()) == *item) {
                 (*it)->MarkDeleted();
-                items_.erase(it);
+                FItems.erase(it);
                 break;
             }
         }
-        if (faults_.clearItemOnDelete) {
+        if (FFaults.clearItemOnDelete) {
             (*item)->Release(); // the caller's reference, which clearing the variable takes over
             *item = nullptr;
         }

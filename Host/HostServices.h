@@ -38,27 +38,27 @@ public:
 
     // Host variables answered by GetValue ("APPINI", "APPPATH", "APPNAME", "DOWNLOAD", ...).
     void SetVariable(const std::u16string& name, const std::u16string& value);
-    void SetCallbook(Callbook* callbook) { callbook_ = callbook; }
-    void SetCoreVersion(int32_t version) { version_ = version; }
-    HostFaults& Faults() { return faults_; }
+    void SetCallbook(Callbook* callbook) { FCallbook = callbook; }
+    void SetCoreVersion(int32_t version) { FVersion = version; }
+    HostFaults& Faults() { return FFaults; }
     // Whether Calls() keeps every call by name; a long-running host turns it off (counts stay).
-    void SetRecordCalls(bool record) { recordCalls_ = record; }
+    void SetRecordCalls(bool record) { FRecordCalls = record; }
 
     // Observations for tests and the application.
-    ULONG RefCount() const { return refs_.load(); }
-    const std::vector<std::string>& Calls() const { return calls_; }
+    ULONG RefCount() const { return FRefs.load(); }
+    const std::vector<std::string>& Calls() const { return FCalls; }
     int CallCount(const std::string& method) const;
-    int ModalDepth() const { return modalDepth_; }
-    int ModalBegins() const { return modalBegins_; }
-    const std::vector<std::u16string>& LogLines() const { return log_; }
+    int ModalDepth() const { return FModalDepth; }
+    int ModalBegins() const { return FModalBegins; }
+    const std::vector<std::u16string>& LogLines() const { return FLog; }
     std::vector<ComPtr<HostMenuItem>> MenuItems() const; // the items not deleted, in creation order
-    int OpenQueries() const { return static_cast<int>(queries_.size()); }
+    int OpenQueries() const { return static_cast<int>(FQueries.size()); }
     // Every icon GetSmallIcon and GetLargeIcon handed out, in order; the plug-in owns them.
-    const std::vector<HICON>& IconsGiven() const { return iconsGiven_; }
+    const std::vector<HICON>& IconsGiven() const { return FIconsGiven; }
 
     // ICore / IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetVersion(int32_t* version) override;
     // IHostKernel
@@ -120,19 +120,19 @@ private:
     HRESULT Fail(HRESULT code, const std::u16string& description);
     HICON MakeIcon(int size);
 
-    std::atomic<ULONG> refs_{1};
-    Backend backend_;
-    HostFaults faults_;
-    int32_t version_ = 104019;
-    std::map<std::u16string, std::u16string> variables_;
-    Callbook* callbook_ = nullptr;
-    std::vector<std::string> calls_;
-    bool recordCalls_ = true;
-    std::map<std::string, int> callCounts_;
-    std::vector<std::u16string> log_;
-    int modalDepth_ = 0;
-    int modalBegins_ = 0;
-    std::vector<ComPtr<HostMenuItem>> items_;
-    std::map<int32_t, bool> queries_; // handle -> opened
-    std::vector<HICON> iconsGiven_;
+    std::atomic<ULONG> FRefs{1};
+    Backend FBackend;
+    HostFaults FFaults;
+    int32_t FVersion = 104019;
+    std::map<std::u16string, std::u16string> FVariables;
+    Callbook* FCallbook = nullptr;
+    std::vector<std::string> FCalls;
+    bool FRecordCalls = true;
+    std::map<std::string, int> FCallCounts;
+    std::vector<std::u16string> FLog;
+    int FModalDepth = 0;
+    int FModalBegins = 0;
+    std::vector<ComPtr<HostMenuItem>> FItems;
+    std::map<int32_t, bool> FQueries; // handle -> opened
+    std::vector<HICON> FIconsGiven;
 };

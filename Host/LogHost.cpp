@@ -47,97 +47,97 @@ QString LogEntry::Line() const {
 }
 
 LogHost::LogHost(LogHostOptions options, Frontend frontend)
-    : options_(std::move(options)), frontend_(std::move(frontend)) {
+    : FOptions(std::move(options)), FFrontend(std::move(frontend)) {
     HostServices::Backend backend;
     backend.writeLog = [this](const std::u16string& text) { Append(Q(text), true); };
     backend.showMessage = [this](const std::u16string& text, const std::u16string& caption) {
-        if (frontend_.showMessage)
-            frontend_.showMessage(Q(text), Q(caption));
+        if (FFrontend.showMessage)
+            FFrontend.showMessage(Q(text), Q(caption));
     };
     backend.command = [this](const std::u16string& name, const std::u16string& value) {
         Command(Q(name), Q(value));
     };
-    backend.mainWindow = [this]() -> HWND { return frontend_.mainWindow ? frontend_.mainWindow() : 0; };
+    backend.mainWindow = [this]() -> HWND { return FFrontend.mainWindow ? FFrontend.mainWindow() : 0; };
     backend.menuChanged = [this] {
-        if (frontend_.menuChanged)
-            frontend_.menuChanged();
+        if (FFrontend.menuChanged)
+            FFrontend.menuChanged();
     };
-    services_ = HostServices::Create(std::move(backend));
-    services_->SetRecordCalls(false); // an update run makes tens of thousands of calls
+    FServices = HostServices::Create(std::move(backend));
+    FServices->SetRecordCalls(false); // an update run makes tens of thousands of calls
 
-    MakeParent(options_.logFile);
-    logFile_.setFileName(options_.logFile);
-    if (!logFile_.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        Log("Cannot open the log file " + options_.logFile + ": " + logFile_.errorString());
+    MakeParent(FOptions.logFile);
+    FLogFile.setFileName(FOptions.logFile);
+    if (!FLogFile.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
+        Log("Cannot open the log file " + FOptions.logFile + ": " + FLogFile.errorString());
 
-    MakeParent(options_.iniFile);
-    if (!QDir().mkpath(options_.downloadDir))
-        Log("Cannot create the download folder " + options_.downloadDir);
-    services_->SetVariable(u"APPINI", U(options_.iniFile));
-    services_->SetVariable(u"APPPATH", U(options_.appPath));
-    services_->SetVariable(u"APPNAME", u"LogHost");
-    services_->SetVariable(u"DOWNLOAD", U(options_.downloadDir));
+    MakeParent(FOptions.iniFile);
+    if (!QDir().mkpath(FOptions.downloadDir))
+        Log("Cannot create the download folder " + FOptions.downloadDir);
+    FServices->SetVariable(u"APPINI", U(FOptions.iniFile));
+    FServices->SetVariable(u"APPPATH", U(FOptions.appPath));
+    FServices->SetVariable(u"APPNAME", u"LogHost");
+    FServices->SetVariable(u"DOWNLOAD", U(FOptions.downloadDir));
 
-    MakeParent(options_.callbookFile);
+    MakeParent(FOptions.callbookFile);
     try {
-        callbook_ = std::make_unique<Callbook>(options_.callbookFile.toStdString());
-        services_->SetCallbook(callbook_.get());
+        FCallbook = std::make_unique<Callbook>(FOptions.callbookFile.toStdString());
+        FServices->SetCallbook(FCallbook.get());
     } catch (const std::exception& e) {
-        callbookError_ =
-            "Cannot open the callbook " + options_.callbookFile + ": " + QString::fromUtf8(e.what());
-        Log(callbookError_);
+        FCallbookError =
+            "Cannot open the callbook " + FOptions.callbookFile + ": " + QString::fromUtf8(e.what());
+        Log(FCallbookError);
     }
 }
 
 LogHost::~LogHost() {
     UnloadPlugins();
-    services_->SetCallbook(nullptr);
-    callbook_.reset();
+    FServices->SetCallbook(nullptr);
+    FCallbook.reset();
 }
 
 void LogHost::Append(const QString& text, bool fromPlugin) {
     LogEntry entry{QDateTime::currentDateTime(), text, fromPlugin};
-    if (logFile_.isOpen()) {
-        QTextStream out(&logFile_);
+    if (FLogFile.isOpen()) {
+        QTextStream out(&FLogFile);
         out << entry.Line() << '\n';
         out.flush();
-        logFile_.flush();
+        FLogFile.flush();
     }
-    if (frontend_.log)
-        frontend_.log(entry);
+    if (FFrontend.log)
+        FFrontend.log(entry);
 }
 
 void LogHost::Command(const QString& name, const QString& value) {
     if (name.compare("REFRESH", Qt::CaseInsensitive) == 0) {
-        if (frontend_.refresh)
-            frontend_.refresh();
+        if (FFrontend.refresh)
+            FFrontend.refresh();
         return;
     }
     Log("Unknown command " + name + " (" + value + ") ignored");
 }
 
 void LogHost::LoadPlugins() {
-    const QDir folder(options_.pluginsDir);
+    const QDir folder(FOptions.pluginsDir);
     if (!folder.exists()) {
-        Log("No plug-ins folder " + options_.pluginsDir);
+        Log("No plug-ins folder " + FOptions.pluginsDir);
         return;
     }
     const QFileInfoList files = folder.entryInfoList({"*.ext"}, QDir::Files, QDir::Name);
     for (const QFileInfo& file : files) {
-        const auto before = services_->MenuItems();
+        const auto before = FServices->MenuItems();
         try {
-            plugins_.push_back(
-                std::make_unique<PluginLibrary>(file.absoluteFilePath().toStdString(), services_.get()));
+            FPlugins.push_back(
+                std::make_unique<PluginLibrary>(file.absoluteFilePath().toStdString(), FServices.get()));
             std::vector<ComPtr<HostMenuItem>> created;
-            for (auto& item : services_->MenuItems())
+            for (auto& item : FServices->MenuItems())
                 if (std::none_of(before.begin(), before.end(),
                                  [&](const auto& old) { return old.get() == item.get(); }))
                     created.push_back(item);
-            pluginItems_.push_back(std::move(created));
+            FPluginItems.push_back(std::move(created));
             Log("Plug-in " + file.fileName() + " loaded");
         } catch (const std::exception& e) {
             // PluginLoadError names the file; anything else the plug-in threw is reported the same way.
-            skipped_.push_back({file.fileName(), QString::fromUtf8(e.what())});
+            FSkipped.push_back({file.fileName(), QString::fromUtf8(e.what())});
             Log("Plug-in " + file.fileName() + " skipped: " + QString::fromUtf8(e.what()));
         }
     }
@@ -145,16 +145,16 @@ void LogHost::LoadPlugins() {
 
 std::vector<ComPtr<HostMenuItem>> LogHost::ItemsOf(const PluginLibrary& plugin) const {
     std::vector<ComPtr<HostMenuItem>> live;
-    for (std::size_t i = 0; i < plugins_.size(); ++i)
-        if (plugins_[i].get() == &plugin)
-            for (const auto& item : pluginItems_[i])
+    for (std::size_t i = 0; i < FPlugins.size(); ++i)
+        if (FPlugins[i].get() == &plugin)
+            for (const auto& item : FPluginItems[i])
                 if (!item->Deleted())
                     live.push_back(item);
     return live;
 }
 
 ComPtr<HostMenuItem> LogHost::FindMenuItem(const QString& caption) const {
-    for (const auto& item : services_->MenuItems())
+    for (const auto& item : FServices->MenuItems())
         if (Q(item->Caption()) == caption)
             return item;
     return {};
@@ -178,15 +178,15 @@ ClickResult LogHost::Click(HostMenuItem& item) {
 }
 
 void LogHost::UnloadPlugins() {
-    if (plugins_.empty())
+    if (FPlugins.empty())
         return;
     // The latest loaded goes first, as it may rely on what was there before it.
-    while (!plugins_.empty()) {
-        plugins_.back()->Unload();
-        plugins_.pop_back();
-        pluginItems_.pop_back();
+    while (!FPlugins.empty()) {
+        FPlugins.back()->Unload();
+        FPlugins.pop_back();
+        FPluginItems.pop_back();
     }
-    if (services_->ModalDepth() != 0)
+    if (FServices->ModalDepth() != 0)
         Log(QString("Warning: the plug-ins' BeginModal and EndModal did not balance (%1 left open)")
-                .arg(services_->ModalDepth()));
+                .arg(FServices->ModalDepth()));
 }

@@ -57,21 +57,21 @@ public:
     LogHost(const LogHost&) = delete;
     LogHost& operator=(const LogHost&) = delete;
 
-    const LogHostOptions& Options() const { return options_; }
-    HostServices& Services() { return *services_.get(); }
-    Callbook* OpenCallbook() const { return callbook_.get(); }
+    const LogHostOptions& Options() const { return FOptions; }
+    HostServices& Services() { return *FServices.get(); }
+    Callbook* OpenCallbook() const { return FCallbook.get(); }
     // Why there is no callbook open: the file and the reason; empty when one is open.
-    const QString& CallbookError() const { return callbookError_; }
+    const QString& CallbookError() const { return FCallbookError; }
 
     // Loads every *.ext of the plug-ins folder, in the order of their names; a file that fails is
     // logged and skipped.
     void LoadPlugins();
-    const std::vector<std::unique_ptr<PluginLibrary>>& Plugins() const { return plugins_; }
+    const std::vector<std::unique_ptr<PluginLibrary>>& Plugins() const { return FPlugins; }
     // The items a plug-in created while it loaded and that are still in the menus.
     std::vector<ComPtr<HostMenuItem>> ItemsOf(const PluginLibrary& plugin) const;
-    const std::vector<SkippedPlugin>& Skipped() const { return skipped_; }
+    const std::vector<SkippedPlugin>& Skipped() const { return FSkipped; }
     // The menu items of the loaded plug-ins, in creation order.
-    std::vector<ComPtr<HostMenuItem>> MenuItems() const { return services_->MenuItems(); }
+    std::vector<ComPtr<HostMenuItem>> MenuItems() const { return FServices->MenuItems(); }
     ComPtr<HostMenuItem> FindMenuItem(const QString& caption) const;
 
     // Chooses the item; a failure is logged with the error record's description.
@@ -88,15 +88,15 @@ private:
     void Append(const QString& text, bool fromPlugin);
     void Command(const QString& name, const QString& value);
 
-    LogHostOptions options_;
-    Frontend frontend_;
-    QFile logFile_;
-    ComPtr<HostServices> services_;
-    std::unique_ptr<Callbook> callbook_;
-    QString callbookError_;
-    std::vector<std::unique_ptr<PluginLibrary>> plugins_;
-    // Per plug-in, in the order of plugins_: the items it created while loading (kept alive so that
+    LogHostOptions FOptions;
+    Frontend FFrontend;
+    QFile FLogFile;
+    ComPtr<HostServices> FServices;
+    std::unique_ptr<Callbook> FCallbook;
+    QString FCallbookError;
+    std::vector<std::unique_ptr<PluginLibrary>> FPlugins;
+    // Per plug-in, in the order of FPlugins: the items it created while loading (kept alive so that
     // no later item can take the address of one that went).
-    std::vector<std::vector<ComPtr<HostMenuItem>>> pluginItems_;
-    std::vector<SkippedPlugin> skipped_;
+    std::vector<std::vector<ComPtr<HostMenuItem>>> FPluginItems;
+    std::vector<SkippedPlugin> FSkipped;
 };

@@ -11,44 +11,44 @@ const std::vector<LogHostCallbookModel::Column> kAlwaysShown = {
 } // namespace
 
 LogHostCallbookModel::LogHostCallbookModel(QObject* parent)
-    : QAbstractTableModel(parent), shown_(kAlwaysShown) {}
+    : QAbstractTableModel(parent), FShown(kAlwaysShown) {}
 
 void LogHostCallbookModel::Reload(const Callbook* callbook, const QString& prefix,
                                   std::optional<bool> bureau) {
     beginResetModel();
-    rows_.clear();
-    shown_ = {Call, Prefix};
+    FRows.clear();
+    FShown = {Call, Prefix};
     if (callbook != nullptr) {
-        rows_ = callbook->Rows(prefix.trimmed().toStdString(), bureau, kRowLimit);
+        FRows = callbook->Rows(prefix.trimmed().toStdString(), bureau, kRowLimit);
         const std::pair<Column, CallbookDetail> details[] = {
             {Name, CallbookDetail::Name}, {Qth, CallbookDetail::Qth}, {Grid, CallbookDetail::Grid}};
         for (const auto& [column, detail] : details)
             if (callbook->HasDetail(detail))
-                shown_.push_back(column);
+                FShown.push_back(column);
     }
-    shown_.push_back(Bureau);
+    FShown.push_back(Bureau);
     endResetModel();
 }
 
 int LogHostCallbookModel::SectionOf(Column column) const {
-    const auto found = std::find(shown_.begin(), shown_.end(), column);
-    return found == shown_.end() ? -1 : static_cast<int>(found - shown_.begin());
+    const auto found = std::find(FShown.begin(), FShown.end(), column);
+    return found == FShown.end() ? -1 : static_cast<int>(found - FShown.begin());
 }
 
 int LogHostCallbookModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(FRows.size());
 }
 
 int LogHostCallbookModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(shown_.size());
+    return parent.isValid() ? 0 : static_cast<int>(FShown.size());
 }
 
 QVariant LogHostCallbookModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= static_cast<int>(rows_.size()) ||
-        index.column() >= static_cast<int>(shown_.size()))
+    if (!index.isValid() || index.row() >= static_cast<int>(FRows.size()) ||
+        index.column() >= static_cast<int>(FShown.size()))
         return {};
-    const CallbookRow& row = rows_[static_cast<std::size_t>(index.row())];
-    const Column column = shown_[static_cast<std::size_t>(index.column())];
+    const CallbookRow& row = FRows[static_cast<std::size_t>(index.row())];
+    const Column column = FShown[static_cast<std::size_t>(index.column())];
     if (role == Qt::DisplayRole) {
         switch (column) {
         case Call:
@@ -76,7 +76,7 @@ QVariant LogHostCallbookModel::headerData(int section, Qt::Orientation orientati
     if (orientation == Qt::Vertical)
         return section + 1;
     static const char* const titles[ColumnCount] = {"Call", "DXCC", "Name", "QTH", "Grid", "Bureau"};
-    if (section < 0 || section >= static_cast<int>(shown_.size()))
+    if (section < 0 || section >= static_cast<int>(FShown.size()))
         return {};
-    return QString(titles[shown_[static_cast<std::size_t>(section)]]);
+    return QString(titles[FShown[static_cast<std::size_t>(section)]]);
 }

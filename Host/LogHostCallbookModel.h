@@ -29,6 +29,6 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    std::vector<CallbookRow> rows_;
-    std::vector<Column> shown_;
+    std::vector<CallbookRow> FRows;
+    std::vector<Column> FShown;
 };

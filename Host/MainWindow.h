@@ -38,13 +38,13 @@ private:
     void RebuildPluginsMenu();
     void ChooseItem(const ComPtr<HostMenuItem>& item);
 
-    LogHost* host_ = nullptr;
-    LogHostCallbookModel* model_ = nullptr;
-    QTableView* table_ = nullptr;
-    QLineEdit* prefix_ = nullptr;
-    QComboBox* bureau_ = nullptr;
-    QPlainTextEdit* log_ = nullptr;
-    QLabel* counts_ = nullptr;
-    QMenu* pluginsMenu_ = nullptr;
-    bool rebuildPending_ = false;
+    LogHost* FHost = nullptr;
+    LogHostCallbookModel* FModel = nullptr;
+    QTableView* FTable = nullptr;
+    QLineEdit* FPrefix = nullptr;
+    QComboBox* FBureau = nullptr;
+    QPlainTextEdit* FLog = nullptr;
+    QLabel* FCounts = nullptr;
+    QMenu* FPluginsMenu = nullptr;
+    bool FRebuildPending = false;
 };

@@ -14,20 +14,20 @@ std::string Hex(HRESULT code) {
 } // namespace
 
 PluginLibrary::PluginLibrary(const std::string& path, ICore* core)
-    : path_(path), handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL), &dlclose) {
-    if (!handle_) {
+    : FPath(path), FHandle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL), &dlclose) {
+    if (!FHandle) {
         const char* why = dlerror();
         throw PluginLoadError(path + ": cannot load: " + (why ? why : "unknown error"), E_FAIL);
     }
-    auto entry = reinterpret_cast<PluginEntryProc>(dlsym(handle_.get(), PLUGIN_ENTRY_NAME));
-    done_ = reinterpret_cast<PluginDoneProc>(dlsym(handle_.get(), PLUGIN_DONE_NAME));
+    auto entry = reinterpret_cast<PluginEntryProc>(dlsym(FHandle.get(), PLUGIN_ENTRY_NAME));
+    FDone = reinterpret_cast<PluginDoneProc>(dlsym(FHandle.get(), PLUGIN_DONE_NAME));
     if (entry == nullptr)
         throw PluginLoadError(path + ": not a plug-in (no entry export)", E_FAIL);
     IPlugin* raw = nullptr;
     const HRESULT hr = entry(core, &raw);
-    plugin_ = ComPtr<IPlugin>::Attach(raw);
-    if (hr < 0 || !plugin_) {
-        plugin_.reset();
+    FPlugin = ComPtr<IPlugin>::Attach(raw);
+    if (hr < 0 || !FPlugin) {
+        FPlugin.reset();
         throw PluginLoadError(path + ": the plug-in refused to load (" + Hex(hr) + ")", hr < 0 ? hr : E_FAIL);
     }
 }
@@ -38,35 +38,35 @@ PluginLibrary::~PluginLibrary() {
 
 PluginInfo PluginLibrary::Info() const {
     PluginInfo info;
-    if (!plugin_)
+    if (!FPlugin)
         return info;
     BStr s;
-    plugin_->GetID(&info.id);
-    if (plugin_->GetName(s.put()) >= 0)
+    FPlugin->GetID(&info.id);
+    if (FPlugin->GetName(s.put()) >= 0)
         info.name = s.str();
-    if (plugin_->GetVersion(s.put()) >= 0)
+    if (FPlugin->GetVersion(s.put()) >= 0)
         info.version = s.str();
-    plugin_->GetCategory(&info.category);
-    if (plugin_->GetCopyright(s.put()) >= 0)
+    FPlugin->GetCategory(&info.category);
+    if (FPlugin->GetCopyright(s.put()) >= 0)
         info.copyright = s.str();
-    if (plugin_->GetHomePage(s.put()) >= 0)
+    if (FPlugin->GetHomePage(s.put()) >= 0)
         info.homePage = s.str();
-    if (plugin_->GetEmail(s.put()) >= 0)
+    if (FPlugin->GetEmail(s.put()) >= 0)
         info.email = s.str();
     return info;
 }
 
 HRESULT PluginLibrary::Unload() {
-    if (unloaded_)
+    if (FUnloaded)
         return S_OK;
-    unloaded_ = true;
+    FUnloaded = true;
     HRESULT result = S_OK;
-    if (plugin_) {
-        if (ComPtr<IDestroyNotify> notify = plugin_.query<IDestroyNotify>())
+    if (FPlugin) {
+        if (ComPtr<IDestroyNotify> notify = FPlugin.query<IDestroyNotify>())
             result = notify->NotifyDestroy();
-        plugin_.reset();
+        FPlugin.reset();
     }
-    if (done_ != nullptr)
-        doneResult_ = done_();
+    if (FDone != nullptr)
+        FDoneResult = FDone();
     return result;
 }

@@ -11,11 +11,11 @@
 
 class PluginLoadError : public std::runtime_error {
 public:
-    PluginLoadError(const std::string& message, HRESULT code) : std::runtime_error(message), code_(code) {}
-    HRESULT Code() const { return code_; }
+    PluginLoadError(const std::string& message, HRESULT code) : std::runtime_error(message), FCode(code) {}
+    HRESULT Code() const { return FCode; }
 
 private:
-    HRESULT code_;
+    HRESULT FCode;
 };
 
 struct PluginInfo {
@@ -33,18 +33,18 @@ public:
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-    const std::string& Path() const { return path_; }
-    IPlugin* Plugin() const { return plugin_.get(); }
+    const std::string& Path() const { return FPath; }
+    IPlugin* Plugin() const { return FPlugin.get(); }
     PluginInfo Info() const;
     // NotifyDestroy, the last Release, _done; the library stays mapped until destruction.
     HRESULT Unload();
-    HRESULT DoneResult() const { return doneResult_; }
+    HRESULT DoneResult() const { return FDoneResult; }
 
 private:
-    std::string path_;
-    std::unique_ptr<void, int (*)(void*)> handle_;
-    PluginDoneProc done_ = nullptr;
-    ComPtr<IPlugin> plugin_;
-    HRESULT doneResult_ = S_OK;
-    bool unloaded_ = false;
+    std::string FPath;
+    std::unique_ptr<void, int (*)(void*)> FHandle;
+    PluginDoneProc FDone = nullptr;
+    ComPtr<IPlugin> FPlugin;
+    HRESULT FDoneResult = S_OK;
+    bool FUnloaded = false;
 };

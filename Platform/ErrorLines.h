@@ -21,8 +21,8 @@ public:
         while (!text.empty()) {
             const std::size_t end = text.find('\n');
             const std::string_view part = text.substr(0, end);
-            if (line_.size() < LineLimit)
-                line_.append(part.substr(0, LineLimit - line_.size()));
+            if (FLine.size() < LineLimit)
+                FLine.append(part.substr(0, LineLimit - FLine.size()));
             if (end == std::string_view::npos)
                 return;
             EndLine();
@@ -33,10 +33,10 @@ public:
     // The kept lines in the order written, without their line ends; a last line without one included.
     // Between the first and the last lines some may be missing.
     std::vector<std::string> Lines() const {
-        std::vector<std::string> lines(head_.begin(), head_.end());
-        lines.insert(lines.end(), tail_.begin(), tail_.end());
-        if (!line_.empty())
-            lines.push_back(Finished(line_));
+        std::vector<std::string> lines(FHead.begin(), FHead.end());
+        lines.insert(lines.end(), FTail.begin(), FTail.end());
+        if (!FLine.empty())
+            lines.push_back(Finished(FLine));
         return lines;
     }
 
@@ -62,25 +62,25 @@ private:
     }
 
     void EndLine() {
-        std::string line = Finished(std::move(line_));
-        line_.clear();
+        std::string line = Finished(std::move(FLine));
+        FLine.clear();
         if (line.empty())
             return; // says nothing
-        if (tail_.empty() && headSize_ + line.size() <= HeadLimit) {
-            headSize_ += line.size();
-            head_.push_back(std::move(line));
+        if (FTail.empty() && FHeadSize + line.size() <= HeadLimit) {
+            FHeadSize += line.size();
+            FHead.push_back(std::move(line));
             return;
         }
-        tailSize_ += line.size();
-        tail_.push_back(std::move(line));
-        while (tailSize_ > TailLimit && tail_.size() > 1) {
-            tailSize_ -= tail_.front().size();
-            tail_.pop_front();
+        FTailSize += line.size();
+        FTail.push_back(std::move(line));
+        while (FTailSize > TailLimit && FTail.size() > 1) {
+            FTailSize -= FTail.front().size();
+            FTail.pop_front();
         }
     }
 
-    std::vector<std::string> head_;
-    std::deque<std::string> tail_;
-    std::size_t headSize_ = 0, tailSize_ = 0;
-    std::string line_; // the line being written
+    std::vector<std::string> FHead;
+    std::deque<std::string> FTail;
+    std::size_t FHeadSize = 0, FTailSize = 0;
+    std::string FLine; // the line being written
 };

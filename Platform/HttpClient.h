@@ -14,7 +14,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+
+class THttpTransport;
 
 // The largest body a download takes: far beyond any real list archive, so that a hostile or broken
 // server cannot fill the disk or the memory.
@@ -64,58 +67,63 @@ public:
 
     // The body of the last HTTPMethod response; after a failure, whatever arrived before it. Download
     // leaves it empty.
-    const std::string& Document() const { return document_; }
+    const std::string& Document() const { return FDocument; }
     // The HTTP status of the last response, 0 when none arrived.
-    long ResultCode() const { return resultCode_; }
+    long ResultCode() const { return FResultCode; }
     // The status line of the last response without its line end ("HTTP/1.1 404 Not Found"), empty
     // when none arrived. Control characters are shown as U+FFFD.
-    const std::string& StatusLine() const { return statusLine_; }
+    const std::string& StatusLine() const { return FStatusLine; }
     // Why the last request failed, in words for the user, on one line (UTF-8, control characters
     // shown as U+FFFD); empty after a success. For a status other than 2xx in Download it is the
     // status line; otherwise the system's reason (libcurl's "Failed to connect to ...", "SSL certificate
     // problem: ..."; on Windows WinHTTP's text), or the limit that stopped the transfer, or the file that
     // could not be written.
-    const std::string& ErrorText() const { return errorText_; }
+    const std::string& ErrorText() const { return FErrorText; }
 
     // The request runs on the host's GUI thread, so neither connecting nor a silent transfer may block
     // it for long: a connection must be made within the connect time-out, and a transfer that moves no
     // byte for the stall time-out fails.
-    void SetConnectTimeout(std::chrono::seconds timeout) { connectTimeout_ = timeout; }
-    void SetStallTimeout(std::chrono::seconds timeout) { stallTimeout_ = timeout; }
+    void SetConnectTimeout(std::chrono::seconds timeout) { FConnectTimeout = timeout; }
+    void SetStallTimeout(std::chrono::seconds timeout) { FStallTimeout = timeout; }
     // The whole request, from its start to the last byte, must end within this time.
-    void SetTimeLimit(std::chrono::milliseconds limit) { timeLimit_ = limit; }
+    void SetTimeLimit(std::chrono::milliseconds limit) { FTimeLimit = limit; }
     // A body larger than this many bytes stops the transfer.
-    void SetSizeLimit(std::uint64_t bytes) { sizeLimit_ = bytes; }
+    void SetSizeLimit(std::uint64_t bytes) { FSizeLimit = bytes; }
     // Called at the start and then about every DownloadProgressInterval until the request ends.
-    void SetProgress(TDownloadProgress progress) { progress_ = std::move(progress); }
+    void SetProgress(TDownloadProgress progress) { FProgress = std::move(progress); }
 
 private:
-    // libcurl's easy handle, an opaque pointer in its interface (on Windows the WinHTTP session).
-    struct EasyDeleter {
-        void operator()(void* handle) const;
-    };
+    // The system's network library between requests (libcurl's easy handle; the WinHTTP session).
+    struct TSession;
     struct TTransfer;
-    // The body's pieces and the header lines of a transfer as they arrive (libcurl's callbacks on Linux).
-    static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* transfer);
-    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* transfer);
+    // The time limit and the progress reports of one request (HttpClient.cpp).
+    class TRequestPace;
 
-    // Runs one request with the body going to transfer's sink; sets resultCode_, statusLine_ and, on
-    // failure, errorText_. Returns the outcome with HttpError never set: statuses are the caller's.
+    // Opens the system's transport for one request under the connect and stall time-outs; null, with
+    // FErrorText set, when the request cannot start (no library, an address that cannot be read).
+    std::unique_ptr<THttpTransport> OpenTransport(const std::string& method, const std::string& url);
+    // Runs one request with the body going to transfer's sink; sets FResultCode, FStatusLine and, on
+    // failure, FErrorText. Returns the outcome with HttpError never set: statuses are the caller's.
     TDownloadResult Perform(const std::string& method, const std::string& url, TTransfer& transfer);
-    // Sets errorText_ to the reason for a result a limit or the user gave (TooLarge, TimedOut,
+    // The request loop: the response's head, then its body piece by piece into the sink, under the time
+    // limit, the size limit and the progress callback; a body shorter than announced is cut.
+    TDownloadResult Exchange(THttpTransport& transport, const std::string& method, TTransfer& transfer);
+    TDownloadResult ReadBody(THttpTransport& transport, TRequestPace& pace,
+                             std::optional<std::uint64_t> announced, TTransfer& transfer);
+    // Sets FErrorText to the reason for a result a limit or the user gave (TooLarge, TimedOut,
     // Cancelled), and returns the result.
     TDownloadResult ExplainLimit(TDownloadResult result);
     // A response whose status is no download (an error page, a redirect): its status line is the reason.
     TDownloadResult RefuseStatus();
 
-    std::unique_ptr<void, EasyDeleter> handle_;
-    std::string document_;
-    long resultCode_ = 0;
-    std::string statusLine_;
-    std::string errorText_;
-    std::chrono::seconds connectTimeout_ = DownloadConnectTimeout;
-    std::chrono::seconds stallTimeout_ = DownloadStallTimeout;
-    std::chrono::milliseconds timeLimit_ = DownloadTimeLimit;
-    std::uint64_t sizeLimit_ = DownloadSizeLimit;
-    TDownloadProgress progress_;
+    std::unique_ptr<TSession> FSession;
+    std::string FDocument;
+    long FResultCode = 0;
+    std::string FStatusLine;
+    std::string FErrorText;
+    std::chrono::seconds FConnectTimeout = DownloadConnectTimeout;
+    std::chrono::seconds FStallTimeout = DownloadStallTimeout;
+    std::chrono::milliseconds FTimeLimit = DownloadTimeLimit;
+    std::uint64_t FSizeLimit = DownloadSizeLimit;
+    TDownloadProgress FProgress;
 };

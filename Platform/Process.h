@@ -46,5 +46,5 @@ public:
 private:
     struct TImpl;
     explicit TChildProcess(std::unique_ptr<TImpl> impl);
-    std::unique_ptr<TImpl> impl_;
+    std::unique_ptr<TImpl> FImpl;
 };

@@ -11,7 +11,7 @@ BSTR Allocate(std::u16string_view text) {
 }
 } // namespace
 
-BStr::BStr(std::u16string_view text) : s_(Allocate(text)) {}
+BStr::BStr(std::u16string_view text) : FText(Allocate(text)) {}
 
 void ReturnString(BSTR* out, std::u16string_view text) {
     if (out == nullptr)

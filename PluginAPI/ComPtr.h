@@ -12,19 +12,19 @@ public:
     ComPtr() = default;
     ComPtr(std::nullptr_t) {}
     // Takes a reference of its own to a borrowed pointer.
-    explicit ComPtr(T* borrowed) : p_(borrowed) {
-        if (p_ != nullptr)
-            p_->AddRef();
+    explicit ComPtr(T* borrowed) : FPointer(borrowed) {
+        if (FPointer != nullptr)
+            FPointer->AddRef();
     }
     // Adopts a pointer that already carries a reference for us.
     static ComPtr Attach(T* owned) {
         ComPtr result;
-        result.p_ = owned;
+        result.FPointer = owned;
         return result;
     }
 
-    ComPtr(const ComPtr& other) : ComPtr(other.p_) {}
-    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+    ComPtr(const ComPtr& other) : ComPtr(other.FPointer) {}
+    ComPtr(ComPtr&& other) noexcept : FPointer(std::exchange(other.FPointer, nullptr)) {}
     ComPtr& operator=(const ComPtr& other) {
         ComPtr(other).swap(*this);
         return *this;
@@ -35,32 +35,32 @@ public:
     }
     ~ComPtr() { reset(); }
 
-    T* get() const { return p_; }
-    T* operator->() const { return p_; }
-    explicit operator bool() const { return p_ != nullptr; }
+    T* get() const { return FPointer; }
+    T* operator->() const { return FPointer; }
+    explicit operator bool() const { return FPointer != nullptr; }
 
     // Releases what is held and gives the address for an out argument that yields a reference.
     T** put() {
         reset();
-        return &p_;
+        return &FPointer;
     }
     // The variable itself, for a callee that may clear it (and then owns what it cleared).
-    T** ref() { return &p_; }
+    T** ref() { return &FPointer; }
 
     void reset() {
-        if (T* old = std::exchange(p_, nullptr))
+        if (T* old = std::exchange(FPointer, nullptr))
             old->Release();
     }
-    T* detach() { return std::exchange(p_, nullptr); }
-    void swap(ComPtr& other) noexcept { std::swap(p_, other.p_); }
+    T* detach() { return std::exchange(FPointer, nullptr); }
+    void swap(ComPtr& other) noexcept { std::swap(FPointer, other.FPointer); }
 
     // Asks for another interface of the same object; only S_OK counts as present.
     template <class U> ComPtr<U> query() const {
         ComPtr<U> result;
-        if (p_ == nullptr)
+        if (FPointer == nullptr)
             return result;
         void* raw = nullptr;
-        if (p_->QueryInterface(IidOf<U>(), &raw) == S_OK)
+        if (FPointer->QueryInterface(IidOf<U>(), &raw) == S_OK)
             result = ComPtr<U>::Attach(static_cast<U*>(raw));
         else if (raw != nullptr) {
             // A host that answers a success code other than S_OK may still hand out a reference.
@@ -70,5 +70,5 @@ public:
     }
 
 private:
-    T* p_ = nullptr;
+    T* FPointer = nullptr;
 };

@@ -78,8 +78,8 @@ Exception::Exception(UnicodeString message, std::int32_t helpContext) : HelpCont
 }
 
 void Exception::SetMessage(UnicodeString message) {
-    message_ = std::move(message);
-    utf8_ = StringToUtf8(message_);
+    FMessage = std::move(message);
+    FUtf8 = StringToUtf8(FMessage);
 }
 
 EOleSysError::EOleSysError(UnicodeString message, HRESULT errorCode, std::int32_t helpContext)

@@ -42,15 +42,15 @@ class Exception : public TObject, public std::exception {
 public:
     explicit Exception(UnicodeString message = {}, std::int32_t helpContext = 0);
     DECLARE_CLASS_NAME(Exception)
-    const char* what() const noexcept override { return utf8_.c_str(); }
+    const char* what() const noexcept override { return FUtf8.c_str(); }
 
-    const UnicodeString& Message() const { return message_; }
+    const UnicodeString& Message() const { return FMessage; }
     void SetMessage(UnicodeString message);
     std::int32_t HelpContext = 0;
 
 private:
-    UnicodeString message_;
-    std::string utf8_;
+    UnicodeString FMessage;
+    std::string FUtf8;
 };
 
 // Declares an exception class whose construction is the plain Exception construction.

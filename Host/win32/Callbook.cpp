@@ -66,7 +66,7 @@ struct Callbook::Impl {
     }
 };
 
-Callbook::Callbook(const std::filesystem::path& file) : impl_(std::make_unique<Impl>()) {
+Callbook::Callbook(const std::filesystem::path& file) : FImpl(std::make_unique<Impl>()) {
     std::ifstream in(file);
     if (!in) {
         if (std::filesystem::exists(file))
@@ -87,26 +87,26 @@ Callbook::Callbook(const std::filesystem::path& file) : impl_(std::make_unique<I
             throw CallbookError("The callbook \"" + file.string() + "\" has no station on line " +
                                 std::to_string(number) + ": a call, a prefix and 0 or 1, separated by tabs");
         station.Bureau = bureau == "1";
-        impl_->stations.push_back(std::move(station));
+        FImpl->stations.push_back(std::move(station));
     }
 }
 
 Callbook::~Callbook() = default;
 
 std::int32_t Callbook::CreateQuery() {
-    const std::int32_t query = impl_->nextQuery++;
-    impl_->queries[query] = std::nullopt;
+    const std::int32_t query = FImpl->nextQuery++;
+    FImpl->queries[query] = std::nullopt;
     return query;
 }
 
 void Callbook::OpenQuery(std::int32_t query, const std::string& sql) {
-    auto it = impl_->queries.find(query);
-    if (it == impl_->queries.end())
+    auto it = FImpl->queries.find(query);
+    if (it == FImpl->queries.end())
         throw CallbookError("Unknown query " + std::to_string(query));
     if (sql != UkrainianCalls)
         throw CallbookError("The in-memory callbook does not answer the statement: " + sql);
     std::vector<std::string> calls;
-    for (const Station& station : impl_->stations)
+    for (const Station& station : FImpl->stations)
         if (station.DxccPrefix == "UR")
             calls.push_back(station.Call);
     std::sort(calls.begin(), calls.end());
@@ -115,18 +115,18 @@ void Callbook::OpenQuery(std::int32_t query, const std::string& sql) {
 }
 
 bool Callbook::Locate(std::int32_t query, const std::string& field, const std::string& value) {
-    const std::vector<std::string>& calls = impl_->Opened(query);
+    const std::vector<std::string>& calls = FImpl->Opened(query);
     if (AsciiUpper(field) != "OMCALL")
         throw CallbookError("The query has no field " + field);
     return std::binary_search(calls.begin(), calls.end(), value);
 }
 
 std::int32_t Callbook::RecordCount(std::int32_t query) {
-    return static_cast<std::int32_t>(impl_->Opened(query).size());
+    return static_cast<std::int32_t>(FImpl->Opened(query).size());
 }
 
 std::optional<std::string> Callbook::Value(std::int32_t query, std::int32_t row, const std::string& field) {
-    const std::vector<std::string>& calls = impl_->Opened(query);
+    const std::vector<std::string>& calls = FImpl->Opened(query);
     if (AsciiUpper(field) != "OMCALL")
         throw CallbookError("The query has no field " + field);
     if (row < 0 || static_cast<std::size_t>(row) >= calls.size())
@@ -135,7 +135,7 @@ std::optional<std::string> Callbook::Value(std::int32_t query, std::int32_t row,
 }
 
 void Callbook::FreeQuery(std::int32_t query) {
-    impl_->queries.erase(query);
+    FImpl->queries.erase(query);
 }
 
 std::int32_t Callbook::ExecSQL(const std::string& sql) {
@@ -145,7 +145,7 @@ std::int32_t Callbook::ExecSQL(const std::string& sql) {
     if (!call)
         throw CallbookError("The in-memory callbook does not execute the statement: " + sql);
     std::int32_t changed = 0;
-    for (Station& station : impl_->stations)
+    for (Station& station : FImpl->stations)
         if (station.Call == *call && !station.Bureau) {
             station.Bureau = true;
             ++changed;
@@ -156,7 +156,7 @@ std::int32_t Callbook::ExecSQL(const std::string& sql) {
 std::vector<CallbookRow> Callbook::Rows(const std::string& prefix, std::optional<bool> bureau,
                                         int limit) const {
     std::vector<CallbookRow> rows;
-    for (const Station& station : impl_->stations)
+    for (const Station& station : FImpl->stations)
         if (StartsWithIgnoringCase(station.Call, prefix) && (!bureau || station.Bureau == *bureau))
             rows.push_back(CallbookRow{station.Call, station.DxccPrefix, {}, {}, {}, station.Bureau});
     std::sort(rows.begin(), rows.end(),

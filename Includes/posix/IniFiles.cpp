@@ -1,7 +1,7 @@
 // The settings file on Linux: read with read(2), replaced by rename(2) over it.
 #include "Includes/IniFiles.h"
 
-#include "Platform/FileHandle.h"
+#include "Platform/posix/OwnedHandle.h"
 #include "PluginAPI/ScopeExit.h"
 
 #include <cerrno>
@@ -64,7 +64,7 @@ std::optional<std::string> IniFileDetail::ReadFileBytes(const std::string& path,
         return std::nullopt;
     if (fd < 0)
         RaiseOpenError(fileName, errno);
-    TFileHandle file(fd);
+    TOwnedHandle file(fd);
     struct stat status {};
     if (::fstat(file.Get(), &status) != 0)
         RaiseOpenError(fileName, errno);
@@ -110,7 +110,7 @@ void IniFileDetail::ReplaceFileBytes(const std::string& path, const UnicodeStrin
     const int fd = CreateTempBeside(target, tempPath);
     if (fd < 0)
         RaiseCreateError(fileName, errno);
-    TFileHandle file(fd);
+    TOwnedHandle file(fd);
     // Until it has become the settings file, the temporary file goes when this write does.
     TScopeExit removeTemp([tempPath] { ::unlink(tempPath.c_str()); });
     if (existed) {
@@ -127,7 +127,7 @@ void IniFileDetail::ReplaceFileBytes(const std::string& path, const UnicodeStrin
             RaiseCreateError(fileName, errno);
         written += static_cast<std::size_t>(count);
     }
-    if (::fsync(file.Get()) != 0 || file.Close() != 0)
+    if (::fsync(file.Get()) != 0 || !file.Close())
         RaiseCreateError(fileName, errno);
 
     beforeReplace(tempPath);
@@ -138,7 +138,7 @@ void IniFileDetail::ReplaceFileBytes(const std::string& path, const UnicodeStrin
     // Make the rename itself durable; the new content is complete either way.
     const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
-        TFileHandle folderHandle(folder);
+        TOwnedHandle folderHandle(folder);
         ::fsync(folderHandle.Get());
     }
 }

@@ -22,7 +22,7 @@ std::string TFileHandle::ReadToEnd(const std::u16string& path) const {
     char buffer[64 * 1024];
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(handle_, buffer, sizeof buffer, &read, nullptr))
+        if (!ReadFile(Get(), buffer, sizeof buffer, &read, nullptr))
             throw EReadError(Format(u"Cannot read file \"%s\". %s", path, Reason()));
         if (read == 0)
             return bytes;
@@ -34,7 +34,7 @@ void TFileHandle::WriteAll(std::string_view bytes, const std::u16string& path) c
     while (!bytes.empty()) {
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), kChunk));
         DWORD written = 0;
-        if (!WriteFile(handle_, bytes.data(), piece, &written, nullptr) || written == 0)
+        if (!WriteFile(Get(), bytes.data(), piece, &written, nullptr) || written == 0)
             throw EWriteError(Format(u"Cannot write file \"%s\". %s", path, Reason()));
         bytes.remove_prefix(written);
     }
@@ -42,17 +42,17 @@ void TFileHandle::WriteAll(std::string_view bytes, const std::u16string& path) c
 
 TFileHandle OpenFileForReading(const std::u16string& path) {
     // FILE_SHARE_READ only: while the file is read, nobody can open it for writing.
-    HANDLE handle = CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    TFileHandle file(CreateFileW(WidePtr(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         throw EFOpenError(Format(u"Cannot open file \"%s\". %s", path, Reason()));
-    return TFileHandle(handle);
+    return file;
 }
 
 TFileHandle CreateFileForWriting(const std::u16string& path) {
-    HANDLE handle =
-        CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    TFileHandle file(
+        CreateFileW(WidePtr(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         throw EFCreateError(Format(u"Cannot create file \"%s\". %s", path, Reason()));
-    return TFileHandle(handle);
+    return file;
 }

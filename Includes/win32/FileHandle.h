@@ -1,36 +1,22 @@
-// An owned Win32 file handle, closed when it goes, and the ways the plug-in opens files: always by their
-// wide paths, so that no name depends on the ANSI code page.
+// An open file of the class library, and the ways the plug-in opens files: always by their wide paths, so
+// that no name depends on the ANSI code page.
 #pragma once
 
-#include <windows.h>
+#include "Platform/win32/OwnedHandle.h"
 
 #include <string>
 #include <string_view>
-#include <utility>
 
-class TFileHandle {
+// The handle is owned as every kernel handle is (TOwnedHandle); this adds the reads and writes that raise
+// the class library's exceptions.
+class TFileHandle : public TOwnedHandle {
 public:
-    explicit TFileHandle(HANDLE handle) : handle_(handle) {}
-    TFileHandle(TFileHandle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    TFileHandle& operator=(TFileHandle&& other) noexcept {
-        std::swap(handle_, other.handle_);
-        return *this;
-    }
-    TFileHandle(const TFileHandle&) = delete;
-    TFileHandle& operator=(const TFileHandle&) = delete;
-    ~TFileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    HANDLE Get() const { return handle_; }
+    explicit TFileHandle(HANDLE handle) : TOwnedHandle(handle) {}
 
     // The rest of the file from the current position. Raises EReadError naming the file.
     std::string ReadToEnd(const std::u16string& path) const;
     // Raises EWriteError naming the file when not every byte could be written.
     void WriteAll(std::string_view bytes, const std::u16string& path) const;
-
-private:
-    HANDLE handle_;
 };
 
 // An existing file, for reading, with other writers shut out while it is open (other readers may share

@@ -15,12 +15,12 @@ template <class Handle> using TGdiObject = std::unique_ptr<std::remove_pointer_t
 
 class TSelectObject {
 public:
-    TSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-    ~TSelectObject() { SelectObject(dc_, previous_); }
+    TSelectObject(HDC dc, HGDIOBJ object) : FDc(dc), FPrevious(SelectObject(dc, object)) {}
+    ~TSelectObject() { SelectObject(FDc, FPrevious); }
     TSelectObject(const TSelectObject&) = delete;
     TSelectObject& operator=(const TSelectObject&) = delete;
 
 private:
-    HDC dc_;
-    HGDIOBJ previous_;
+    HDC FDc;
+    HGDIOBJ FPrevious;
 };

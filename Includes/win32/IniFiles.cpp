@@ -28,10 +28,10 @@ TFileHandle CreateTempBeside(const std::u16string& target, std::u16string& tempP
         for (unsigned value = random(), i = 0; i < 8; ++i, value >>= 4)
             suffix += digits[value & 0xF];
         tempPath = target + suffix;
-        HANDLE handle = CreateFileW(WidePtr(tempPath), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle != INVALID_HANDLE_VALUE)
-            return TFileHandle(handle);
+        if (TFileHandle file(CreateFileW(WidePtr(tempPath), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+            file)
+            return file;
         if (const DWORD error = GetLastError(); error != ERROR_FILE_EXISTS)
             RaiseCreateError(fileName, error);
     }

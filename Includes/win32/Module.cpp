@@ -5,8 +5,8 @@
 #include "PluginAPI/SysUtils.h"
 
 TModule::TModule(const std::u16string& path)
-    : path_(path), module_(LoadLibraryExW(WidePtr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
-    if (module_ == nullptr) {
+    : FPath(path), FModule(LoadLibraryExW(WidePtr(path), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+    if (FModule == nullptr) {
         const DWORD error = GetLastError();
         EOSError e(Format(u"Cannot load library \"%s\". %s", path, SysErrorMessage(error)));
         e.ErrorCode = error;
@@ -15,5 +15,5 @@ TModule::TModule(const std::u16string& path)
 }
 
 TModule::~TModule() {
-    FreeLibrary(module_);
+    FreeLibrary(FModule);
 }

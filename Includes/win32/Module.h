@@ -15,13 +15,13 @@ public:
     TModule& operator=(const TModule&) = delete;
     ~TModule();
 
-    const std::u16string& Path() const { return path_; }
+    const std::u16string& Path() const { return FPath; }
     // The exported function of that name, null when the DLL has none.
     template <class F> F Function(const char* name) const {
-        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(FModule, name)));
     }
 
 private:
-    std::u16string path_;
-    HMODULE module_;
+    std::u16string FPath;
+    HMODULE FModule;
 };

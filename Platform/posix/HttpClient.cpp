@@ -1,24 +1,22 @@
+// The download client's transport on libcurl: each request a transfer on the multi interface, stepped by the
+// request loop of HttpClient.cpp; and the download into a file by its descriptor.
 #include "Platform/HttpClient.h"
 
 #include "Platform/CodePage.h"
-#include "Platform/FileHandle.h"
 #include "Platform/HttpTransfer.h"
+#include "Platform/posix/OwnedHandle.h"
 
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <mutex>
 #include <new>
 #include <unistd.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // libcurl's global set-up is not thread-safe and must run before the first handle; it stays for the
 // life of the process, like the host's copy of the library.
@@ -40,80 +38,30 @@ std::string OneLine(std::string_view text) {
 // Removes the file unless the download completed.
 class TPartialFileGuard {
 public:
-    explicit TPartialFileGuard(const std::string& path) : path_(path) {}
+    explicit TPartialFileGuard(const std::string& path) : FPath(path) {}
     ~TPartialFileGuard() {
-        if (!kept_)
-            ::unlink(path_.c_str());
+        if (!FKept)
+            ::unlink(FPath.c_str());
     }
     TPartialFileGuard(const TPartialFileGuard&) = delete;
     TPartialFileGuard& operator=(const TPartialFileGuard&) = delete;
-    void Keep() { kept_ = true; }
+    void Keep() { FKept = true; }
 
 private:
-    const std::string& path_;
-    bool kept_ = false;
+    const std::string& FPath;
+    bool FKept = false;
+};
+
+struct TEasyDeleter {
+    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
 };
 
 struct TMultiDeleter {
     void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
 
-// The easy handle belongs to the multi handle only for the length of one request.
-class TMultiAttachment {
-public:
-    TMultiAttachment(CURLM* multi, CURL* easy) : multi_(multi), easy_(easy) {
-        curl_multi_add_handle(multi, easy);
-    }
-    ~TMultiAttachment() { curl_multi_remove_handle(multi_, easy_); }
-    TMultiAttachment(const TMultiAttachment&) = delete;
-    TMultiAttachment& operator=(const TMultiAttachment&) = delete;
-
-private:
-    CURLM* multi_;
-    CURL* easy_;
-};
-
-} // namespace
-
-std::size_t THTTPSend::OnHeader(char* data, std::size_t size, std::size_t count, void* target) {
-    auto& transfer = *static_cast<TTransfer*>(target);
-    const std::string_view line(data, size * count);
-    // Every response of the exchange (an interim 100, a proxy's answer) starts with its status line;
-    // the last one is the response's.
-    if (line.starts_with("HTTP/")) {
-        try {
-            transfer.statusLine = OneLine(line);
-        } catch (const std::bad_alloc&) {
-            return 0;
-        }
-    }
-    return size * count;
-}
-
-void THTTPSend::EasyDeleter::operator()(void* handle) const {
-    curl_easy_cleanup(handle);
-}
-
-THTTPSend::THTTPSend() {
-    if (GlobalInit())
-        handle_.reset(curl_easy_init());
-}
-
-THTTPSend::~THTTPSend() = default;
-
-TDownloadResult THTTPSend::Perform(const std::string& method, const std::string& url, TTransfer& transfer) {
-    resultCode_ = 0;
-    statusLine_.clear();
-    errorText_.clear();
-    if (!handle_) {
-        errorText_ = "libcurl could not be initialised";
-        return TDownloadResult::Failed;
-    }
-
-    CURL* curl = handle_.get();
-    curl_easy_reset(curl);
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+// The request's options on the easy handle, libcurl's defaults stated where the callers rely on them.
+void SetRequestOptions(CURL* curl, const std::string& method, const std::string& url) {
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     // An HTTP client: other schemes that libcurl knows (file, ftp...) are refused.
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -123,17 +71,6 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     else
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
-    transfer.sizeLimit = sizeLimit_;
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-    // A body announced larger than the limit is refused before its first byte.
-    curl_easy_setopt(
-        curl, CURLOPT_MAXFILESIZE_LARGE,
-        static_cast<curl_off_t>(std::min<std::uint64_t>(sizeLimit_, std::numeric_limits<curl_off_t>::max())));
-
-    // libcurl's defaults, stated because the callers rely on them.
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 0L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -142,102 +79,180 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
     // itself does not read that variable.
     if (const char* bundle = std::getenv("CURL_CA_BUNDLE"); bundle != nullptr && *bundle != '\0')
         curl_easy_setopt(curl, CURLOPT_CAINFO, bundle);
+}
 
+void SetTimeouts(CURL* curl, std::chrono::seconds connect, std::chrono::seconds stall) {
     // Time-outs run without signals: the host's process is not ours to send SIGALRM to.
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connectTimeout_.count()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(connect.count()));
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stallTimeout_.count()));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(stall.count()));
+}
 
-    // The multi interface lets this loop, not libcurl, decide how long to wait: the time limit, the
-    // progress report and the cancel check are served while the transfer waits for the network.
-    const std::unique_ptr<CURLM, TMultiDeleter> multi(curl_multi_init());
-    if (!multi) {
-        errorText_ = "libcurl could not be initialised";
-        return TDownloadResult::Failed;
+// One request on libcurl's multi interface, so that the loop, not libcurl, decides how long to wait. The
+// easy handle belongs to the multi handle for the transport's life. libcurl hands the body to a callback:
+// what one step of the transfer brings is kept until the loop takes it.
+class TCurlTransport final : public THttpTransport {
+public:
+    TCurlTransport(CURL* easy, std::unique_ptr<CURLM, TMultiDeleter> multi)
+        : FEasy(easy), FMulti(std::move(multi)) {
+        curl_easy_setopt(FEasy, CURLOPT_ERRORBUFFER, FErrorBuffer);
+        curl_easy_setopt(FEasy, CURLOPT_WRITEFUNCTION, OnBody);
+        curl_easy_setopt(FEasy, CURLOPT_WRITEDATA, this);
+        curl_easy_setopt(FEasy, CURLOPT_HEADERFUNCTION, OnHeader);
+        curl_easy_setopt(FEasy, CURLOPT_HEADERDATA, this);
+        curl_multi_add_handle(FMulti.get(), FEasy);
     }
-    TDownloadResult result = TDownloadResult::Done;
-    CURLcode curlResult = CURLE_OK;
-    {
-        const TMultiAttachment attachment(multi.get(), curl);
-        const auto start = Clock::now();
-        const auto deadline = start + timeLimit_;
-        auto nextReport = start;
-        for (;;) {
-            int running = 0;
-            const CURLMcode step = curl_multi_perform(multi.get(), &running);
-            if (step != CURLM_OK) {
-                errorText_ = OneLine(curl_multi_strerror(step));
-                result = TDownloadResult::Failed;
-                break;
-            }
-            if (running == 0) {
-                int left = 0;
-                const CURLMsg* message = curl_multi_info_read(multi.get(), &left);
-                curlResult = message != nullptr ? message->data.result : CURLE_OK;
-                break;
-            }
-            const auto now = Clock::now();
-            if (now >= deadline) {
-                result = TDownloadResult::TimedOut;
-                break;
-            }
-            if (progress_ && now >= nextReport) {
-                nextReport = now + DownloadProgressInterval;
-                if (!progress_(transfer.received)) {
-                    result = TDownloadResult::Cancelled;
-                    break;
-                }
-            }
-            const auto wait =
-                std::min<Clock::duration>({DownloadProgressInterval, deadline - now,
-                                           progress_ ? nextReport - now : Clock::duration::max()});
-            curl_multi_poll(multi.get(), nullptr, 0,
-                            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()),
-                            nullptr);
+    ~TCurlTransport() override {
+        curl_multi_remove_handle(FMulti.get(), FEasy);
+        // The buffer and the callbacks' target live with this object only.
+        curl_easy_setopt(FEasy, CURLOPT_ERRORBUFFER, nullptr);
+        curl_easy_setopt(FEasy, CURLOPT_WRITEDATA, nullptr);
+        curl_easy_setopt(FEasy, CURLOPT_HEADERDATA, nullptr);
+    }
+    TCurlTransport(const TCurlTransport&) = delete;
+    TCurlTransport& operator=(const TCurlTransport&) = delete;
+
+    // The head is complete once the body starts or the transfer has ended.
+    TTransportStep AwaitHead(std::chrono::milliseconds wait) override {
+        if (FHeadDone)
+            return TTransportStep::Ready;
+        if (FEnded && FResult != CURLE_OK)
+            return TTransportStep::Failed;
+        return Step(wait);
+    }
+
+    THttpHead Head() const override {
+        THttpHead head;
+        curl_easy_getinfo(FEasy, CURLINFO_RESPONSE_CODE, &head.status);
+        head.statusLine = FStatusLine;
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(FEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0)
+            head.announced = static_cast<std::uint64_t>(length);
+        return head;
+    }
+
+    TTransportStep AwaitChunk(std::chrono::milliseconds wait, std::string_view& chunk) override {
+        FTaken.clear();
+        if (FPending.empty() && !FEnded) {
+            if (const TTransportStep step = Step(wait); step != TTransportStep::Ready)
+                return step;
         }
+        if (FPending.empty() && FResult != CURLE_OK)
+            return TTransportStep::Failed;
+        FTaken.swap(FPending);
+        chunk = FTaken;
+        return TTransportStep::Ready;
     }
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &resultCode_);
-    statusLine_ = transfer.statusLine;
-    // The buffer lives on this frame only.
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
 
-    if (result == TDownloadResult::Done && curlResult != CURLE_OK) {
-        if (transfer.tooLarge || curlResult == CURLE_FILESIZE_EXCEEDED)
-            result = TDownloadResult::TooLarge;
-        else
-            result = TDownloadResult::Failed;
-        // A sink that stopped the transfer has its own reason; the caller gives it.
-        if (result == TDownloadResult::Failed && !transfer.sinkStopped)
-            errorText_ = OneLine(errorBuffer[0] != '\0' ? errorBuffer : curl_easy_strerror(curlResult));
+    std::string Reason() const override {
+        if (FMultiResult != CURLM_OK)
+            return OneLine(curl_multi_strerror(FMultiResult));
+        return OneLine(FErrorBuffer[0] != '\0' ? FErrorBuffer : curl_easy_strerror(FResult));
     }
-    return ExplainLimit(result);
+
+private:
+    // One step of the transfer, then a wait for the network if it brought nothing: Ready once there is
+    // a piece of the body or the transfer has ended.
+    TTransportStep Step(std::chrono::milliseconds wait) {
+        int running = 0;
+        FMultiResult = curl_multi_perform(FMulti.get(), &running);
+        if (FMultiResult != CURLM_OK)
+            return TTransportStep::Failed;
+        if (running == 0) {
+            int left = 0;
+            const CURLMsg* message = curl_multi_info_read(FMulti.get(), &left);
+            FResult = message != nullptr ? message->data.result : CURLE_OK;
+            FEnded = true;
+            FHeadDone = FHeadDone || FResult == CURLE_OK;
+        }
+        if (!FPending.empty() || FEnded)
+            return FHeadDone || FResult == CURLE_OK ? TTransportStep::Ready : TTransportStep::Failed;
+        curl_multi_poll(FMulti.get(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
+        return TTransportStep::Waiting;
+    }
+
+    // An exception must not cross libcurl's C frames: a piece that cannot be kept stops the transfer.
+    static std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* target) {
+        auto& transport = *static_cast<TCurlTransport*>(target);
+        try {
+            transport.FPending.append(data, size * count);
+        } catch (const std::bad_alloc&) {
+            return 0;
+        }
+        transport.FHeadDone = true;
+        return size * count;
+    }
+
+    // Every response of the exchange (an interim 100, a proxy's answer) starts with its status line; the
+    // last one is the response's.
+    static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* target) {
+        auto& transport = *static_cast<TCurlTransport*>(target);
+        const std::string_view line(data, size * count);
+        if (line.starts_with("HTTP/")) {
+            try {
+                transport.FStatusLine = OneLine(line);
+            } catch (const std::bad_alloc&) {
+                return 0;
+            }
+        }
+        return size * count;
+    }
+
+    CURL* FEasy;
+    std::unique_ptr<CURLM, TMultiDeleter> FMulti;
+    char FErrorBuffer[CURL_ERROR_SIZE] = {};
+    std::string FStatusLine;
+    std::string FPending;
+    std::string FTaken;
+    bool FHeadDone = false;
+    bool FEnded = false;
+    CURLcode FResult = CURLE_OK;
+    CURLMcode FMultiResult = CURLM_OK;
+};
+
+} // namespace
+
+struct THTTPSend::TSession {
+    std::unique_ptr<CURL, TEasyDeleter> easy;
+};
+
+THTTPSend::THTTPSend() : FSession(std::make_unique<TSession>()) {
+    if (GlobalInit())
+        FSession->easy.reset(curl_easy_init());
+}
+
+THTTPSend::~THTTPSend() = default;
+
+std::unique_ptr<THttpTransport> THTTPSend::OpenTransport(const std::string& method, const std::string& url) {
+    CURL* curl = FSession->easy.get();
+    std::unique_ptr<CURLM, TMultiDeleter> multi(curl != nullptr ? curl_multi_init() : nullptr);
+    if (!multi) {
+        FErrorText = "libcurl could not be initialised";
+        return nullptr;
+    }
+    curl_easy_reset(curl);
+    SetRequestOptions(curl, method, url);
+    SetTimeouts(curl, FConnectTimeout, FStallTimeout);
+    return std::make_unique<TCurlTransport>(curl, std::move(multi));
 }
 
 TDownloadResult THTTPSend::Download(const std::string& url, const std::string& path) {
-    document_.clear();
+    FDocument.clear();
     TPartialFileGuard guard(path);
-    TFileHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
-    if (file.Get() < 0) {
+    TOwnedHandle file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!file) {
         const int error = errno;
-        resultCode_ = 0;
-        statusLine_.clear();
-        errorText_ = OneLine("Cannot create file \"" + path + "\": " + std::strerror(error));
+        FResultCode = 0;
+        FStatusLine.clear();
+        FErrorText = OneLine("Cannot create file \"" + path + "\": " + std::strerror(error));
         return TDownloadResult::Failed;
     }
 
     int writeError = 0;
-    bool statusRefused = false;
-    CURL* curl = handle_.get();
     TTransfer transfer;
+    transfer.successOnly = true;
     transfer.sink = [&](const char* data, std::size_t size) {
-        // The body's first bytes come after the status is known: only a 2xx body is written.
-        long status = 0;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-        if (!IsSuccessStatus(status)) {
-            statusRefused = true;
-            return false;
-        }
         while (size > 0) {
             const ssize_t count = ::write(file.Get(), data, size);
             if (count < 0 && errno == EINTR)
@@ -252,15 +267,14 @@ TDownloadResult THTTPSend::Download(const std::string& url, const std::string& p
         return true;
     };
     TDownloadResult result = Perform("GET", url, transfer);
-    if (result == TDownloadResult::Done && file.Close() != 0)
+    if (result == TDownloadResult::Done && !file.Close())
         writeError = errno;
 
     if (writeError != 0) {
         result = TDownloadResult::Failed;
-        errorText_ = OneLine("Cannot write file \"" + path + "\": " + std::strerror(writeError));
-    } else if (statusRefused || (result == TDownloadResult::Done && !IsSuccessStatus(resultCode_)) ||
-               (result == TDownloadResult::TooLarge && resultCode_ != 0 && !IsSuccessStatus(resultCode_))) {
-        // An error page or a redirect is no archive, however large its body.
+        FErrorText = OneLine("Cannot write file \"" + path + "\": " + std::strerror(writeError));
+    } else if (result == TDownloadResult::Done && !IsSuccessStatus(FResultCode)) {
+        // An error page or a redirect is no archive.
         result = RefuseStatus();
     }
     if (result == TDownloadResult::Done)

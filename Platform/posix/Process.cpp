@@ -2,7 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/ErrorLines.h"
-#include "Platform/FileHandle.h"
+#include "Platform/posix/OwnedHandle.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,26 +24,26 @@ namespace {
 
 class TSpawnActions {
 public:
-    TSpawnActions() { posix_spawn_file_actions_init(&actions_); }
+    TSpawnActions() { posix_spawn_file_actions_init(&FActions); }
     TSpawnActions(const TSpawnActions&) = delete;
     TSpawnActions& operator=(const TSpawnActions&) = delete;
-    ~TSpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
-    posix_spawn_file_actions_t* Get() { return &actions_; }
+    ~TSpawnActions() { posix_spawn_file_actions_destroy(&FActions); }
+    posix_spawn_file_actions_t* Get() { return &FActions; }
 
 private:
-    posix_spawn_file_actions_t actions_;
+    posix_spawn_file_actions_t FActions;
 };
 
 class TSpawnAttributes {
 public:
-    TSpawnAttributes() { posix_spawnattr_init(&attributes_); }
+    TSpawnAttributes() { posix_spawnattr_init(&FAttributes); }
     TSpawnAttributes(const TSpawnAttributes&) = delete;
     TSpawnAttributes& operator=(const TSpawnAttributes&) = delete;
-    ~TSpawnAttributes() { posix_spawnattr_destroy(&attributes_); }
-    posix_spawnattr_t* Get() { return &attributes_; }
+    ~TSpawnAttributes() { posix_spawnattr_destroy(&FAttributes); }
+    posix_spawnattr_t* Get() { return &FAttributes; }
 
 private:
-    posix_spawnattr_t attributes_;
+    posix_spawnattr_t FAttributes;
 };
 
 // The child's error stream: its first and last lines are kept for its reason, the rest is read and
@@ -54,57 +54,45 @@ public:
         int ends[2];
         // Without a pipe the converter still runs; only its reason is lost.
         if (::pipe2(ends, O_CLOEXEC) == 0) {
-            read_ = ends[0];
-            write_ = ends[1];
-            ::fcntl(read_, F_SETFL, O_NONBLOCK);
+            FRead.Reset(ends[0]);
+            FWrite.Reset(ends[1]);
+            ::fcntl(FRead.Get(), F_SETFL, O_NONBLOCK);
         }
     }
-    TErrorStream(const TErrorStream&) = delete;
-    TErrorStream& operator=(const TErrorStream&) = delete;
-    ~TErrorStream() {
-        CloseWriteEnd();
-        if (read_ >= 0)
-            ::close(read_);
-    }
 
-    int ReadEnd() const { return read_; }
-    int WriteEnd() const { return write_; }
+    int ReadEnd() const { return FRead.Get(); }
+    int WriteEnd() const { return FWrite.Get(); }
     // After the start: only the child writes.
-    void CloseWriteEnd() {
-        if (write_ >= 0)
-            ::close(write_);
-        write_ = -1;
-    }
+    void CloseWriteEnd() { FWrite.Reset(); }
 
     // Reads what is there now, without waiting. At the end of the stream the read end closes.
     void Drain() {
         char buffer[4096];
-        while (read_ >= 0) {
-            const ssize_t count = ::read(read_, buffer, sizeof buffer);
+        while (FRead) {
+            const ssize_t count = ::read(FRead.Get(), buffer, sizeof buffer);
             if (count < 0 && errno == EINTR)
                 continue;
             if (count < 0)
                 return; // nothing more for now (EAGAIN), or a broken pipe: keep what we have
             if (count == 0) {
-                ::close(read_);
-                read_ = -1;
+                FRead.Reset();
                 return;
             }
-            lines_.Keep(std::string_view(buffer, static_cast<std::size_t>(count)));
+            FLines.Keep(std::string_view(buffer, static_cast<std::size_t>(count)));
         }
     }
 
     std::vector<std::string> Lines() const {
-        std::vector<std::string> lines = lines_.Lines();
+        std::vector<std::string> lines = FLines.Lines();
         for (std::string& line : lines)
             line = UnicodeToAnsi(ReplaceControlChars(AnsiToUnicode(line)));
         return lines;
     }
 
 private:
-    int read_ = -1;
-    int write_ = -1;
-    TErrorLines lines_;
+    TOwnedHandle FRead;
+    TOwnedHandle FWrite;
+    TErrorLines FLines;
 };
 
 // The child gets no stdin or stdout of the host's, writes its messages to errors, inherits no other
@@ -146,7 +134,7 @@ pid_t Start(const std::string& program, std::vector<std::string> args, const TEr
 // time limit passed first.
 bool WaitFor(pid_t pid, TickClock::time_point deadline, int& status, TErrorStream& errors) {
     // Through syscall: glibc's <sys/pidfd.h> of this release lacks C linkage for C++.
-    const TFileHandle pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+    const TOwnedHandle pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
     for (;;) {
         const pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid || (done < 0 && errno != EINTR)) {
@@ -187,7 +175,7 @@ struct TChildProcess::TImpl {
     TEnd end = TEnd::Failed;
 };
 
-TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl)) {}
+TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : FImpl(std::move(impl)) {}
 
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
@@ -216,25 +204,25 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
 }
 
 TChildProcess::~TChildProcess() {
-    if (!impl_->finished)
-        Kill(impl_->pid);
+    if (!FImpl->finished)
+        Kill(FImpl->pid);
 }
 
 TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
-    if (impl_->finished)
-        return impl_->end;
+    if (FImpl->finished)
+        return FImpl->end;
     int status = 0;
-    if (!WaitFor(impl_->pid, deadline, status, impl_->errors)) {
-        Kill(impl_->pid);
-        impl_->errors.Drain();
-        impl_->end = TEnd::TimedOut;
+    if (!WaitFor(FImpl->pid, deadline, status, FImpl->errors)) {
+        Kill(FImpl->pid);
+        FImpl->errors.Drain();
+        FImpl->end = TEnd::TimedOut;
     } else {
-        impl_->end = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TEnd::Succeeded : TEnd::Failed;
+        FImpl->end = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TEnd::Succeeded : TEnd::Failed;
     }
-    impl_->finished = true;
-    return impl_->end;
+    FImpl->finished = true;
+    return FImpl->end;
 }
 
 std::vector<std::string> TChildProcess::ErrorLines() const {
-    return impl_->errors.Lines();
+    return FImpl->errors.Lines();
 }

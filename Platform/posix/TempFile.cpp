@@ -2,6 +2,7 @@
 
 #include "Platform/CodePage.h"
 #include "Platform/TickCount.h"
+#include "Platform/posix/OwnedHandle.h"
 
 #include <cerrno>
 #include <cstring>
@@ -65,9 +66,9 @@ std::uint32_t GetTempFileNameW(const char16_t* pathName, const char16_t* prefix,
     std::uint32_t number = FirstCandidate();
     for (std::uint32_t tried = 0; tried < 0xFFFF; ++tried) {
         const std::u16string name = NameFor(stem, number);
-        const int fd = ::open(UnicodeToAnsi(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
+        if (const TOwnedHandle file(
+                ::open(UnicodeToAnsi(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+            file) {
             Store(name, tempFileName);
             return number;
         }

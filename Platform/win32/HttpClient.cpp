@@ -23,8 +23,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Texts from the server or from the system end up in the user's report: one line, nothing that steers a
 // terminal.
 std::string OneLine(std::u16string_view text) {
@@ -108,18 +106,18 @@ DWORD Milliseconds(std::chrono::milliseconds duration) {
 // Removes the file unless the download completed.
 class TPartialFileGuard {
 public:
-    explicit TPartialFileGuard(const std::u16string& path) : path_(path) {}
+    explicit TPartialFileGuard(const std::u16string& path) : FPath(path) {}
     ~TPartialFileGuard() {
-        if (!kept_)
-            DeleteFileW(WidePtr(path_));
+        if (!FKept)
+            DeleteFileW(WidePtr(FPath));
     }
     TPartialFileGuard(const TPartialFileGuard&) = delete;
     TPartialFileGuard& operator=(const TPartialFileGuard&) = delete;
-    void Keep() { kept_ = true; }
+    void Keep() { FKept = true; }
 
 private:
-    const std::u16string& path_;
-    bool kept_ = false;
+    const std::u16string& FPath;
+    bool FKept = false;
 };
 
 struct TInternetDeleter {
@@ -140,30 +138,30 @@ constexpr auto ClosingWait = std::chrono::seconds(3);
 class TCallbackContexts {
 public:
     void Add() {
-        const std::lock_guard lock(mutex_);
-        ++count_;
+        const std::lock_guard lock(FMutex);
+        ++FCount;
     }
     // Notified under the lock: a waiter that sees none left cannot return before the notifying thread
     // has let go of the lock, so that thread is past everything but its way out of the callback.
     void Remove() {
-        const std::lock_guard lock(mutex_);
-        --count_;
-        changed_.notify_all();
+        const std::lock_guard lock(FMutex);
+        --FCount;
+        FChanged.notify_all();
     }
     std::size_t Count() {
-        const std::lock_guard lock(mutex_);
-        return count_;
+        const std::lock_guard lock(FMutex);
+        return FCount;
     }
     // False when some are still left at the time-out.
     bool WaitForNone(std::chrono::milliseconds timeout) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, timeout, [this] { return count_ == 0; });
+        std::unique_lock lock(FMutex);
+        return FChanged.wait_for(lock, timeout, [this] { return FCount == 0; });
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::size_t count_ = 0;
+    std::mutex FMutex;
+    std::condition_variable FChanged;
+    std::size_t FCount = 0;
 };
 
 TCallbackContexts& CallbackContexts() {
@@ -181,28 +179,28 @@ public:
     static constexpr DWORD BufferSize = 64 * 1024;
 
     TRequestState()
-        : done_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-          closed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+        : FDone(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+          FClosed(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     TRequestState(const TRequestState&) = delete;
     TRequestState& operator=(const TRequestState&) = delete;
 
-    void AddRef() { references_.fetch_add(1, std::memory_order_relaxed); }
+    void AddRef() { FReferences.fetch_add(1, std::memory_order_relaxed); }
     void Release() {
-        if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+        if (FReferences.fetch_sub(1, std::memory_order_acq_rel) == 1)
             delete this;
     }
 
     // Signalled when the operation in flight has completed.
-    HANDLE Done() const { return done_.Get(); }
+    HANDLE Done() const { return FDone.Get(); }
     // Signalled at the request handle's HANDLE_CLOSING: no notification comes after it.
-    HANDLE Closed() const { return closed_.Get(); }
-    char* Buffer() { return buffer_.data(); }
+    HANDLE Closed() const { return FClosed.Get(); }
+    char* Buffer() { return FBuffer.data(); }
     // The notification that ended the last operation: SENDREQUEST_COMPLETE, HEADERS_AVAILABLE,
     // DATA_AVAILABLE, READ_COMPLETE or REQUEST_ERROR; with the bytes available or read, or the error.
-    DWORD Status() const { return status_.load(); }
-    DWORD Bytes() const { return bytes_.load(); }
-    DWORD Error() const { return error_.load(); }
-    DWORD CertificateFlags() const { return certificateFlags_.load(); }
+    DWORD Status() const { return FStatus.load(); }
+    DWORD Bytes() const { return FBytes.load(); }
+    DWORD Error() const { return FError.load(); }
+    DWORD CertificateFlags() const { return FCertificateFlags.load(); }
 
     // WinHTTP's callback, on its own threads; it must not throw.
     static void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info,
@@ -213,7 +211,7 @@ public:
         switch (status) {
         case WINHTTP_CALLBACK_STATUS_SECURE_FAILURE:
             if (info != nullptr)
-                state->certificateFlags_ = *static_cast<const DWORD*>(info);
+                state->FCertificateFlags = *static_cast<const DWORD*>(info);
             break;
         case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
         case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
@@ -231,7 +229,7 @@ public:
         case WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING:
             // The state may go with WinHTTP's reference (when the request's end waited in vain); the count
             // drops last, since the client's end waits for it before the module may go.
-            SetEvent(state->closed_.Get());
+            SetEvent(state->FClosed.Get());
             state->Release();
             CallbackContexts().Remove();
             break;
@@ -244,20 +242,20 @@ private:
     ~TRequestState() = default;
 
     void Complete(DWORD status, DWORD bytes, DWORD error) {
-        bytes_ = bytes;
-        error_ = error;
-        status_ = status;
-        SetEvent(done_.Get());
+        FBytes = bytes;
+        FError = error;
+        FStatus = status;
+        SetEvent(FDone.Get());
     }
 
-    std::atomic<long> references_{1};
-    TOwnedHandle done_;
-    TOwnedHandle closed_;
-    std::atomic<DWORD> status_{0};
-    std::atomic<DWORD> bytes_{0};
-    std::atomic<DWORD> error_{0};
-    std::atomic<DWORD> certificateFlags_{0};
-    std::array<char, BufferSize> buffer_;
+    std::atomic<long> FReferences{1};
+    TOwnedHandle FDone;
+    TOwnedHandle FClosed;
+    std::atomic<DWORD> FStatus{0};
+    std::atomic<DWORD> FBytes{0};
+    std::atomic<DWORD> FError{0};
+    std::atomic<DWORD> FCertificateFlags{0};
+    std::array<char, BufferSize> FBuffer;
 };
 
 struct TStateRelease {
@@ -270,31 +268,31 @@ using TStatePtr = std::unique_ptr<TRequestState, TStateRelease>;
 class TAsyncRequest {
 public:
     TAsyncRequest(HINTERNET connection, const std::u16string& method, const std::u16string& path, bool secure)
-        : state_(new TRequestState),
-          handle_(WinHttpOpenRequest(connection, WidePtr(method), WidePtr(path), nullptr, WINHTTP_NO_REFERER,
+        : FState(new TRequestState),
+          FHandle(WinHttpOpenRequest(connection, WidePtr(method), WidePtr(path), nullptr, WINHTTP_NO_REFERER,
                                      WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0)) {}
     TAsyncRequest(const TAsyncRequest&) = delete;
     TAsyncRequest& operator=(const TAsyncRequest&) = delete;
     // A request that does not close within the bound is left to WinHTTP, which keeps the state alive
     // until it closes; the client's end waits for it again.
     ~TAsyncRequest() {
-        handle_.reset();
-        if (listening_)
-            WaitForSingleObject(state_->Closed(), Milliseconds(ClosingWait));
+        FHandle.reset();
+        if (FListening)
+            WaitForSingleObject(FState->Closed(), Milliseconds(ClosingWait));
     }
 
-    HINTERNET Get() const { return handle_.get(); }
-    TRequestState& State() const { return *state_; }
+    HINTERNET Get() const { return FHandle.get(); }
+    TRequestState& State() const { return *FState; }
 
     // Routes the request's notifications to the state; false, with the reason in GetLastError, when
     // WinHTTP refuses.
     bool Listen() {
-        TRequestState* state = state_.get();
-        if (!WinHttpSetOption(handle_.get(), WINHTTP_OPTION_CONTEXT_VALUE, &state, sizeof state))
+        TRequestState* state = FState.get();
+        if (!WinHttpSetOption(FHandle.get(), WINHTTP_OPTION_CONTEXT_VALUE, &state, sizeof state))
             return false;
         state->AddRef(); // WinHTTP's, given back at HANDLE_CLOSING
         CallbackContexts().Add();
-        if (WinHttpSetStatusCallback(handle_.get(), TRequestState::OnStatus,
+        if (WinHttpSetStatusCallback(FHandle.get(), TRequestState::OnStatus,
                                      WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS |
                                          WINHTTP_CALLBACK_FLAG_SECURE_FAILURE | WINHTTP_CALLBACK_FLAG_HANDLES,
                                      0) == WINHTTP_INVALID_STATUS_CALLBACK) {
@@ -304,14 +302,14 @@ public:
             SetLastError(error);
             return false;
         }
-        listening_ = true;
+        FListening = true;
         return true;
     }
 
 private:
-    TStatePtr state_;
-    TInternetHandle handle_;
-    bool listening_ = false;
+    TStatePtr FState;
+    TInternetHandle FHandle;
+    bool FListening = false;
 };
 
 std::u16string QueryText(HINTERNET request, DWORD query) {
@@ -328,35 +326,232 @@ std::u16string QueryText(HINTERNET request, DWORD query) {
     return text;
 }
 
-constexpr std::uint64_t UnknownLength = ~std::uint64_t{0};
-
-// The announced length of the body, UnknownLength when the response has no valid Content-Length.
-std::uint64_t ContentLength(HINTERNET request) {
+// The announced length of the body, none when the response has no valid Content-Length.
+std::optional<std::uint64_t> ContentLength(HINTERNET request) {
     const std::string text = Utf16ToUtf8(QueryText(request, WINHTTP_QUERY_CONTENT_LENGTH));
     std::uint64_t length = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), length);
     if (text.empty() || error != std::errc() || end != text.data() + text.size())
-        return UnknownLength;
+        return std::nullopt;
     return length;
+}
+
+// The request as WinHTTP takes it: each step is started and completes in a notification, which is
+// awaited a bounded time at once, so that the loop keeps its limits also while a connection is made.
+class TWinHttpTransport final : public THttpTransport {
+public:
+    TWinHttpTransport(TInternetHandle connection, const std::u16string& method, const std::u16string& path,
+                      bool secure, std::chrono::seconds connectTimeout, std::chrono::seconds stallTimeout)
+        : FConnection(std::move(connection)), FRequest(FConnection.get(), method, path, secure),
+          FConnectTimeout(connectTimeout), FStallTimeout(stallTimeout) {}
+
+    // Empty when the request cannot be sent: the reason then, in the system's words.
+    std::string Prepare() {
+        if (!FRequest.Get() || !FRequest.Listen())
+            return SystemReason(GetLastError());
+        // Redirects are the caller's to see, not to follow; nor does WinHTTP add cookies or answer an
+        // authentication challenge of its own.
+        HINTERNET handle = FRequest.Get();
+        DWORD option = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+        const bool noRedirects =
+            WinHttpSetOption(handle, WINHTTP_OPTION_REDIRECT_POLICY, &option, sizeof option);
+        option = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_AUTHENTICATION;
+        if (!WinHttpSetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &option, sizeof option) && !noRedirects)
+            return "WinHTTP cannot be kept from following redirects: " + SystemReason(GetLastError());
+        // The connect time-out covers the name's look-up too; a silent send or receive is a stall.
+        const DWORD connect = Milliseconds(FConnectTimeout);
+        DWORD stall = Milliseconds(FStallTimeout);
+        WinHttpSetTimeouts(handle, static_cast<int>(connect), static_cast<int>(connect),
+                           static_cast<int>(stall), static_cast<int>(stall));
+        WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &stall, sizeof stall);
+        return {};
+    }
+
+    TTransportStep AwaitHead(std::chrono::milliseconds wait) override {
+        HINTERNET handle = FRequest.Get();
+        switch (FPhase) {
+        case TPhase::Start:
+            if (!Begin(WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA,
+                                          0, 0, reinterpret_cast<DWORD_PTR>(&FRequest.State())),
+                       WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE, TPhase::Sending))
+                return TTransportStep::Failed;
+            [[fallthrough]];
+        case TPhase::Sending:
+            if (const TTransportStep sent = Complete(wait); sent != TTransportStep::Ready)
+                return sent;
+            FConnected = true;
+            return Begin(WinHttpReceiveResponse(handle, nullptr), WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE,
+                         TPhase::Receiving)
+                       ? TTransportStep::Waiting
+                       : TTransportStep::Failed;
+        case TPhase::Receiving:
+            if (const TTransportStep received = Complete(wait); received != TTransportStep::Ready)
+                return received;
+            TakeHead();
+            FPhase = TPhase::Body;
+            return TTransportStep::Ready;
+        default:
+            return TTransportStep::Ready;
+        }
+    }
+
+    THttpHead Head() const override { return FHead; }
+
+    // Waiting is for the next bytes to arrive; the read then takes only what is there. (A read alone
+    // may wait until it has filled the whole buffer.)
+    TTransportStep AwaitChunk(std::chrono::milliseconds wait, std::string_view& chunk) override {
+        TRequestState& state = FRequest.State();
+        switch (FPhase) {
+        case TPhase::Body:
+            if (!Begin(WinHttpQueryDataAvailable(FRequest.Get(), nullptr),
+                       WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE, TPhase::Querying))
+                return TTransportStep::Failed;
+            [[fallthrough]];
+        case TPhase::Querying: {
+            if (const TTransportStep queried = Complete(wait); queried != TTransportStep::Ready)
+                return queried;
+            const DWORD available = std::min(state.Bytes(), TRequestState::BufferSize);
+            if (available == 0)
+                return End(chunk);
+            return Begin(WinHttpReadData(FRequest.Get(), state.Buffer(), available, nullptr),
+                         WINHTTP_CALLBACK_STATUS_READ_COMPLETE, TPhase::Reading)
+                       ? TTransportStep::Waiting
+                       : TTransportStep::Failed;
+        }
+        case TPhase::Reading:
+            if (const TTransportStep read = Complete(wait); read != TTransportStep::Ready)
+                return read;
+            if (state.Bytes() == 0)
+                return End(chunk);
+            chunk = std::string_view(state.Buffer(), state.Bytes());
+            FPhase = TPhase::Body;
+            return TTransportStep::Ready;
+        default:
+            return End(chunk);
+        }
+    }
+
+    std::string Reason() const override { return FReason; }
+
+private:
+    enum class TPhase { Start, Sending, Receiving, Body, Querying, Reading, Ended };
+
+    // Starts a step that completes in the given notification; false when WinHTTP refuses it at once.
+    bool Begin(BOOL started, DWORD completion, TPhase phase) {
+        if (!started) {
+            Fail(GetLastError());
+            return false;
+        }
+        FCompletion = completion;
+        FPhase = phase;
+        return true;
+    }
+
+    // Waits for the step in flight; Ready when it completed as it should.
+    TTransportStep Complete(std::chrono::milliseconds wait) {
+        TRequestState& state = FRequest.State();
+        if (WaitForSingleObject(state.Done(), Milliseconds(wait)) != WAIT_OBJECT_0)
+            return TTransportStep::Waiting;
+        if (state.Status() == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR) {
+            Fail(state.Error());
+            return TTransportStep::Failed;
+        }
+        if (state.Status() != FCompletion) {
+            FReason = "WinHTTP gave an unexpected notification " + std::to_string(state.Status());
+            return TTransportStep::Failed;
+        }
+        return TTransportStep::Ready;
+    }
+
+    TTransportStep End(std::string_view& chunk) {
+        FPhase = TPhase::Ended;
+        chunk = {};
+        return TTransportStep::Ready;
+    }
+
+    // The reason for a failed step: a time-out is the connect or the stall limit, a rejected certificate
+    // says what is wrong with it.
+    void Fail(DWORD error) {
+        FReason = SystemReason(error);
+        const DWORD certificate = FRequest.State().CertificateFlags();
+        if (error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT)
+            FReason = FConnected ? "no data arrived for " + DurationText(FStallTimeout) + " (" + FReason + ")"
+                                 : "no answer from the server within " + DurationText(FConnectTimeout) +
+                                       " (" + FReason + ")";
+        else if (certificate != 0)
+            FReason += ": " + CertificateProblems(certificate);
+    }
+
+    void TakeHead() {
+        HINTERNET handle = FRequest.Get();
+        DWORD status = 0;
+        DWORD size = sizeof status;
+        WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
+        FHead.status = static_cast<long>(status);
+        std::string headers = Utf16ToUtf8(QueryText(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF));
+        headers.resize(std::min(headers.size(), headers.find('\n')));
+        if (headers.starts_with("HTTP/"))
+            FHead.statusLine = OneLine(headers);
+        FHead.announced = ContentLength(handle);
+    }
+
+    // Declared before the request, which must close first.
+    TInternetHandle FConnection;
+    TAsyncRequest FRequest;
+    std::chrono::seconds FConnectTimeout;
+    std::chrono::seconds FStallTimeout;
+    TPhase FPhase = TPhase::Start;
+    DWORD FCompletion = 0;
+    bool FConnected = false;
+    THttpHead FHead;
+    std::string FReason;
+};
+
+// An address WinHTTP can open: host, port, the path with its query (the fragment is the client's, never
+// sent) and whether it is secure; the reason when it is none.
+struct TAddress {
+    std::u16string host;
+    INTERNET_PORT port = 0;
+    std::u16string path;
+    bool secure = false;
+    std::string refusal;
+};
+
+TAddress CrackAddress(const std::string& url) {
+    TAddress address;
+    const std::u16string wideUrl = Utf8ToUtf16(url);
+    URL_COMPONENTS parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+        DWORD(-1);
+    if (wideUrl.size() > INT_MAX ||
+        !WinHttpCrackUrl(WidePtr(wideUrl), static_cast<DWORD>(wideUrl.size()), 0, &parts))
+        address.refusal = OneLine("Cannot read the address \"" + url + "\": " + SystemReason(GetLastError()));
+    else if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
+        address.refusal =
+            OneLine("Cannot read the address \"" + url + "\": it is not an http or https address");
+    if (!address.refusal.empty())
+        return address;
+    address.host.assign(Utf16Ptr(parts.lpszHostName), parts.dwHostNameLength);
+    address.port = parts.nPort;
+    address.path = std::u16string(Utf16Ptr(parts.lpszUrlPath), parts.dwUrlPathLength) +
+                   std::u16string(Utf16Ptr(parts.lpszExtraInfo), parts.dwExtraInfoLength);
+    address.path = address.path.substr(0, address.path.find(u'#'));
+    if (address.path.empty())
+        address.path = u"/";
+    address.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    return address;
 }
 
 } // namespace
 
-// Takes the response's status line (UTF-8).
-std::size_t THTTPSend::OnHeader(char* data, std::size_t size, std::size_t count, void* target) {
-    auto& transfer = *static_cast<TTransfer*>(target);
-    const std::string_view line(data, size * count);
-    if (line.starts_with("HTTP/"))
-        transfer.statusLine = OneLine(line);
-    return size * count;
-}
-
-void THTTPSend::EasyDeleter::operator()(void* handle) const {
-    WinHttpCloseHandle(handle);
-}
+struct THTTPSend::TSession {
+    TInternetHandle handle;
+};
 
 // The WinHTTP session opens with the first request, so that a failure to open it is reported with it.
-THTTPSend::THTTPSend() = default;
+THTTPSend::THTTPSend() : FSession(std::make_unique<TSession>()) {}
 
 // WinHTTP may still call back for a request whose end waited in vain; once the client is gone, nothing
 // keeps the host from unloading the plug-in. Blocking the host's window for as long as it takes could
@@ -364,7 +559,7 @@ THTTPSend::THTTPSend() = default;
 // stay alive through WinHTTP's references and the callback's code stays loaded, a leak until the host's
 // process ends instead of a crash in freed code.
 THTTPSend::~THTTPSend() {
-    handle_.reset();
+    FSession.reset();
     if (CallbackContexts().WaitForNone(ClosingWait))
         return;
     HMODULE module = nullptr;
@@ -376,195 +571,48 @@ std::size_t PendingWinHttpCallbacks() {
     return CallbackContexts().Count();
 }
 
-TDownloadResult THTTPSend::Perform(const std::string& method, const std::string& url, TTransfer& transfer) {
-    resultCode_ = 0;
-    statusLine_.clear();
-    errorText_.clear();
-    transfer.sizeLimit = sizeLimit_;
-
-    const auto finish = [&](TDownloadResult result) {
-        statusLine_ = transfer.statusLine;
-        return ExplainLimit(result);
-    };
-    const auto fail = [&](std::string reason) {
-        errorText_ = std::move(reason);
-        return finish(TDownloadResult::Failed);
-    };
-
-    if (!handle_) {
+std::unique_ptr<THttpTransport> THTTPSend::OpenTransport(const std::string& method, const std::string& url) {
+    TInternetHandle& session = FSession->handle;
+    if (!session) {
         // No agent: WinHTTP then sends no User-Agent, and nothing else of ours goes out. The proxy is the
         // one set for WinHTTP (netsh winhttp), not the environment's.
-        handle_.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+        session.reset(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                   WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
-        if (!handle_)
-            return fail("WinHTTP could not be initialised: " + SystemReason(GetLastError()));
-    }
-
-    const std::u16string wideUrl = Utf8ToUtf16(url);
-    URL_COMPONENTS parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
-        DWORD(-1);
-    if (wideUrl.size() > INT_MAX ||
-        !WinHttpCrackUrl(WidePtr(wideUrl), static_cast<DWORD>(wideUrl.size()), 0, &parts))
-        return fail(OneLine("Cannot read the address \"" + url + "\": " + SystemReason(GetLastError())));
-    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
-        return fail(OneLine("Cannot read the address \"" + url + "\": it is not an http or https address"));
-    const std::u16string host(Utf16Ptr(parts.lpszHostName), parts.dwHostNameLength);
-    std::u16string path = std::u16string(Utf16Ptr(parts.lpszUrlPath), parts.dwUrlPathLength) +
-                          std::u16string(Utf16Ptr(parts.lpszExtraInfo), parts.dwExtraInfoLength);
-    path = path.substr(0, path.find(u'#')); // the fragment is the client's, never sent
-    if (path.empty())
-        path = u"/";
-
-    const TInternetHandle connection(WinHttpConnect(handle_.get(), WidePtr(host), parts.nPort, 0));
-    if (!connection)
-        return fail(SystemReason(GetLastError()));
-    TAsyncRequest request(connection.get(), Utf8ToUtf16(method), path,
-                          parts.nScheme == INTERNET_SCHEME_HTTPS);
-    if (!request.Get() || !request.Listen())
-        return fail(SystemReason(GetLastError()));
-    HINTERNET handle = request.Get();
-    TRequestState& state = request.State();
-
-    // Redirects are the caller's to see, not to follow; nor does WinHTTP add cookies or answer an
-    // authentication challenge of its own.
-    DWORD option = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
-    const bool noRedirects = WinHttpSetOption(handle, WINHTTP_OPTION_REDIRECT_POLICY, &option, sizeof option);
-    option = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_AUTHENTICATION;
-    if (!WinHttpSetOption(handle, WINHTTP_OPTION_DISABLE_FEATURE, &option, sizeof option) && !noRedirects)
-        return fail("WinHTTP cannot be kept from following redirects: " + SystemReason(GetLastError()));
-    // The connect time-out covers the name's look-up too; a silent send or receive is a stall.
-    const DWORD connect = Milliseconds(connectTimeout_);
-    DWORD stall = Milliseconds(stallTimeout_);
-    WinHttpSetTimeouts(handle, static_cast<int>(connect), static_cast<int>(connect), static_cast<int>(stall),
-                       static_cast<int>(stall));
-    WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &stall, sizeof stall);
-
-    // Waits for the operation in flight while reporting progress; Done when it completed, its outcome in
-    // the state.
-    const auto start = Clock::now();
-    const auto deadline = start + timeLimit_;
-    auto nextReport = start;
-    const auto await = [&]() {
-        for (;;) {
-            const auto now = Clock::now();
-            if (now >= deadline)
-                return TDownloadResult::TimedOut;
-            if (progress_ && now >= nextReport) {
-                nextReport = now + DownloadProgressInterval;
-                if (!progress_(transfer.received))
-                    return TDownloadResult::Cancelled;
-            }
-            const auto wait =
-                std::min<Clock::duration>({DownloadProgressInterval, deadline - Clock::now(),
-                                           progress_ ? nextReport - Clock::now() : Clock::duration::max()});
-            const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(wait);
-            if (WaitForSingleObject(state.Done(),
-                                    Milliseconds(std::max(milliseconds, std::chrono::milliseconds(0)))) ==
-                WAIT_OBJECT_0)
-                return TDownloadResult::Done;
-        }
-    };
-    // The reason for a failed step: a time-out is the connect or the stall limit, a rejected certificate
-    // says what is wrong with it.
-    bool connected = false;
-    const auto stepFailed = [&](DWORD error) {
-        std::string reason = SystemReason(error);
-        if (error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT)
-            reason = connected ? "no data arrived for " + DurationText(stallTimeout_) + " (" + reason + ")"
-                               : "no answer from the server within " + DurationText(connectTimeout_) + " (" +
-                                     reason + ")";
-        else if (state.CertificateFlags() != 0)
-            reason += ": " + CertificateProblems(state.CertificateFlags());
-        return fail(reason);
-    };
-
-    // Every step is started here and completes in a notification; a step refused at once fails with
-    // GetLastError's code.
-    const auto step = [&](BOOL started, DWORD completion) -> std::optional<TDownloadResult> {
-        if (!started)
-            return stepFailed(GetLastError());
-        const TDownloadResult waited = await();
-        if (waited != TDownloadResult::Done)
-            return finish(waited);
-        if (state.Status() == WINHTTP_CALLBACK_STATUS_REQUEST_ERROR)
-            return stepFailed(state.Error());
-        if (state.Status() != completion)
-            return fail("WinHTTP gave an unexpected notification " + std::to_string(state.Status()));
-        return std::nullopt;
-    };
-
-    if (progress_) {
-        nextReport = start + DownloadProgressInterval;
-        if (!progress_(0))
-            return finish(TDownloadResult::Cancelled);
-    }
-    if (const auto ended =
-            step(WinHttpSendRequest(handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
-                                    reinterpret_cast<DWORD_PTR>(&state)),
-                 WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE))
-        return *ended;
-    connected = true;
-    if (const auto ended =
-            step(WinHttpReceiveResponse(handle, nullptr), WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE))
-        return *ended;
-
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-    resultCode_ = static_cast<long>(status);
-    std::string headers = Utf16ToUtf8(QueryText(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF));
-    headers.resize(std::min(headers.size(), headers.find('\n')));
-    OnHeader(headers.data(), 1, headers.size(), &transfer);
-    if (transfer.successOnly && !IsSuccessStatus(resultCode_))
-        return finish(TDownloadResult::Done); // the caller's HttpError; its body is no download
-    // A body announced larger than the limit is refused before its first byte.
-    const bool hasBody = method != "HEAD" && status >= 200 && status != 204 && status != 304;
-    const std::uint64_t announced = hasBody ? ContentLength(handle) : UnknownLength;
-    if (announced != UnknownLength && announced > sizeLimit_)
-        return finish(TDownloadResult::TooLarge);
-
-    // Waiting is for the next bytes to arrive; the read then takes only what is there. (A read alone
-    // may wait until it has filled the whole buffer.)
-    for (;;) {
-        if (const auto ended =
-                step(WinHttpQueryDataAvailable(handle, nullptr), WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE))
-            return *ended;
-        const DWORD available = std::min(state.Bytes(), TRequestState::BufferSize);
-        if (available == 0)
-            break;
-        if (const auto ended = step(WinHttpReadData(handle, state.Buffer(), available, nullptr),
-                                    WINHTTP_CALLBACK_STATUS_READ_COMPLETE))
-            return *ended;
-        const DWORD count = state.Bytes();
-        if (count == 0)
-            break;
-        if (OnBody(state.Buffer(), 1, count, &transfer) != count) {
-            if (transfer.tooLarge)
-                return finish(TDownloadResult::TooLarge);
-            return finish(TDownloadResult::Failed); // the sink has its own reason; the caller gives it
+        if (!session) {
+            FErrorText = "WinHTTP could not be initialised: " + SystemReason(GetLastError());
+            return nullptr;
         }
     }
-    // WinHTTP ends a body whose connection closed early as if it were whole.
-    if (announced != UnknownLength && transfer.received < announced)
-        return fail("the server closed the connection after " + std::to_string(transfer.received) +
-                    " of the " + std::to_string(announced) + " bytes it announced");
-    return finish(TDownloadResult::Done);
+    const TAddress address = CrackAddress(url);
+    if (!address.refusal.empty()) {
+        FErrorText = address.refusal;
+        return nullptr;
+    }
+    TInternetHandle connection(WinHttpConnect(session.get(), WidePtr(address.host), address.port, 0));
+    if (!connection) {
+        FErrorText = SystemReason(GetLastError());
+        return nullptr;
+    }
+    auto transport =
+        std::make_unique<TWinHttpTransport>(std::move(connection), Utf8ToUtf16(method), address.path,
+                                            address.secure, FConnectTimeout, FStallTimeout);
+    FErrorText = transport->Prepare();
+    if (!FErrorText.empty())
+        return nullptr;
+    return transport;
 }
 
 TDownloadResult THTTPSend::Download(const std::string& url, const std::string& path) {
-    document_.clear();
+    FDocument.clear();
     const std::u16string widePath = Utf8ToUtf16(path);
     TPartialFileGuard guard(widePath);
     TOwnedHandle file(CreateFileW(WidePtr(widePath), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
         const DWORD error = GetLastError();
-        resultCode_ = 0;
-        statusLine_.clear();
-        errorText_ = OneLine("Cannot create file \"" + path + "\": " + SystemReason(error));
+        FResultCode = 0;
+        FStatusLine.clear();
+        FErrorText = OneLine("Cannot create file \"" + path + "\": " + SystemReason(error));
         return TDownloadResult::Failed;
     }
 
@@ -590,8 +638,8 @@ TDownloadResult THTTPSend::Download(const std::string& url, const std::string& p
 
     if (writeError != ERROR_SUCCESS) {
         result = TDownloadResult::Failed;
-        errorText_ = OneLine("Cannot write file \"" + path + "\": " + SystemReason(writeError));
-    } else if (result == TDownloadResult::Done && !IsSuccessStatus(resultCode_)) {
+        FErrorText = OneLine("Cannot write file \"" + path + "\": " + SystemReason(writeError));
+    } else if (result == TDownloadResult::Done && !IsSuccessStatus(FResultCode)) {
         // An error page or a redirect is no archive.
         result = RefuseStatus();
     }

@@ -9,8 +9,8 @@
 class TOwnedHandle {
 public:
     TOwnedHandle() = default;
-    explicit TOwnedHandle(HANDLE handle) : handle_(Valid(handle)) {}
-    TOwnedHandle(TOwnedHandle&& other) noexcept : handle_(other.Release()) {}
+    explicit TOwnedHandle(HANDLE handle) : FHandle(Valid(handle)) {}
+    TOwnedHandle(TOwnedHandle&& other) noexcept : FHandle(other.Release()) {}
     TOwnedHandle& operator=(TOwnedHandle&& other) noexcept {
         if (this != &other)
             Reset(other.Release());
@@ -20,21 +20,21 @@ public:
     TOwnedHandle& operator=(const TOwnedHandle&) = delete;
     ~TOwnedHandle() { Reset(); }
 
-    HANDLE Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
+    HANDLE Get() const { return FHandle; }
+    explicit operator bool() const { return FHandle != nullptr; }
     // Gives the handle up to the caller, who closes it.
-    HANDLE Release() { return std::exchange(handle_, nullptr); }
+    HANDLE Release() { return std::exchange(FHandle, nullptr); }
     void Reset(HANDLE handle = nullptr) {
-        if (handle_ != nullptr)
-            CloseHandle(handle_);
-        handle_ = Valid(handle);
+        if (FHandle != nullptr)
+            CloseHandle(FHandle);
+        FHandle = Valid(handle);
     }
     // Closes now and gives CloseHandle's result, so that a late write error it reports is not lost;
     // true when nothing is open.
-    bool Close() { return handle_ == nullptr || CloseHandle(Release()) != FALSE; }
+    bool Close() { return FHandle == nullptr || CloseHandle(Release()) != FALSE; }
 
 private:
     static HANDLE Valid(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
 
-    HANDLE handle_ = nullptr;
+    HANDLE FHandle = nullptr;
 };

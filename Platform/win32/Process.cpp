@@ -48,49 +48,49 @@ public:
             u"\\\\.\\pipe\\zarbex-errors-" + Utf8ToUtf16(std::to_string(GetCurrentProcessId())) + u"-" +
             Utf8ToUtf16(std::to_string(++counter)) + u"-" + Utf8ToUtf16(std::to_string(GetTickCount64()));
         // Without a pipe the converter still runs; only its reason is lost.
-        read_.Reset(CreateNamedPipeW(
+        FRead.Reset(CreateNamedPipeW(
             WidePtr(name), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
             PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
-            sizeof buffer_, 0, nullptr));
-        event_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!read_ || !event_) {
-            read_.Reset();
+            sizeof FBuffer, 0, nullptr));
+        FEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!FRead || !FEvent) {
+            FRead.Reset();
             return;
         }
         SECURITY_ATTRIBUTES attributes = InheritableAttributes();
-        write_.Reset(CreateFileW(WidePtr(name), GENERIC_WRITE, 0, &attributes, OPEN_EXISTING,
+        FWrite.Reset(CreateFileW(WidePtr(name), GENERIC_WRITE, 0, &attributes, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!write_)
-            read_.Reset();
+        if (!FWrite)
+            FRead.Reset();
     }
     TErrorStream(const TErrorStream&) = delete;
     TErrorStream& operator=(const TErrorStream&) = delete;
     // The buffer and the OVERLAPPED must outlive a pending read.
     ~TErrorStream() { CancelRead(); }
 
-    HANDLE WriteEnd() const { return write_.Get(); }
+    HANDLE WriteEnd() const { return FWrite.Get(); }
     // After the start: only the child writes, so its end closes the stream.
-    void CloseWriteEnd() { write_.Reset(); }
+    void CloseWriteEnd() { FWrite.Reset(); }
     // Signalled when a read has completed; null when nothing is being read.
-    HANDLE ReadEvent() const { return pending_ ? event_.Get() : nullptr; }
+    HANDLE ReadEvent() const { return FPending ? FEvent.Get() : nullptr; }
 
     void StartReading() {
-        if (read_ && !pending_)
+        if (FRead && !FPending)
             ReadNext();
     }
 
     // Takes what has arrived and reads on, without waiting.
     void Collect() {
-        while (pending_) {
+        while (FPending) {
             DWORD count = 0;
-            if (!GetOverlappedResult(read_.Get(), &overlapped_, &count, FALSE)) {
+            if (!GetOverlappedResult(FRead.Get(), &FOverlapped, &count, FALSE)) {
                 if (GetLastError() == ERROR_IO_INCOMPLETE)
                     return;
                 End(); // the child and everything it started closed the stream, or it broke
                 return;
             }
-            pending_ = false;
-            lines_.Keep(std::string_view(buffer_, count));
+            FPending = false;
+            FLines.Keep(std::string_view(FBuffer, count));
             ReadNext();
         }
     }
@@ -99,22 +99,22 @@ public:
     // stream open, so nothing more is waited for.
     void Finish() {
         Collect();
-        while (pending_) {
-            CancelIoEx(read_.Get(), &overlapped_);
+        while (FPending) {
+            CancelIoEx(FRead.Get(), &FOverlapped);
             DWORD count = 0;
-            const bool read = GetOverlappedResult(read_.Get(), &overlapped_, &count, TRUE) != FALSE;
-            pending_ = false;
+            const bool read = GetOverlappedResult(FRead.Get(), &FOverlapped, &count, TRUE) != FALSE;
+            FPending = false;
             if (!read) {
                 End();
                 return;
             }
-            lines_.Keep(std::string_view(buffer_, count)); // the piece had arrived before the cancel
+            FLines.Keep(std::string_view(FBuffer, count)); // the piece had arrived before the cancel
             ReadNext();
         }
     }
 
     std::vector<std::string> Lines() const {
-        std::vector<std::string> lines = lines_.Lines();
+        std::vector<std::string> lines = FLines.Lines();
         for (std::string& line : lines)
             line = Utf16ToUtf8(ReplaceControlChars(Decode(line)));
         return lines;
@@ -130,38 +130,38 @@ private:
     }
 
     void ReadNext() {
-        ResetEvent(event_.Get());
-        overlapped_ = OVERLAPPED{};
-        overlapped_.hEvent = event_.Get();
+        ResetEvent(FEvent.Get());
+        FOverlapped = OVERLAPPED{};
+        FOverlapped.hEvent = FEvent.Get();
         // Completed at once or not: the result comes through GetOverlappedResult either way.
-        if (ReadFile(read_.Get(), buffer_, sizeof buffer_, nullptr, &overlapped_) ||
+        if (ReadFile(FRead.Get(), FBuffer, sizeof FBuffer, nullptr, &FOverlapped) ||
             GetLastError() == ERROR_IO_PENDING)
-            pending_ = true;
+            FPending = true;
         else
             End();
     }
 
     void CancelRead() {
-        if (!pending_)
+        if (!FPending)
             return;
-        CancelIoEx(read_.Get(), &overlapped_);
+        CancelIoEx(FRead.Get(), &FOverlapped);
         DWORD count = 0;
-        GetOverlappedResult(read_.Get(), &overlapped_, &count, TRUE);
-        pending_ = false;
+        GetOverlappedResult(FRead.Get(), &FOverlapped, &count, TRUE);
+        FPending = false;
     }
 
     void End() {
-        pending_ = false;
-        read_.Reset();
+        FPending = false;
+        FRead.Reset();
     }
 
-    TOwnedHandle read_;
-    TOwnedHandle write_;
-    TOwnedHandle event_;
-    OVERLAPPED overlapped_{};
-    bool pending_ = false;
-    char buffer_[4096];
-    TErrorLines lines_;
+    TOwnedHandle FRead;
+    TOwnedHandle FWrite;
+    TOwnedHandle FEvent;
+    OVERLAPPED FOverlapped{};
+    bool FPending = false;
+    char FBuffer[4096];
+    TErrorLines FLines;
 };
 
 bool HasFolder(std::u16string_view name) {
@@ -255,34 +255,34 @@ std::u16string CommandLine(const std::vector<std::string>& args) {
 // The attribute list that names the only handles the child inherits.
 class TInheritedHandles {
 public:
-    explicit TInheritedHandles(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+    explicit TInheritedHandles(std::vector<HANDLE> handles) : FHandles(std::move(handles)) {
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
-        storage_.resize(size);
-        list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
-        if (!InitializeProcThreadAttributeList(list_, 1, 0, &size)) {
-            list_ = nullptr;
+        FStorage.resize(size);
+        FList = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(FStorage.data());
+        if (!InitializeProcThreadAttributeList(FList, 1, 0, &size)) {
+            FList = nullptr;
             return;
         }
-        if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
-                                       handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
-            DeleteProcThreadAttributeList(list_);
-            list_ = nullptr;
+        if (!UpdateProcThreadAttribute(FList, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, FHandles.data(),
+                                       FHandles.size() * sizeof(HANDLE), nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(FList);
+            FList = nullptr;
         }
     }
     TInheritedHandles(const TInheritedHandles&) = delete;
     TInheritedHandles& operator=(const TInheritedHandles&) = delete;
     ~TInheritedHandles() {
-        if (list_ != nullptr)
-            DeleteProcThreadAttributeList(list_);
+        if (FList != nullptr)
+            DeleteProcThreadAttributeList(FList);
     }
     // Null when the list could not be made.
-    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return list_; }
+    LPPROC_THREAD_ATTRIBUTE_LIST Get() const { return FList; }
 
 private:
-    std::vector<HANDLE> handles_;
-    std::vector<char> storage_;
-    LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+    std::vector<HANDLE> FHandles;
+    std::vector<char> FStorage;
+    LPPROC_THREAD_ATTRIBUTE_LIST FList = nullptr;
 };
 
 // A job that ends every process in it when it is terminated or its last handle closes, and that keeps a
@@ -303,6 +303,38 @@ TOwnedHandle CreateKillingJob(std::uint64_t memoryLimit) {
     if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
         job.Reset();
     return job;
+}
+
+// The standard handles a child gets: the null device for input and output, the error pipe's end.
+struct TStandardHandles {
+    HANDLE input;
+    HANDLE output;
+    HANDLE errors;
+};
+
+// Starts the program suspended, with its standard handles and no other of ours; false with the reason in
+// error.
+bool CreateSuspended(const std::u16string& path, const std::vector<std::string>& args,
+                     const TStandardHandles& handles, LPPROC_THREAD_ATTRIBUTE_LIST inherited,
+                     PROCESS_INFORMATION& created, TProcessStartError& error) {
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = handles.input;
+    startup.StartupInfo.hStdOutput = handles.output;
+    startup.StartupInfo.hStdError = handles.errors;
+    startup.lpAttributeList = inherited;
+    std::u16string commandLine = CommandLine(args);
+    // Suspended until it is in the job, so that nothing it starts escapes the job.
+    if (CreateProcessW(WidePtr(path), WidePtr(commandLine.data()), nullptr, nullptr, TRUE,
+                       CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
+                           EXTENDED_STARTUPINFO_PRESENT,
+                       nullptr, nullptr, &startup.StartupInfo, &created))
+        return true;
+    const DWORD code = GetLastError();
+    error.NotFound = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    error.Reason = ErrorText(code);
+    return false;
 }
 
 } // namespace
@@ -339,7 +371,7 @@ struct TChildProcess::TImpl {
     }
 };
 
-TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl)) {}
+TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : FImpl(std::move(impl)) {}
 
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
@@ -373,25 +405,9 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
         return nullptr;
     }
 
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = input.Get();
-    startup.StartupInfo.hStdOutput = output.Get();
-    startup.StartupInfo.hStdError = errors;
-    startup.lpAttributeList = handleList.Get();
-    std::u16string commandLine = CommandLine(args);
     PROCESS_INFORMATION created{};
-    // Suspended until it is in the job, so that nothing it starts escapes the job.
-    if (!CreateProcessW(WidePtr(path), WidePtr(commandLine.data()), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
-                            EXTENDED_STARTUPINFO_PRESENT,
-                        nullptr, nullptr, &startup.StartupInfo, &created)) {
-        const DWORD code = GetLastError();
-        error.NotFound = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        error.Reason = ErrorText(code);
+    if (!CreateSuspended(path, args, {input.Get(), output.Get(), errors}, handleList.Get(), created, error))
         return nullptr;
-    }
     impl->process.Reset(created.hProcess);
     const TOwnedHandle thread(created.hThread);
     if (!AssignProcessToJobObject(impl->job.Get(), impl->process.Get())) {
@@ -407,26 +423,26 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
 }
 
 TChildProcess::~TChildProcess() {
-    if (!impl_->finished)
-        impl_->Kill();
+    if (!FImpl->finished)
+        FImpl->Kill();
 }
 
 TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
-    if (impl_->finished)
-        return impl_->end;
-    if (!impl_->WaitFor(deadline)) {
-        impl_->Kill();
-        impl_->errors.Finish();
-        impl_->end = TEnd::TimedOut;
+    if (FImpl->finished)
+        return FImpl->end;
+    if (!FImpl->WaitFor(deadline)) {
+        FImpl->Kill();
+        FImpl->errors.Finish();
+        FImpl->end = TEnd::TimedOut;
     } else {
         DWORD code = 1;
-        impl_->end =
-            GetExitCodeProcess(impl_->process.Get(), &code) && code == 0 ? TEnd::Succeeded : TEnd::Failed;
+        FImpl->end =
+            GetExitCodeProcess(FImpl->process.Get(), &code) && code == 0 ? TEnd::Succeeded : TEnd::Failed;
     }
-    impl_->finished = true;
-    return impl_->end;
+    FImpl->finished = true;
+    return FImpl->end;
 }
 
 std::vector<std::string> TChildProcess::ErrorLines() const {
-    return impl_->errors.Lines();
+    return FImpl->errors.Lines();
 }

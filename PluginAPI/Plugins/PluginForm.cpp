@@ -72,14 +72,14 @@ TForm::TForm(ICore* core)
 
 TForm::~TForm() {
     // Icons still attached are no longer in use once the window goes.
-    for (HICON& icon : icons_)
+    for (HICON& icon : FIcons)
         if (icon != 0)
             DestroyIcon(std::exchange(icon, 0));
 }
 
 int TForm::ShowModal() {
     HostCall(FApplicationWindows->BeginModal());
-    modalFailure_ = nullptr;
+    FModalFailure = nullptr;
     int result = 0;
     try {
         result = RunModalLoop();
@@ -90,8 +90,8 @@ int TForm::ShowModal() {
         throw;
     }
     HostCall(FApplicationWindows->EndModal());
-    if (modalFailure_)
-        std::rethrow_exception(std::exchange(modalFailure_, nullptr));
+    if (FModalFailure)
+        std::rethrow_exception(std::exchange(FModalFailure, nullptr));
     return result;
 }
 
@@ -117,8 +117,8 @@ int TForm::RunModalLoop() {
 }
 
 void TForm::FailModalRun(std::exception_ptr failure) {
-    if (!modalFailure_)
-        modalFailure_ = failure;
+    if (!FModalFailure)
+        FModalFailure = failure;
     // Ended from the event loop: a show may run before the modal loop has started.
     QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
 }
@@ -134,7 +134,7 @@ void TForm::showEvent(QShowEvent* event) {
 }
 
 HICON TForm::SetIcon(std::uint32_t kind, HICON icon) {
-    HICON& slot = icons_[kind == ICON_BIG_KIND ? 1 : 0];
+    HICON& slot = FIcons[kind == ICON_BIG_KIND ? 1 : 0];
     const HICON previous = std::exchange(slot, icon);
     UpdateWindowIcon();
     return previous;
@@ -142,7 +142,7 @@ HICON TForm::SetIcon(std::uint32_t kind, HICON icon) {
 
 void TForm::UpdateWindowIcon() {
     QIcon icon;
-    for (HICON handle : icons_) {
+    for (HICON handle : FIcons) {
         QPixmap pixmap = IconPixmap(handle);
         if (!pixmap.isNull())
             icon.addPixmap(pixmap);

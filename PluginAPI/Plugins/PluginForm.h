@@ -34,7 +34,7 @@ public:
     // The window's icon of a kind (ICON_SMALL, ICON_BIG): the WM_SETICON stand-in, which yields the
     // icon it replaced.
     HICON SetIcon(std::uint32_t kind, HICON icon);
-    HICON Icon(std::uint32_t kind) const { return icons_[kind == ICON_BIG_KIND ? 1 : 0]; }
+    HICON Icon(std::uint32_t kind) const { return FIcons[kind == ICON_BIG_KIND ? 1 : 0]; }
 
 protected:
     // Ends the modal run with a failure to be raised by ShowModal.
@@ -49,6 +49,6 @@ private:
     void ApplyHostIcons();
     void UpdateWindowIcon();
 
-    HICON icons_[2] = {0, 0};
-    std::exception_ptr modalFailure_;
+    HICON FIcons[2] = {0, 0};
+    std::exception_ptr FModalFailure;
 };

@@ -29,9 +29,9 @@ TPluginMenuItem::~TPluginMenuItem() {
 }
 
 void TPluginMenuItem::RemoveFromHost() {
-    if (removed_ || !FMenuManager)
+    if (FRemoved || !FMenuManager)
         return;
-    removed_ = true;
+    FRemoved = true;
     ComPtr<IMenuManager> manager = std::move(FMenuManager);
     // The host may clear our variable; whatever it leaves there is ours to release, after the manager.
     const HRESULT hr = manager->DeleteItem(FMenuItem.ref());

@@ -39,5 +39,5 @@ protected:
 private:
     ComPtr<IMenuManager> FMenuManager;
     ComPtr<IMenuItem> FMenuItem;
-    bool removed_ = false;
+    bool FRemoved = false;
 };

@@ -21,8 +21,8 @@ namespace {
 
 struct Pipe {
     Pipe() : Pipe(Open()) {}
-    TFileHandle read;
-    TFileHandle write;
+    TOwnedHandle read;
+    TOwnedHandle write;
 
 private:
     struct Ends {
@@ -103,8 +103,7 @@ ClosedPort::ClosedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC,
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (!socket_.IsOpen() ||
-        ::bind(socket_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (!socket_ || ::bind(socket_.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockname(socket_.Get(), reinterpret_cast<sockaddr*>(&address), &length) != 0)
         throw std::runtime_error("cannot reserve a port");
     port_ = ntohs(address.sin_port);

@@ -1,7 +1,7 @@
 // The test HTTP(S) server script, run as a child process on 127.0.0.1 for the life of this object.
 #pragma once
 
-#include "Platform/FileHandle.h"
+#include "Platform/posix/OwnedHandle.h"
 
 #include <filesystem>
 #include <optional>
@@ -28,7 +28,7 @@ private:
     void Stop();
 
     pid_t pid_ = -1;
-    TFileHandle stdin_;
+    TOwnedHandle stdin_;
     int port_ = 0;
     bool tls_ = false;
 };
@@ -45,6 +45,6 @@ public:
     std::string Url(const std::string& path) const;
 
 private:
-    TFileHandle socket_;
+    TOwnedHandle socket_;
     int port_ = 0;
 };

@@ -22,9 +22,9 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
     ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
+        const ULONG left = --FRefs;
         if (left == 0)
             delete this;
         return left;
@@ -33,36 +33,36 @@ public:
     HRESULT STDMETHODCALLTYPE GetGUID(GUID* pGUID) override {
         if (pGUID == nullptr)
             return E_INVALIDARG;
-        *pGUID = guid_;
+        *pGUID = FGuid;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return Copy(source_, out); }
-    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* out) override { return Copy(description_, out); }
-    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* out) override { return Copy(helpFile_, out); }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* out) override { return Copy(FSource, out); }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* out) override { return Copy(FDescription, out); }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* out) override { return Copy(FHelpFile, out); }
     HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* out) override {
         if (out == nullptr)
             return E_INVALIDARG;
-        *out = helpContext_;
+        *out = FHelpContext;
         return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE SetGUID(REFGUID rguid) override {
-        guid_ = rguid;
+        FGuid = rguid;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR s) override { return Assign(source_, s); }
-    HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR s) override { return Assign(description_, s); }
-    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR s) override { return Assign(helpFile_, s); }
+    HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR s) override { return Assign(FSource, s); }
+    HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR s) override { return Assign(FDescription, s); }
+    HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR s) override { return Assign(FHelpFile, s); }
     HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD context) override {
-        helpContext_ = context;
+        FHelpContext = context;
         return S_OK;
     }
 
 private:
     ~ErrorRecord() {
-        SysFreeString(source_);
-        SysFreeString(description_);
-        SysFreeString(helpFile_);
+        SysFreeString(FSource);
+        SysFreeString(FDescription);
+        SysFreeString(FHelpFile);
     }
 
     static HRESULT Copy(BSTR value, BSTR* out) {
@@ -80,12 +80,12 @@ private:
         return S_OK;
     }
 
-    std::atomic<ULONG> refs_{1};
-    GUID guid_ = GUID_NULL;
-    BSTR source_ = nullptr;
-    BSTR description_ = nullptr;
-    BSTR helpFile_ = nullptr;
-    DWORD helpContext_ = 0;
+    std::atomic<ULONG> FRefs{1};
+    GUID FGuid = GUID_NULL;
+    BSTR FSource = nullptr;
+    BSTR FDescription = nullptr;
+    BSTR FHelpFile = nullptr;
+    DWORD FHelpContext = 0;
 };
 
 // The thread's current record; released when the thread ends.
