@@ -94,16 +94,9 @@ void TfrmZarbex::TView::Show(const TZarbexViewState& state, TViewField fields) {
     if (Has(fields, BrowseVisible))
         FForm.edSourceButton->setVisible(state.BrowseVisible);
     if (Has(fields, LocationItem)) {
-        // No item selected: the group lets go of its exclusive choice for a moment.
-        QAbstractButton* item = FForm.rgLocationItems->button(state.LocationItem);
-        QAbstractButton* checked = FForm.rgLocationItems->checkedButton();
-        if (item != nullptr)
+        // The group selects no item before activation, and none other than its two.
+        if (QAbstractButton* item = FForm.rgLocationItems->button(state.LocationItem))
             item->setChecked(true);
-        else if (checked != nullptr) {
-            FForm.rgLocationItems->setExclusive(false);
-            checked->setChecked(false);
-            FForm.rgLocationItems->setExclusive(true);
-        }
     }
     ShowMarkDates(state, fields);
     ShowControls(state, fields);
