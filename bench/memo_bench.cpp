@@ -5,6 +5,7 @@
 
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/uZarbex.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
 
 #include <QApplication>
 
@@ -16,7 +17,9 @@ namespace {
 
 // Seconds per list for a run of lists lists, in a fresh dialog.
 double PerList(HostServices& host, int lists) {
-    auto form = TfrmZarbex::Create(&host, ComPtr<IHostKernel>(&host), ComPtr<IHostServer>(&host));
+    auto form = TfrmZarbex::Create(
+        &host, ComPtr<IHostKernel>(&host),
+        UpdateRunFactory(ComPtr<IHostKernel>(&host), ComPtr<IHostServer>(&host), u"bench"));
     form->show();
     TZarbexPresenter& memo = form->Presenter();
     const auto start = bench::Clock::now();

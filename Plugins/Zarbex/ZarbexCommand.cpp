@@ -1,5 +1,8 @@
-// The menu command: one update dialog for every click, destroyed however the click ends.
+// The menu command: one update dialog for every click, with the real run, destroyed however the click
+// ends.
 #include "Plugins/Zarbex/Zarbex.h"
+
+#include "Plugins/Zarbex/uZarbexRun.h"
 
 #if defined(_WIN32)
 #include "Plugins/Zarbex/win32/uZarbex.h"
@@ -8,5 +11,6 @@
 #endif
 
 void TPlugin::OnMenuClick(TObject*) {
-    TfrmZarbex::Create(FCore.get(), FKernel, FServer)->ShowModal();
+    TfrmZarbex::Create(FCore.get(), FKernel, UpdateRunFactory(FKernel, FServer, PluginIdentity::Name))
+        ->ShowModal();
 }

@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,36 +56,13 @@ static_assert(Qt::Unchecked == int(TMarkDatesState::Unchecked) &&
 
 } // namespace
 
-// The setters only show what they are given; a widget that reports the change back makes the presenter
-// see its own value again, which changes nothing.
+// The view shows what it is given; a widget that reports the change back makes the presenter see its own
+// value again, which changes nothing.
 class TfrmZarbex::TView final : public QObject, public IZarbexView {
 public:
     explicit TView(TfrmZarbex& form) : QObject(&form), FForm(form) {}
 
-    void SetSourceText(const UnicodeString& text) override { FForm.edSource->setText(Q(text)); }
-    void SetSourceReadOnly(bool readOnly) override { FForm.edSource->setReadOnly(readOnly); }
-    void SetBrowseVisible(bool visible) override { FForm.edSourceButton->setVisible(visible); }
-    void SetLocationItem(int index) override {
-        if (QAbstractButton* item = FForm.rgLocationItems->button(index))
-            item->setChecked(true);
-    }
-    void SetMarkDatesState(TMarkDatesState state) override {
-        FForm.cbMarkDates->setCheckState(static_cast<Qt::CheckState>(state));
-    }
-    void SetMarkDatesCaption(const UnicodeString& caption) override {
-        FForm.cbMarkDates->setText(Q(caption));
-    }
-    void SetMarkDatesReadOnly(bool readOnly) override {
-        FForm.cbMarkDates->setAttribute(Qt::WA_TransparentForMouseEvents, readOnly);
-        FForm.cbMarkDates->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
-    }
-    void SetGetDataEnabled(bool enabled) override { FForm.dbtUpdateOk->setEnabled(enabled); }
-    void SetSourceControlsEnabled(bool enabled) override {
-        for (QWidget* control : {static_cast<QWidget*>(FForm.edSource), FForm.rgLocation,
-                                 static_cast<QWidget*>(FForm.cbMarkDates)})
-            control->setEnabled(enabled);
-        FForm.edSourceButton->setEnabled(enabled);
-    }
+    void Show(const TZarbexViewState& state, TViewField fields) override;
     void ClearMemo() override { FForm.mProgress->clear(); }
     void AppendMemo(const UnicodeString& text, std::size_t topLine) override {
         QTextCursor end(FForm.mProgress->document());
@@ -92,34 +70,86 @@ public:
         end.insertText(Q(text));
         FForm.mProgress->verticalScrollBar()->setValue(static_cast<int>(topLine));
     }
-    void SetStatusText(const UnicodeString& text) override { FForm.psInfo->setText(Q(text)); }
-    void SetProgressPercent(int percent) override { FForm.psProgress->setValue(percent); }
-    void SetBusyCursor(bool busy) override {
-        if (busy)
+    bool AskForFile(TOpenDialog& dialog) override;
+    void ShowError(const UnicodeString& text) override {
+        QMessageBox::critical(&FForm, QStringLiteral("Error"), Q(text));
+    }
+    // The presenter's close has run: the modal run ends without asking it again.
+    void CloseWindow() override { FForm.TForm::done(QDialog::Rejected); }
+    void ProcessMessages() override { QCoreApplication::processEvents(); }
+
+private:
+    void ShowMarkDates(const TZarbexViewState& state, TViewField fields);
+    void ShowControls(const TZarbexViewState& state, TViewField fields);
+
+    TfrmZarbex& FForm;
+};
+
+void TfrmZarbex::TView::Show(const TZarbexViewState& state, TViewField fields) {
+    using enum TViewField;
+    if (Has(fields, SourceText))
+        FForm.edSource->setText(Q(state.SourceText));
+    if (Has(fields, SourceReadOnly))
+        FForm.edSource->setReadOnly(state.SourceReadOnly);
+    if (Has(fields, BrowseVisible))
+        FForm.edSourceButton->setVisible(state.BrowseVisible);
+    if (Has(fields, LocationItem)) {
+        // The group selects no item before activation, and none other than its two.
+        if (QAbstractButton* item = FForm.rgLocationItems->button(state.LocationItem))
+            item->setChecked(true);
+    }
+    ShowMarkDates(state, fields);
+    ShowControls(state, fields);
+    if (Has(fields, StatusText))
+        FForm.psInfo->setText(Q(state.StatusText));
+    if (Has(fields, ProgressPercent))
+        FForm.psProgress->setValue(state.ProgressPercent);
+}
+
+void TfrmZarbex::TView::ShowMarkDates(const TZarbexViewState& state, TViewField fields) {
+    using enum TViewField;
+    QCheckBox& box = *FForm.cbMarkDates;
+    if (Has(fields, MarkDates))
+        box.setCheckState(static_cast<Qt::CheckState>(state.MarkDates));
+    if (Has(fields, MarkDatesCaption))
+        box.setText(Q(state.MarkDatesCaption));
+    if (Has(fields, MarkDatesReadOnly)) {
+        box.setAttribute(Qt::WA_TransparentForMouseEvents, state.MarkDatesReadOnly);
+        box.setFocusPolicy(state.MarkDatesReadOnly ? Qt::NoFocus : Qt::StrongFocus);
+    }
+    if (Has(fields, MarkDatesVisible))
+        box.setVisible(state.MarkDatesVisible);
+}
+
+void TfrmZarbex::TView::ShowControls(const TZarbexViewState& state, TViewField fields) {
+    using enum TViewField;
+    if (Has(fields, GetDataEnabled))
+        FForm.dbtUpdateOk->setEnabled(state.GetDataEnabled);
+    if (Has(fields, SourceControlsEnabled)) {
+        for (QWidget* control : {static_cast<QWidget*>(FForm.edSource), FForm.rgLocation,
+                                 static_cast<QWidget*>(FForm.cbMarkDates)})
+            control->setEnabled(state.SourceControlsEnabled);
+        FForm.edSourceButton->setEnabled(state.SourceControlsEnabled);
+    }
+    if (Has(fields, BusyCursor)) {
+        if (state.BusyCursor)
             QApplication::setOverrideCursor(Qt::WaitCursor);
         else
             QApplication::restoreOverrideCursor();
     }
-    void ProcessMessages() override { QCoreApplication::processEvents(); }
-    void CloseWindow() override { FForm.done(QDialog::Rejected); }
-    bool AskForFile(TOpenDialog& dialog) override;
+}
 
-private:
-    TfrmZarbex& FForm;
-};
-
-TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server)
+TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, TUpdateRunFactory runs)
     : TForm(core), FView(new TView(*this)),
-      FPresenter(std::make_unique<TZarbexPresenter>(*FView, kernel, server, PluginIdentity::Name)) {
+      FPresenter(std::make_unique<TZarbexPresenter>(*FView, kernel, std::move(runs), PluginIdentity::Name)) {
     BuildWidgets();
     ConnectEvents();
+    FPresenter->Guard([this] { FPresenter->FormCreate(); });
 }
 
 std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
-                                               const ComPtr<IHostServer>& server) {
-    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core, kernel, server));
-    dialog->cbMarkDates->hide();
-    return dialog;
+                                               TUpdateRunFactory runs) {
+    return std::unique_ptr<TfrmZarbex>(new TfrmZarbex(core, kernel, std::move(runs)));
 }
 
 void TfrmZarbex::BuildWidgets() {
@@ -209,12 +239,14 @@ void TfrmZarbex::ConnectEvents() {
     connect(edSourceButton, &QAction::triggered, this, [&p] { p.Guard([&p] { p.edSourceButtonClick(); }); });
     connect(rgLocationItems, &QButtonGroup::idClicked, this,
             [&p](int id) { p.Guard([&p, id] { p.rgLocationClick(id); }); });
-    connect(cbMarkDates, &QCheckBox::stateChanged, this, [&p](int state) {
-        p.Guard([&p, state] { p.cbMarkDatesChange(static_cast<TMarkDatesState>(state)); });
+    connect(cbMarkDates, &QCheckBox::clicked, this, [this, &p] {
+        // Qt has turned the box already; the presenter's turn is the one that counts.
+        cbMarkDates->setCheckState(static_cast<Qt::CheckState>(p.State().MarkDates));
+        p.Guard([&p] { p.cbMarkDatesClick(); });
     });
     connect(dbtUpdateOk, &QPushButton::clicked, this, [&p] { p.Guard([&p] { p.dbtUpdateClickOk(); }); });
     connect(dbtUpdateCancel, &QPushButton::clicked, this,
-            [this] { FPresenter->Guard([this] { reject(); }); });
+            [&p] { p.Guard([&p] { p.dbtUpdateCancelClick(); }); });
 }
 
 void TfrmZarbex::FormShow() {
@@ -224,11 +256,9 @@ void TfrmZarbex::FormShow() {
     FPresenter->Guard([this] { FPresenter->FormActivate(); });
 }
 
-void TfrmZarbex::done(int result) {
-    if (!FPresenter->CloseQuery())
-        return;
-    FPresenter->Guard([this] { FPresenter->FormClose(); });
-    TForm::done(result);
+void TfrmZarbex::done(int) {
+    // Esc and the close box come here: they close as "Close" does.
+    FPresenter->Guard([this] { FPresenter->dbtUpdateCancelClick(); });
 }
 
 bool TfrmZarbex::TView::AskForFile(TOpenDialog& dialog) {

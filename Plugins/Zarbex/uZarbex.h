@@ -1,6 +1,6 @@
 // The update dialog in Qt: its widgets, by the names the dialog's members carry, shown as the rules of
 // TZarbexPresenter say. The user picks where the bureau lists come from and starts the update, which
-// runs in TUpdateRun and reports through the presenter.
+// runs in the run the dialog is handed and reports through the presenter.
 #pragma once
 
 #include "PluginAPI/ComPtr.h"
@@ -22,10 +22,10 @@ class QWidget;
 
 class TfrmZarbex final : public TForm {
 public:
-    // The command's opening steps up to the show: a new dialog with the host's services and its
-    // starting values. The caller shows it.
+    // The command's opening steps up to the show: a new dialog with the host's services, its starting
+    // values and the run each press of "Get data" makes. The caller shows it.
     static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
-                                              const ComPtr<IHostServer>& server);
+                                              TUpdateRunFactory runs);
     TZarbexPresenter& Presenter() { return *FPresenter; }
 
 protected:
@@ -33,10 +33,10 @@ protected:
     void done(int result) override;
 
 private:
-    // The presenter's view: the setters over these widgets.
+    // The presenter's view: its state shown on these widgets.
     class TView;
 
-    TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server);
+    TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, TUpdateRunFactory runs);
     void BuildWidgets();
     // Connections are made once; each event goes to the presenter, under its guard.
     void ConnectEvents();

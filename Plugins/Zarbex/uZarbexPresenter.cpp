@@ -4,11 +4,12 @@
 #include "Platform/Environment.h"
 #include "Platform/FileSystem.h"
 #include "Platform/TickCount.h"
-#include "PluginAPI/BStr.h"
 #include "Plugins/Zarbex/GuardHandler.h"
+#include "Plugins/Zarbex/HostValue.h"
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 std::vector<std::pair<UnicodeString, UnicodeString>> TOpenDialog::FilterPairs() const {
     std::vector<std::pair<UnicodeString, UnicodeString>> pairs;
@@ -28,29 +29,40 @@ UnicodeString TOpenDialog::DefaultExtWithoutDot() const {
 }
 
 TZarbexPresenter::TZarbexPresenter(IZarbexView& view, const ComPtr<IHostKernel>& kernel,
-                                   const ComPtr<IHostServer>& server, UnicodeString caption)
-    : FView(view), FKernel(kernel), FServer(server), FCaption(std::move(caption)) {
-    if (!FKernel)
-        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
-    BStr value;
-    HostCall(FKernel->GetValue(BStr(u"APPINI").get(), value.put()));
-    FIniPath = value.str();
+                                   TUpdateRunFactory runs, UnicodeString caption)
+    : FView(view), FKernel(kernel), FRuns(std::move(runs)), FCaption(std::move(caption)) {
+    FIniPath = HostValue(FKernel, u"APPINI");
     FSection = u"Bureau-UR";
     FInternetSource = DefaultInternetSource;
-    HostCall(FKernel->GetValue(BStr(u"DOWNLOAD").get(), value.put()));
-    FLocalSource = value.str() + PathDelim + DefaultArchiveName;
+    FLocalSource = HostValue(FKernel, u"DOWNLOAD") + PathDelim + DefaultArchiveName;
     FOpenDialog.Title = u"Select updates...";
     FOpenDialog.Filter = u"RAR archive files|*.rar|PDF files|*.pdf";
     FOpenDialog.FilterIndex = 1;
     FLocation = SourceLocation::Internet;
+    // Nobody reads the box: the command hides it.
+    FState.MarkDatesVisible = false;
 }
 
 TZarbexPresenter::~TZarbexPresenter() = default;
+
+template <class T>
+bool TZarbexPresenter::Change(T TZarbexViewState::*field, const T& value, TViewField shown) {
+    if (FState.*field == value)
+        return false;
+    FState.*field = value;
+    if (static_cast<unsigned>(shown) != 0)
+        FView.Show(FState, shown);
+    return true;
+}
 
 TIniFile& TZarbexPresenter::Settings() {
     if (!FIniUpdate)
         FIniUpdate = std::make_unique<TIniFile>(ResolveIniPath(FIniPath, Utf8ToString(ExecutableFile())));
     return *FIniUpdate;
+}
+
+void TZarbexPresenter::FormCreate() {
+    FView.Show(FState, TViewField::All);
 }
 
 void TZarbexPresenter::FormActivate() {
@@ -65,7 +77,7 @@ void TZarbexPresenter::FormActivate() {
         if (resource.empty())
             resource = FLocation == SourceLocation::Internet ? FInternetSource : FLocalSource;
         (FLocation == SourceLocation::Internet ? FInternetSource : FLocalSource) = resource;
-        FView.SetLocationItem(LocationIndex());
+        Change(&TZarbexViewState::LocationItem, LocationIndex(), TViewField::LocationItem);
     }
     SetSource(resource);
     UpdateDone = false;
@@ -76,8 +88,10 @@ void TZarbexPresenter::FormActivate() {
 }
 
 bool TZarbexPresenter::CloseQuery() {
-    if (!FRunning)
+    if (!FRunning) {
+        FCloseRequested = false;
         return true;
+    }
     FCloseRequested = true;
     return false;
 }
@@ -85,37 +99,42 @@ bool TZarbexPresenter::CloseQuery() {
 void TZarbexPresenter::FormClose() {
     if (!UpdateDone)
         return;
-    Settings().WriteString(FSection, u"Resource", FSource);
+    Settings().WriteString(FSection, u"Resource", FState.SourceText);
     const char16_t* value = FLocation == SourceLocation::Internet ? u"Internet"
                             : FLocation == SourceLocation::Local  ? u"Local"
                                                                   : u"";
     Settings().WriteString(FSection, u"Location", value);
 }
 
-void TZarbexPresenter::CheckActions() {
-    bool ready = !Trim(FSource).empty();
-    ready = ready && (FLocation == SourceLocation::Internet ||
-                      (FLocation == SourceLocation::Local && FileExists(FSource)));
-    FView.SetGetDataEnabled(ready && !UpdateDone && !FRunning);
+void TZarbexPresenter::dbtUpdateCancelClick() {
+    if (!CloseQuery())
+        return;
+    // A settings file that cannot be written is told, and the window closes all the same.
+    Guard([this] { FormClose(); });
+    FView.CloseWindow();
 }
 
-void TZarbexPresenter::Guard(const std::function<void()>& handler,
-                             const std::function<void(const UnicodeString& text)>& unshown) const noexcept {
-    GuardHandler(FKernel, handler, unshown);
+void TZarbexPresenter::CheckActions() {
+    const UnicodeString& source = FState.SourceText;
+    bool ready = !Trim(source).empty();
+    ready = ready && (FLocation == SourceLocation::Internet ||
+                      (FLocation == SourceLocation::Local && FileExists(source)));
+    Change(&TZarbexViewState::GetDataEnabled, ready && !UpdateDone && !FRunning, TViewField::GetDataEnabled);
+}
+
+void TZarbexPresenter::Guard(const std::function<void()>& handler) const noexcept {
+    GuardHandler(FKernel, handler, [this](const UnicodeString& text) { FView.ShowError(text); });
 }
 
 void TZarbexPresenter::CheckLocation() {
     const bool internet = FLocation == SourceLocation::Internet;
     const bool local = FLocation == SourceLocation::Local;
-    FView.SetSourceReadOnly(!internet);
-    FView.SetBrowseVisible(local);
+    Change(&TZarbexViewState::SourceReadOnly, !internet, TViewField::SourceReadOnly);
+    Change(&TZarbexViewState::BrowseVisible, local, TViewField::BrowseVisible);
     SetSource(internet ? FInternetSource : local ? FLocalSource : UnicodeString());
-    if (internet) {
-        SetMarkDatesReadOnly(false);
-    } else {
+    if (!internet)
         SetMarkDates(TMarkDatesState::Unchecked);
-        SetMarkDatesReadOnly(true);
-    }
+    Change(&TZarbexViewState::MarkDatesReadOnly, !internet, TViewField::MarkDatesReadOnly);
 }
 
 int TZarbexPresenter::LocationIndex() const {
@@ -123,10 +142,8 @@ int TZarbexPresenter::LocationIndex() const {
 }
 
 void TZarbexPresenter::rgLocationClick(int index) {
-    if (index == LocationIndex())
-        return;
-    FView.SetLocationItem(index);
-    rgLocationChanging(index);
+    if (Change(&TZarbexViewState::LocationItem, index, TViewField::LocationItem))
+        rgLocationChanging(index);
 }
 
 void TZarbexPresenter::rgLocationChanging(int newIndex) {
@@ -137,80 +154,55 @@ void TZarbexPresenter::rgLocationChanging(int newIndex) {
 }
 
 void TZarbexPresenter::SetSource(const UnicodeString& text) {
-    if (text == FSource)
-        return;
-    FSource = text;
-    FView.SetSourceText(text);
-    UpdateDone = false;
-    CheckActions();
+    if (Change(&TZarbexViewState::SourceText, text, TViewField::SourceText))
+        SourceChanged();
 }
 
 void TZarbexPresenter::edSourceChange(const UnicodeString& text) {
-    if (text == FSource)
-        return;
-    FSource = text;
+    if (Change(&TZarbexViewState::SourceText, text, TViewField{}))
+        SourceChanged();
+}
+
+void TZarbexPresenter::SourceChanged() {
     UpdateDone = false;
     CheckActions();
 }
 
 void TZarbexPresenter::SetMarkDates(TMarkDatesState state) {
-    if (state == FMarkDates)
+    if (!Change(&TZarbexViewState::MarkDates, state, TViewField::MarkDates))
         return;
-    FMarkDates = state;
-    FView.SetMarkDatesState(state);
-    cbMarkDatesClick();
-}
-
-void TZarbexPresenter::SetMarkDatesReadOnly(bool readOnly) {
-    FMarkDatesReadOnly = readOnly;
-    FView.SetMarkDatesReadOnly(readOnly);
-}
-
-void TZarbexPresenter::cbMarkDatesChange(TMarkDatesState state) {
-    if (state == FMarkDates)
-        return;
-    FMarkDates = state;
-    cbMarkDatesClick();
-}
-
-void TZarbexPresenter::cbMarkDatesPress() {
-    if (FMarkDatesReadOnly)
-        return;
-    SetMarkDates(FMarkDates == TMarkDatesState::Unchecked ? TMarkDatesState::Grayed
-                 : FMarkDates == TMarkDatesState::Grayed  ? TMarkDatesState::Checked
-                                                          : TMarkDatesState::Unchecked);
+    const char16_t* caption = state == TMarkDatesState::Checked
+                                  ? u"mark activity dates (full, traffic && time expensive)"
+                              : state == TMarkDatesState::Grayed ? u"mark activity dates (for undefined only)"
+                                                                 : u"mark activity dates";
+    Change(&TZarbexViewState::MarkDatesCaption, UnicodeString(caption), TViewField::MarkDatesCaption);
+    SourceChanged();
 }
 
 void TZarbexPresenter::cbMarkDatesClick() {
-    switch (FMarkDates) {
-    case TMarkDatesState::Unchecked:
-        FView.SetMarkDatesCaption(u"mark activity dates");
-        break;
-    case TMarkDatesState::Checked:
-        FView.SetMarkDatesCaption(u"mark activity dates (full, traffic && time expensive)");
-        break;
-    case TMarkDatesState::Grayed:
-        FView.SetMarkDatesCaption(u"mark activity dates (for undefined only)");
-        break;
-    }
-    UpdateDone = false;
-    CheckActions();
+    if (FState.MarkDatesReadOnly)
+        return;
+    const TMarkDatesState now = FState.MarkDates;
+    SetMarkDates(now == TMarkDatesState::Unchecked ? TMarkDatesState::Grayed
+                 : now == TMarkDatesState::Grayed  ? TMarkDatesState::Checked
+                                                   : TMarkDatesState::Unchecked);
 }
 
 void TZarbexPresenter::edSourceButtonClick() {
     // The dialog opens in the source's folder with its name and extension, when the source is a file; in
     // the folder the text names otherwise.
-    const std::size_t separator = FSource.find_last_of(PathDelimiters);
+    const UnicodeString& source = FState.SourceText;
+    const std::size_t separator = source.find_last_of(PathDelimiters);
     const std::size_t componentStart = separator == UnicodeString::npos ? 0 : separator + 1;
-    const UnicodeString lastComponent = FSource.substr(componentStart);
+    const UnicodeString lastComponent = source.substr(componentStart);
     const std::size_t dot = lastComponent.rfind(u'.');
     const UnicodeString extension = dot == UnicodeString::npos ? UnicodeString() : lastComponent.substr(dot);
     UnicodeString folder, name;
-    if (FileExists(FSource)) {
-        folder = componentStart == 0 ? UnicodeString() : FSource.substr(0, componentStart - 1);
+    if (FileExists(source)) {
+        folder = componentStart == 0 ? UnicodeString() : source.substr(0, componentStart - 1);
         name = lastComponent;
     } else {
-        folder = FSource;
+        folder = source;
     }
     FOpenDialog.InitialDir = folder;
     const std::size_t at = extension.empty() ? UnicodeString::npos : name.find(extension);
@@ -222,45 +214,44 @@ void TZarbexPresenter::edSourceButtonClick() {
 }
 
 void TZarbexPresenter::dbtUpdateClickOk() {
-    const UnicodeString source = FSource;
-    TUpdateRun run(FKernel, FServer, *this, FCaption);
-    if (!run.CheckComponents(FLocation, source))
+    const TUpdateSource source{FLocation, FState.SourceText};
+    const std::unique_ptr<IUpdateRun> run = FRuns(*this);
+    if (!run->CheckComponents(source))
         return;
     UpdateDone = true;
     try {
-        UpdateDone = run.Execute(FLocation, source);
+        UpdateDone = run->Execute(source);
     } catch (...) {
         // The dialog must not stay stuck: the flag and the buttons come back before the error is shown.
         UpdateDone = false;
-        CheckActions();
-        if (FCloseRequested)
-            FView.CloseWindow();
+        RunEnded();
         throw;
     }
-    CheckActions();
-    if (FCloseRequested)
-        FView.CloseWindow();
+    RunEnded();
 }
 
-void TZarbexPresenter::SetStatus(const UnicodeString& text) {
-    FStatus = text;
-    FView.SetStatusText(text);
+void TZarbexPresenter::RunEnded() {
+    CheckActions();
+    if (FCloseRequested)
+        dbtUpdateCancelClick();
 }
 
 void TZarbexPresenter::MsgInfo(const UnicodeString& text) {
-    SetStatus(text);
+    Change(&TZarbexViewState::StatusText, text, TViewField::StatusText);
 }
 
 void TZarbexPresenter::ClearEntryMarks() {
-    SetStatus(u"");
+    MsgInfo(u"");
 }
 
 void TZarbexPresenter::AddEntryMark() {
-    SetStatus(FStatus + u">");
+    MsgInfo(FState.StatusText + u">");
 }
 
 void TZarbexPresenter::ShowProgress(long double fraction) {
-    FView.SetProgressPercent(std::clamp<int>(static_cast<std::int16_t>(std::trunc(fraction * 100)), 0, 100));
+    Change(&TZarbexViewState::ProgressPercent,
+           std::clamp<int>(static_cast<std::int16_t>(std::trunc(fraction * 100)), 0, 100),
+           TViewField::ProgressPercent);
     ProcessMessages();
 }
 
@@ -299,16 +290,13 @@ void TZarbexPresenter::ClearMemo() {
 }
 
 void TZarbexPresenter::SetBusyCursor(bool busy) {
-    if (busy == FBusyCursor)
-        return;
-    FBusyCursor = busy;
-    FView.SetBusyCursor(busy);
+    Change(&TZarbexViewState::BusyCursor, busy, TViewField::BusyCursor);
 }
 
 void TZarbexPresenter::LockControls(bool locked) {
     FRunning = locked;
     // No second run may start inside the first: the source and its options wait for the run.
-    FView.SetSourceControlsEnabled(!locked);
+    Change(&TZarbexViewState::SourceControlsEnabled, !locked, TViewField::SourceControlsEnabled);
     CheckActions();
 }
 

@@ -1,109 +1,62 @@
 // The update dialog's state and rules, apart from any window toolkit: what the dialog shows when it
 // opens, which source "Get data" may start, what a click on each control does, what a run reports and
 // what the settings file keeps. Each toolkit's TfrmZarbex builds its widgets, forwards its events here and
-// shows what it is told through IZarbexView.
+// shows the state it is handed through IZarbexView; the run is the one the presenter is handed.
 #pragma once
 
 #include "Includes/IniFiles.h"
 #include "PluginAPI/ComPtr.h"
 #include "PluginAPI/PluginAPI.h"
+#include "Plugins/Zarbex/IUpdateRun.h"
 #include "Plugins/Zarbex/uZarbexProgress.h"
-#include "Plugins/Zarbex/uZarbexRun.h"
+#include "Plugins/Zarbex/uZarbexView.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <utility>
-#include <vector>
 
-// The open-file dialog's settings, as the window shows them; FileName is the full path once the user
-// confirms a file.
-struct TOpenDialog {
-    UnicodeString Title;
-    // "Description|pattern" pairs.
-    UnicodeString Filter;
-    int FilterIndex = 1;
-    UnicodeString InitialDir;
-    UnicodeString FileName;
-    UnicodeString DefaultExt;
-
-    // The filter's (description, pattern) pairs, in order.
-    std::vector<std::pair<UnicodeString, UnicodeString>> FilterPairs() const;
-    // The default extension without its dot, as the toolkits take it.
-    UnicodeString DefaultExtWithoutDot() const;
-};
-
-// The three states of the "Mark activity dates" box, in the order a click goes through them.
-enum class TMarkDatesState : std::uint8_t { Unchecked, Grayed, Checked };
-
-// What the rules do to the window. A setter only shows what it is given: a toolkit whose control reports
-// the change back makes the rules see their own value again, which changes nothing.
-class IZarbexView {
-public:
-    virtual void SetSourceText(const UnicodeString& text) = 0;
-    // Typing is allowed for an address only: a local path comes from the browse button.
-    virtual void SetSourceReadOnly(bool readOnly) = 0;
-    virtual void SetBrowseVisible(bool visible) = 0;
-    // The location group's selected item: 0 Internet, 1 Local.
-    virtual void SetLocationItem(int index) = 0;
-    virtual void SetMarkDatesState(TMarkDatesState state) = 0;
-    virtual void SetMarkDatesCaption(const UnicodeString& caption) = 0;
-    // A read-only box takes no focus and ignores clicks.
-    virtual void SetMarkDatesReadOnly(bool readOnly) = 0;
-    virtual void SetGetDataEnabled(bool enabled) = 0;
-    // The source, the location, the box and the browse button, all together.
-    virtual void SetSourceControlsEnabled(bool enabled) = 0;
-    virtual void ClearMemo() = 0;
-    // Appends text to the memo ("\n" ends a line) and scrolls the memo so that line topLine (from 0) is
-    // its first visible line.
-    virtual void AppendMemo(const UnicodeString& text, std::size_t topLine) = 0;
-    virtual void SetStatusText(const UnicodeString& text) = 0;
-    virtual void SetProgressPercent(int percent) = 0;
-    virtual void SetBusyCursor(bool busy) = 0;
-    // Handles what queued up for the window.
-    virtual void ProcessMessages() = 0;
-    // Closes the window as its Close button does.
-    virtual void CloseWindow() = 0;
-    // The one question: shows the open-file dialog; true when the user confirmed a file.
-    virtual bool AskForFile(TOpenDialog& dialog) = 0;
-
-protected:
-    ~IZarbexView() = default;
-};
+// The default sources: the bureau list archive on the national league's web server, and the name it
+// has in the host's DOWNLOAD folder.
+inline constexpr char16_t DefaultInternetSource[] =
+    u"http://uarl.org.ua/files/stories2018/memb_polzov2018/members_upd2604.rar";
+inline constexpr char16_t DefaultArchiveName[] = u"members_upd2604.rar";
 
 class TZarbexPresenter final : public IUpdateProgress {
 public:
     // The command's opening values: the settings file and section, both default sources (the local one
-    // in the host's DOWNLOAD folder) and the Internet location. caption names the command in the log.
-    TZarbexPresenter(IZarbexView& view, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server,
+    // in the host's DOWNLOAD folder), the Internet location and the check box hidden. caption is the
+    // window's title; runs makes the run of each press of "Get data".
+    TZarbexPresenter(IZarbexView& view, const ComPtr<IHostKernel>& kernel, TUpdateRunFactory runs,
                      UnicodeString caption);
     ~TZarbexPresenter();
     TZarbexPresenter(const TZarbexPresenter&) = delete;
     TZarbexPresenter& operator=(const TZarbexPresenter&) = delete;
 
-    // The window's events.
+    // The window's events. FormCreate: the window exists, and is handed the whole state.
+    void FormCreate();
     void FormActivate();
     // False while a run is in progress: the close waits for the run to return, and the run is asked to
     // stop what it can stop.
     bool CloseQuery();
     void FormClose();
+    // "Close", Esc and the close box: FormClose and the end of the window's modal run, or, while a run
+    // is in progress, both once the run returns.
+    void dbtUpdateCancelClick();
+    // The text the user typed, which the window already shows.
     void edSourceChange(const UnicodeString& text);
     void edSourceButtonClick();
     // A click on a location item; a click on the item already selected selects nothing new.
     void rgLocationClick(int index);
-    // The box's state as a toolkit that turns it on a click reports it.
-    void cbMarkDatesChange(TMarkDatesState state);
-    // A click on a box the toolkit leaves to the dialog to turn: unchecked, grayed, checked, and round.
-    void cbMarkDatesPress();
+    // A click on the box, which the presenter turns: unchecked, grayed, checked, and round.
+    void cbMarkDatesClick();
     void dbtUpdateClickOk();
 
     void CheckActions();
     void CheckLocation();
 
     // Runs one of the window's handlers as the GUI framework does: nothing it raises leaves it, and its
-    // message is shown through the host, or, when the host cannot show it, handed to unshown, if given.
-    void Guard(const std::function<void()>& handler,
-               const std::function<void(const UnicodeString& text)>& unshown = {}) const noexcept;
+    // message is shown through the host, or, when the host cannot show it, in the window's message box.
+    void Guard(const std::function<void()>& handler) const noexcept;
 
     // The run's progress interface.
     void MsgInfo(const UnicodeString& text) override;
@@ -121,28 +74,33 @@ public:
     bool IsUpdateDone() const { return UpdateDone; }
     bool Running() const { return FRunning; }
     SourceLocation Location() const { return FLocation; }
-    const UnicodeString& Source() const { return FSource; }
+    const UnicodeString& Source() const { return FState.SourceText; }
+    // What the window shows, as the rules last set it.
+    const TZarbexViewState& State() const { return FState; }
     const UnicodeString& Memo() const { return FMemo; }
     const UnicodeString& Caption() const { return FCaption; }
     // The open-file dialog as the browse button last prepared it.
     const TOpenDialog& OpenDialog() const { return FOpenDialog; }
-    // Test seam: the state after a run that returned true, without making one.
-    void SetUpdateDoneForTesting() { UpdateDone = true; }
 
 private:
     TIniFile& Settings();
+    // The one guard against a value that did not change: sets the state's field to value and shows it
+    // when shown names it; true when the value was new.
+    template <class T> bool Change(T TZarbexViewState::*field, const T& value, TViewField shown);
     // Shows text in the source field and runs the change rule, when it differs from what is there.
     void SetSource(const UnicodeString& text);
+    // The change rule of the source and the box: a changed choice may be run again.
+    void SourceChanged();
+    // Turns the box to state and shows its caption, when it is not there already.
     void SetMarkDates(TMarkDatesState state);
-    void SetMarkDatesReadOnly(bool readOnly);
-    void cbMarkDatesClick();
     void rgLocationChanging(int newIndex);
     int LocationIndex() const;
-    void SetStatus(const UnicodeString& text);
+    // After a run returned or raised: the buttons come back, and a close asked for meanwhile happens.
+    void RunEnded();
 
     IZarbexView& FView;
     ComPtr<IHostKernel> FKernel;
-    ComPtr<IHostServer> FServer;
+    TUpdateRunFactory FRuns;
     UnicodeString FCaption;
     UnicodeString FIniPath;
     UnicodeString FSection;
@@ -153,15 +111,11 @@ private:
     std::unique_ptr<TIniFile> FIniUpdate;
 
     bool UpdateDone = false;
-    UnicodeString FSource;
-    TMarkDatesState FMarkDates = TMarkDatesState::Unchecked;
-    bool FMarkDatesReadOnly = false;
+    TZarbexViewState FState;
     bool FRunning = false;
     bool FCloseRequested = false;
-    bool FBusyCursor = false;
     UnicodeString FMemo;
     std::size_t FMemoLineEnds = 0;
-    UnicodeString FStatus;
     static constexpr std::uint32_t BreathIntervalMs = 10;
     bool FBreathed = false;
     std::uint32_t FLastBreath = 0;

@@ -1,7 +1,7 @@
 // What the update run does to the window it runs in: progress messages, the entry marks of the status
 // panel, the busy cursor, the lock of the source widgets, a breath for the user interface, and the
-// user's request to stop. The Qt dialog implements it on Linux, a native dialog on Windows, a recorder
-// in the tests.
+// user's request to stop. The dialog's presenter implements it for both toolkits' windows, a recorder in
+// the tests.
 #pragma once
 
 #include "PluginAPI/SysUtils.h"

@@ -1,37 +1,44 @@
 // Source acquisition: the archive from a local path, or one GET of the address streamed into a new
 // temporary file in the host's DOWNLOAD folder.
-#include "Plugins/Zarbex/uZarbexRun.h"
+#include "Plugins/Zarbex/uZarbexSource.h"
 
 #include "Includes/TempFileName.h"
 #include "Platform/FileSystem.h"
 #include "Platform/HttpClient.h"
 #include "Platform/QuantityText.h"
 #include "Platform/TempFile.h"
+#include "Platform/Unicode.h"
+#include "Plugins/Zarbex/HostValue.h"
 
 #include <chrono>
+#include <utility>
 
-bool TUpdateRun::LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
-    switch (location) {
+TSourceAcquisition::TSourceAcquisition(ComPtr<IHostKernel> kernel, IUpdateProgress& progress,
+                                       const TRunOptions& options)
+    : FKernel(std::move(kernel)), FProgress(progress), FOptions(options) {}
+
+bool TSourceAcquisition::LoadSource(const TUpdateSource& source, UnicodeString& path) {
+    switch (source.Location) {
     case SourceLocation::Internet:
-        return LoadFromInternet(source, path);
+        return LoadFromInternet(source.Text, path);
     case SourceLocation::Local:
-        return LoadFromLocal(source, path);
+        return LoadFromLocal(source.Text, path);
     case SourceLocation::None:
         break;
     }
     return false;
 }
 
-bool TUpdateRun::LoadFromLocal(const UnicodeString& source, UnicodeString& path) {
+bool TSourceAcquisition::LoadFromLocal(const UnicodeString& source, UnicodeString& path) {
     path = source;
     return FileExists(path);
 }
 
-bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& path) {
+bool TSourceAcquisition::LoadFromInternet(const UnicodeString& source, UnicodeString& path) {
     THTTPSend client;
-    client.SetConnectTimeout(std::chrono::seconds(ConnectTimeoutSeconds));
-    client.SetStallTimeout(std::chrono::seconds(StallTimeoutSeconds));
-    client.SetTimeLimit(DownloadTime);
+    client.SetConnectTimeout(FOptions.ConnectTimeout);
+    client.SetStallTimeout(FOptions.StallTimeout);
+    client.SetTimeLimit(FOptions.DownloadTime);
     // The status is cleared however the download ends.
     struct StatusReset {
         IUpdateProgress& progress;
@@ -51,7 +58,7 @@ bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& pa
     });
     // The body goes into its file as it arrives; a download that does not end in the whole archive
     // removes the file, so path is set only for an archive that is there.
-    const UnicodeString folder = HostValue(u"DOWNLOAD");
+    const UnicodeString folder = HostValue(FKernel, u"DOWNLOAD");
     const UnicodeString file = MakeTempFileName(folder, u"~ar");
     if (client.Download(StringToUtf8(source), StringToUtf8(file)) != TDownloadResult::Done) {
         // The reason names the temporary file only when writing it failed: the folder is what the user

@@ -2,7 +2,9 @@
 // flags in the host's callbook.
 #include "Plugins/Zarbex/uZarbexRun.h"
 
+#include "Plugins/Zarbex/HostValue.h"
 #include "Plugins/Zarbex/uZarbexEntries.h"
+#include "Plugins/Zarbex/uZarbexSource.h"
 
 #include "Includes/PdfToText.h"
 #include "Includes/TextFile.h"
@@ -10,7 +12,6 @@
 #include "Includes/uCommFunc.h"
 #include "Platform/FileSystem.h"
 #include "Platform/QuantityText.h"
-#include "Platform/SystemInfo.h"
 #include "Platform/TickCount.h"
 #include "PluginAPI/BStr.h"
 #include "PluginAPI/ScopeExit.h"
@@ -82,30 +83,26 @@ UnicodeString ElapsedText(std::uint32_t milliseconds) {
     return Utf8ToString(text);
 }
 
-std::size_t TUpdateRun::ConvertersAtATime() {
-    if (const char* value = std::getenv(ConvertersVariable)) {
-        const long count = std::strtol(value, nullptr, 10);
-        if (count > 0)
-            return static_cast<std::size_t>(std::min(count, 64L));
-    }
-    // One converter per processor, and at least one ahead of the entry being read.
-    return std::clamp<std::size_t>(ProcessorCount(), 2, 8);
-}
-
 TUpdateRun::TUpdateRun(ComPtr<IHostKernel> kernel, ComPtr<IHostServer> server, IUpdateProgress& progress,
-                       UnicodeString caption)
+                       UnicodeString caption, const TRunOptions& options)
     : FKernel(std::move(kernel)), FServer(std::move(server)), FProgress(progress),
-      FCaption(std::move(caption)) {}
+      FCaption(std::move(caption)), FOptions(options) {}
 
-UnicodeString TUpdateRun::HostValue(const char16_t* name) {
-    if (!FKernel)
-        throw EInvalidOperation(u"The host offers no kernel services (IHostKernel)");
-    BStr value;
-    HostCall(FKernel->GetValue(BStr(name).get(), value.put()));
-    return value.str();
+TUpdateRunFactory UpdateRunFactory(ComPtr<IHostKernel> kernel, ComPtr<IHostServer> server,
+                                   UnicodeString caption) {
+    return [kernel = std::move(kernel), server = std::move(server),
+            caption = std::move(caption)](IUpdateProgress& progress) -> std::unique_ptr<IUpdateRun> {
+        return std::make_unique<TUpdateRun>(kernel, server, progress, caption);
+    };
 }
 
-bool TUpdateRun::CheckComponents(SourceLocation location, const UnicodeString& source) {
+UnicodeString TUpdateRun::HostValue(const char16_t* name) const {
+    return ::HostValue(FKernel, name);
+}
+
+bool TUpdateRun::CheckComponents(const TUpdateSource& updateSource) {
+    const SourceLocation location = updateSource.Location;
+    const UnicodeString& source = updateSource.Text;
     const UnicodeString appPath = HostValue(u"APPPATH");
     const UnicodeString appName = HostValue(u"APPNAME");
     if (location == SourceLocation::Internet && AsciiUpper(source).find(u"HTTPS://") != UnicodeString::npos) {
@@ -133,7 +130,7 @@ bool TUpdateRun::CheckComponents(SourceLocation location, const UnicodeString& s
     return true;
 }
 
-bool TUpdateRun::Execute(SourceLocation location, const UnicodeString& source) {
+bool TUpdateRun::Execute(const TUpdateSource& source) {
     FProgress.SetBusyCursor(true);
     FProgress.ClearMemo();
     FProgress.LockControls(true);
@@ -145,10 +142,10 @@ bool TUpdateRun::Execute(SourceLocation location, const UnicodeString& source) {
             progress.SetBusyCursor(false);
         }
     } frame{FProgress};
-    return UpdateFromSource(location, source);
+    return UpdateFromSource(source);
 }
 
-bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& source) {
+bool TUpdateRun::UpdateFromSource(const TUpdateSource& source) {
     TRunTotals totals;
     {
         const std::int32_t query = OpenCallbookQuery();
@@ -157,14 +154,14 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
         TScopeExit freeQuery([&] { HostCall(FServer->FreeQuery(query)); });
         UnicodeString archiveFile;
         TScopeExit deleteDownload([&] {
-            if (location == SourceLocation::Internet && !archiveFile.empty())
+            if (source.Location == SourceLocation::Internet && !archiveFile.empty())
                 DeleteFileQuietly(archiveFile);
         });
         const std::uint32_t startTick = GetTickCount();
-        if (ObtainArchive(location, source, archiveFile))
-            totals = ReadArchive(query, archiveFile, location, source, startTick);
+        if (ObtainArchive(source, archiveFile))
+            totals = ReadArchive(query, archiveFile, source.Location, source.Text, startTick);
     }
-    return Report(totals, source);
+    return Report(totals, source.Text);
 }
 
 std::int32_t TUpdateRun::OpenCallbookQuery() {
@@ -179,12 +176,13 @@ std::int32_t TUpdateRun::OpenCallbookQuery() {
     return query;
 }
 
-bool TUpdateRun::ObtainArchive(SourceLocation location, const UnicodeString& source, UnicodeString& path) {
-    if (!LoadSource(location, source, path)) {
-        HostCall(FKernel->ShowMessage(BStr(u"Resource open error: " + source).get(), BStr(u"Error").get()));
+bool TUpdateRun::ObtainArchive(const TUpdateSource& source, UnicodeString& path) {
+    if (!TSourceAcquisition(FKernel, FProgress, FOptions).LoadSource(source, path)) {
+        HostCall(
+            FKernel->ShowMessage(BStr(u"Resource open error: " + source.Text).get(), BStr(u"Error").get()));
         return false;
     }
-    FProgress.MsgProgress(0, u"* Use: " + source, true);
+    FProgress.MsgProgress(0, u"* Use: " + source.Text, true);
     return true;
 }
 
@@ -211,7 +209,7 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
         // The extraction folder, read once before the first entry.
         const UnicodeString folder = HostValue(u"DOWNLOAD");
         FProgress.ClearEntryMarks();
-        TEntriesAhead ahead(*lists, source, folder, ConvertersAtATime(), ConversionTime);
+        TEntriesAhead ahead(*lists, source, folder, FOptions.ConvertersAtATime, FOptions.ConversionTime);
         while (TWorkingEntry* current = ahead.Next()) {
             // An entry whose header could not be read has no name or size to show: only its error.
             if (current->HeaderRead) {

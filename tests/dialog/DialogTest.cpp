@@ -1,9 +1,12 @@
 // The Qt dialog's smoke test under the offscreen platform, against the host's side of the boundary: its
-// widgets by name and size, each event reaching the presenter, what it shows when told, the modal bracket
-// and the host's icons. The dialog's rules are the presenter's, tested in PresenterTest.
+// widgets by name and size, each event reaching the presenter, what it shows when told, the modal bracket,
+// the host's icons and the message box for a failure the host cannot show. The dialog's rules are the
+// presenter's, tested in PresenterTest.
 #include "Host/HostServices.h"
 #include "Platform/WinUser.h"
+#include "Plugins/Zarbex/Zarbex.h"
 #include "Plugins/Zarbex/uZarbex.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
 #include "tests/support/DialogWidgets.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
@@ -11,6 +14,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QThread>
@@ -50,8 +55,9 @@ struct DialogTest : ::testing::Test {
     // The command's opening steps, then the show.
     TfrmZarbex& Open(bool show = true) {
         form.reset();
-        form =
-            TfrmZarbex::Create(host.get(), ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()));
+        form = TfrmZarbex::Create(host.get(), ComPtr<IHostKernel>(host.get()),
+                                  UpdateRunFactory(ComPtr<IHostKernel>(host.get()),
+                                                   ComPtr<IHostServer>(host.get()), PluginIdentity::Name));
         w = DialogWidgets(*form);
         if (show)
             form->show();
@@ -131,7 +137,10 @@ TEST_F(DialogTest, EachEventReachesThePresenter) {
              w.rgLocationInternet->click();
              w.cbMarkDates->click();
          },
-         [&] { EXPECT_EQ(w.cbMarkDates->text(), "mark activity dates (for undefined only)"); }},
+         [&] {
+             EXPECT_EQ(w.cbMarkDates->checkState(), Qt::PartiallyChecked) << "turned once, by the presenter";
+             EXPECT_EQ(w.cbMarkDates->text(), "mark activity dates (for undefined only)");
+         }},
         // No UnRAR library beside the host: the presenter's run says so before it starts.
         {"Get data", [&] { w.dbtUpdateOk->click(); },
          [&] {
@@ -234,6 +243,28 @@ TEST_F(DialogTest, AFailingHandlerShowsItsMessageInsteadOfCrossingTheEventLoop) 
     Open();
     ASSERT_FALSE(messages.empty());
     EXPECT_EQ(messages.back().first, u"Error");
+
+    // When the host cannot show it, the dialog's own message box does.
+    messages.clear();
+    host->Faults().failing["IHostKernel.ShowMessage"] = {E_FAIL, u"the host has no window"};
+    QString title, text;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr)
+            return;
+        watch.stop();
+        title = box->windowTitle();
+        text = box->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    watch.start();
+    Open();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(title, "Error");
+    EXPECT_TRUE(text.contains("host.ini")) << text.toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the box is closed";
 }
 
 // Throws from the modal loop itself: while the dialog is being shown, its handlers pump messages under

@@ -15,42 +15,66 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// What the window shows, as the presenter last set it.
+// What the window shows, field by field as the presenter handed it.
 struct TRecordingView final : IZarbexView {
-    UnicodeString source;
-    bool sourceReadOnly = false, browseVisible = false, getData = false, controls = true;
-    int location = -1;
-    TMarkDatesState markDates = TMarkDatesState::Unchecked;
-    UnicodeString markDatesCaption;
-    bool markDatesReadOnly = false;
-    UnicodeString memo, status;
+    TZarbexViewState shown;
+    UnicodeString memo;
     std::size_t topLine = 0;
-    int percent = -1, closes = 0, breaths = 0;
+    int closes = 0, breaths = 0;
+    std::vector<UnicodeString> errors;
     std::function<bool(TOpenDialog&)> answer = [](TOpenDialog&) { return false; };
     std::vector<TOpenDialog> asked;
 
-    void SetSourceText(const UnicodeString& text) override { source = text; }
-    void SetSourceReadOnly(bool readOnly) override { sourceReadOnly = readOnly; }
-    void SetBrowseVisible(bool visible) override { browseVisible = visible; }
-    void SetLocationItem(int index) override { location = index; }
-    void SetMarkDatesState(TMarkDatesState state) override { markDates = state; }
-    void SetMarkDatesCaption(const UnicodeString& caption) override { markDatesCaption = caption; }
-    void SetMarkDatesReadOnly(bool readOnly) override { markDatesReadOnly = readOnly; }
-    void SetGetDataEnabled(bool enabled) override { getData = enabled; }
-    void SetSourceControlsEnabled(bool enabled) override { controls = enabled; }
+    void Show(const TZarbexViewState& state, TViewField fields) override {
+        const auto take = [&](TViewField field, auto member) {
+            if (Has(fields, field))
+                shown.*member = state.*member;
+        };
+        using S = TZarbexViewState;
+        using enum TViewField;
+        take(SourceText, &S::SourceText);
+        take(SourceReadOnly, &S::SourceReadOnly);
+        take(BrowseVisible, &S::BrowseVisible);
+        take(LocationItem, &S::LocationItem);
+        take(MarkDates, &S::MarkDates);
+        take(MarkDatesCaption, &S::MarkDatesCaption);
+        take(MarkDatesReadOnly, &S::MarkDatesReadOnly);
+        take(MarkDatesVisible, &S::MarkDatesVisible);
+        take(GetDataEnabled, &S::GetDataEnabled);
+        take(SourceControlsEnabled, &S::SourceControlsEnabled);
+        take(StatusText, &S::StatusText);
+        take(ProgressPercent, &S::ProgressPercent);
+        take(BusyCursor, &S::BusyCursor);
+    }
     void ClearMemo() override { memo.clear(); }
     void AppendMemo(const UnicodeString& text, std::size_t top) override {
         memo += text;
         topLine = top;
     }
-    void SetStatusText(const UnicodeString& text) override { status = text; }
-    void SetProgressPercent(int value) override { percent = value; }
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override { ++breaths; }
-    void CloseWindow() override { ++closes; }
     bool AskForFile(TOpenDialog& dialog) override {
         asked.push_back(dialog);
         return answer(dialog);
+    }
+    void ShowError(const UnicodeString& text) override { errors.push_back(text); }
+    void CloseWindow() override { ++closes; }
+    void ProcessMessages() override { ++breaths; }
+};
+
+// What "Get data" runs here: the sources it was started on, and what it does as the test scripts it.
+struct TScript {
+    bool components = true;
+    std::function<bool(IUpdateProgress&)> execute = [](IUpdateProgress&) { return true; };
+    std::vector<TUpdateSource> sources;
+};
+
+struct TScriptedRun final : IUpdateRun {
+    TScript& script;
+    IUpdateProgress& progress;
+    TScriptedRun(TScript& s, IUpdateProgress& p) : script(s), progress(p) {}
+    bool CheckComponents(const TUpdateSource&) override { return script.components; }
+    bool Execute(const TUpdateSource& source) override {
+        script.sources.push_back(source);
+        return script.execute(progress);
     }
 };
 
@@ -59,6 +83,7 @@ struct PresenterTest : ::testing::Test {
     fs::path dir = temp.Path();
     ComPtr<HostServices> host = HostServices::Create();
     TRecordingView view;
+    TScript script;
     std::unique_ptr<TZarbexPresenter> p;
 
     void SetUp() override {
@@ -66,14 +91,23 @@ struct PresenterTest : ::testing::Test {
         host->SetVariable(u"APPINI", (dir / "host.ini").u16string());
         host->SetVariable(u"DOWNLOAD", (dir / "download").u16string());
     }
+    // The command's opening steps, the window's creation and its activation.
     TZarbexPresenter& Open() {
         p.reset();
         view = TRecordingView();
-        p = std::make_unique<TZarbexPresenter>(view, ComPtr<IHostKernel>(host.get()),
-                                               ComPtr<IHostServer>(host.get()),
-                                               u"Get Bureau users info (Ukraine)");
+        p = std::make_unique<TZarbexPresenter>(
+            view, ComPtr<IHostKernel>(host.get()),
+            [this](IUpdateProgress& progress) { return std::make_unique<TScriptedRun>(script, progress); },
+            u"Get Bureau users info (Ukraine)");
+        p->FormCreate();
         p->FormActivate();
         return *p;
+    }
+    // "Get data" with a run that returns true.
+    void GoodRun(TZarbexPresenter& f) {
+        script.execute = [](IUpdateProgress&) { return true; };
+        f.dbtUpdateClickOk();
+        ASSERT_TRUE(f.IsUpdateDone());
     }
 };
 
@@ -81,17 +115,18 @@ struct PresenterTest : ::testing::Test {
 
 TEST_F(PresenterTest, OpensWithTheDefaults) {
     auto& f = Open();
-    EXPECT_EQ(view.source, DefaultInternetSource);
-    EXPECT_EQ(view.location, 0);
-    EXPECT_TRUE(view.getData);
-    EXPECT_FALSE(view.sourceReadOnly);
-    EXPECT_FALSE(view.browseVisible);
-    EXPECT_EQ(view.percent, 0);
+    EXPECT_EQ(view.shown.SourceText, DefaultInternetSource);
+    EXPECT_EQ(view.shown.LocationItem, 0);
+    EXPECT_TRUE(view.shown.GetDataEnabled);
+    EXPECT_FALSE(view.shown.SourceReadOnly);
+    EXPECT_FALSE(view.shown.BrowseVisible);
+    EXPECT_EQ(view.shown.ProgressPercent, 0);
     f.rgLocationClick(1);
-    EXPECT_EQ(view.source, (dir / "download" / "members_upd2604.rar").u16string()) << "PathDelim joins them";
-    EXPECT_TRUE(view.sourceReadOnly);
-    EXPECT_TRUE(view.browseVisible);
-    EXPECT_FALSE(view.getData) << "the default local file does not exist";
+    EXPECT_EQ(view.shown.SourceText, (dir / "download" / "members_upd2604.rar").u16string())
+        << "PathDelim joins them";
+    EXPECT_TRUE(view.shown.SourceReadOnly);
+    EXPECT_TRUE(view.shown.BrowseVisible);
+    EXPECT_FALSE(view.shown.GetDataEnabled) << "the default local file does not exist";
 }
 
 TEST_F(PresenterTest, GetDataFollowsTheSourceAndLocation) {
@@ -110,17 +145,16 @@ TEST_F(PresenterTest, GetDataFollowsTheSourceAndLocation) {
     for (const auto& c : cases) {
         f.rgLocationClick(c.location);
         f.edSourceChange(c.text);
-        EXPECT_EQ(view.getData, c.enabled) << c.location << " '" << StringToUtf8(c.text) << "'";
+        EXPECT_EQ(view.shown.GetDataEnabled, c.enabled) << c.location << " '" << StringToUtf8(c.text) << "'";
     }
     f.rgLocationClick(0);
     f.edSourceChange(u"http://x/a.rar");
-    f.SetUpdateDoneForTesting();
-    f.CheckActions();
-    EXPECT_FALSE(view.getData) << "after a successful run the button waits for a change";
+    GoodRun(f);
+    EXPECT_FALSE(view.shown.GetDataEnabled) << "after a successful run the button waits for a change";
     f.edSourceChange(u"http://x/a.rar");
-    EXPECT_FALSE(view.getData) << "the same text is no change";
+    EXPECT_FALSE(view.shown.GetDataEnabled) << "the same text is no change";
     f.edSourceChange(u"http://x/a.rar2");
-    EXPECT_TRUE(view.getData);
+    EXPECT_TRUE(view.shown.GetDataEnabled);
 }
 
 TEST_F(PresenterTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
@@ -131,14 +165,23 @@ TEST_F(PresenterTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
 
     auto& g = Open();
     g.edSourceChange(u"  http://x/ok.rar ");
-    g.SetUpdateDoneForTesting();
+    GoodRun(g);
+    ASSERT_EQ(script.sources.size(), 1u);
+    EXPECT_EQ(script.sources[0].Location, SourceLocation::Internet);
+    EXPECT_EQ(script.sources[0].Text, u"  http://x/ok.rar ") << "the run gets the text untrimmed";
     g.FormClose();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n");
 
     auto& h = Open();
-    EXPECT_EQ(view.source, u"http://x/ok.rar") << "values come back trimmed";
-    h.SetUpdateDoneForTesting();
+    EXPECT_EQ(view.shown.SourceText, u"http://x/ok.rar") << "values come back trimmed";
+    script.execute = [](IUpdateProgress&) { return false; };
+    h.dbtUpdateClickOk();
+    h.FormClose();
+    EXPECT_EQ(ReadFile(dir / "host.ini"),
+              "[Bureau-UR]\r\nResource=  http://x/ok.rar \r\nLocation=Internet\r\n")
+        << "a run that returned false writes nothing";
+    GoodRun(h);
     h.edSourceChange(u"http://x/changed.rar");
     h.FormClose();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
@@ -150,7 +193,7 @@ TEST_F(PresenterTest, SettingsAreWrittenOnlyAfterASuccessfulRun) {
     auto& l = Open();
     l.rgLocationClick(1);
     l.edSourceChange(archive.u16string());
-    l.SetUpdateDoneForTesting();
+    GoodRun(l);
     l.FormClose();
     EXPECT_EQ(ReadFile(dir / "host.ini"),
               "[Bureau-UR]\r\nResource=" + archive.string() + "\r\nLocation=Local\r\n");
@@ -173,8 +216,8 @@ TEST_F(PresenterTest, StoredValuesAreReadBack) {
     for (const auto& c : cases) {
         WriteFile(dir / "host.ini", c.ini);
         auto& f = Open();
-        EXPECT_EQ(view.location, c.location) << c.ini;
-        EXPECT_EQ(view.source, c.source) << c.ini;
+        EXPECT_EQ(view.shown.LocationItem, c.location) << c.ini;
+        EXPECT_EQ(view.shown.SourceText, c.source) << c.ini;
         EXPECT_EQ(f.Source(), c.source) << c.ini;
     }
 }
@@ -187,38 +230,41 @@ TEST_F(PresenterTest, ASettingsFileThatCannotBeReadIsAnErrorOfTheActivation) {
 
 TEST_F(PresenterTest, ClickingTheSelectedLocationChangesNothing) {
     auto& f = Open();
-    ASSERT_EQ(view.location, 0);
+    ASSERT_EQ(view.shown.LocationItem, 0);
     f.edSourceChange(u"http://typed.example/lists.rar");
     f.rgLocationClick(0);
     EXPECT_EQ(f.Source(), u"http://typed.example/lists.rar") << "the typed source stays";
     EXPECT_EQ(f.Location(), SourceLocation::Internet);
     f.rgLocationClick(1);
-    EXPECT_EQ(view.source, (dir / "download" / "members_upd2604.rar").u16string())
+    EXPECT_EQ(view.shown.SourceText, (dir / "download" / "members_upd2604.rar").u16string())
         << "another item does change it";
-    EXPECT_EQ(view.location, 1);
+    EXPECT_EQ(view.shown.LocationItem, 1);
     EXPECT_EQ(f.Location(), SourceLocation::Local);
 }
 
 TEST_F(PresenterTest, MarkDatesCaptionsFollowTheStatesAndLocalMakesItReadOnly) {
     auto& f = Open();
-    const char16_t* captions[] = {u"mark activity dates (for undefined only)",
-                                  u"mark activity dates (full, traffic && time expensive)",
-                                  u"mark activity dates"};
-    for (const char16_t* caption : captions) {
-        f.cbMarkDatesPress();
-        EXPECT_EQ(view.markDatesCaption, caption);
+    EXPECT_FALSE(view.shown.MarkDatesVisible) << "the command hides the box";
+    EXPECT_EQ(view.shown.MarkDatesCaption, u"Mark activity dates");
+    const std::pair<TMarkDatesState, const char16_t*> turns[] = {
+        {TMarkDatesState::Grayed, u"mark activity dates (for undefined only)"},
+        {TMarkDatesState::Checked, u"mark activity dates (full, traffic && time expensive)"},
+        {TMarkDatesState::Unchecked, u"mark activity dates"},
+    };
+    for (const auto& [state, caption] : turns) {
+        f.cbMarkDatesClick();
+        EXPECT_EQ(view.shown.MarkDates, state);
+        EXPECT_EQ(view.shown.MarkDatesCaption, caption);
     }
-    f.cbMarkDatesChange(TMarkDatesState::Checked);
-    EXPECT_EQ(view.markDatesCaption, captions[1]) << "a toolkit that turns the box itself";
-    f.SetUpdateDoneForTesting();
-    f.cbMarkDatesPress();
-    EXPECT_TRUE(view.getData) << "a click makes the source usable again";
-    f.cbMarkDatesPress();
+    GoodRun(f);
+    f.cbMarkDatesClick();
+    EXPECT_TRUE(view.shown.GetDataEnabled) << "a click makes the source usable again";
     f.rgLocationClick(1);
-    EXPECT_EQ(view.markDates, TMarkDatesState::Unchecked);
-    EXPECT_TRUE(view.markDatesReadOnly);
-    f.cbMarkDatesPress();
-    EXPECT_EQ(view.markDates, TMarkDatesState::Unchecked) << "a read-only box ignores clicks";
+    EXPECT_EQ(view.shown.MarkDates, TMarkDatesState::Unchecked);
+    EXPECT_EQ(view.shown.MarkDatesCaption, u"mark activity dates");
+    EXPECT_TRUE(view.shown.MarkDatesReadOnly);
+    f.cbMarkDatesClick();
+    EXPECT_EQ(view.shown.MarkDates, TMarkDatesState::Unchecked) << "a read-only box ignores clicks";
 }
 
 TEST_F(PresenterTest, BrowsePrefillsTheOpenDialogAndTakesTheAnswer) {
@@ -251,17 +297,17 @@ TEST_F(PresenterTest, BrowsePrefillsTheOpenDialogAndTakesTheAnswer) {
         return true;
     };
     f.edSourceButtonClick();
-    EXPECT_EQ(view.source, x + u"/members.rar");
-    EXPECT_TRUE(view.getData);
+    EXPECT_EQ(view.shown.SourceText, x + u"/members.rar");
+    EXPECT_TRUE(view.shown.GetDataEnabled);
     f.rgLocationClick(1);
-    EXPECT_EQ(view.source, x + u"/members.rar") << "a click on the selected item changes nothing";
+    EXPECT_EQ(view.shown.SourceText, x + u"/members.rar") << "a click on the selected item changes nothing";
 }
 
 TEST_F(PresenterTest, ProgressOperations) {
     auto& f = Open();
     for (auto [fraction, percent] : {std::pair{0.999L, 99}, {0.5L, 50}, {0.0L, 0}, {1.0L, 100}}) {
         f.ShowProgress(fraction);
-        EXPECT_EQ(view.percent, percent);
+        EXPECT_EQ(view.shown.ProgressPercent, percent);
     }
     f.MsgProgress(0, u"A", false);
     f.MsgProgress(1, u"B", true);
@@ -273,31 +319,69 @@ TEST_F(PresenterTest, ProgressOperations) {
     f.MsgProgress(0, u"", true);
     EXPECT_EQ(view.topLine, 5u) << "a line end alone adds no line with text";
     f.MsgInfo(u"Trying to load file...");
-    EXPECT_EQ(view.status, u"Trying to load file...");
+    EXPECT_EQ(view.shown.StatusText, u"Trying to load file...");
     f.ClearEntryMarks();
     f.AddEntryMark();
     f.AddEntryMark();
-    EXPECT_EQ(view.status, u">>");
+    EXPECT_EQ(view.shown.StatusText, u">>");
     f.ClearMemo();
     EXPECT_EQ(view.memo, u"");
     f.MsgProgress(0, u"x", true);
     EXPECT_EQ(view.topLine, 0u);
 }
 
-TEST_F(PresenterTest, CloseDuringARunWaitsAndCancels) {
+// Close during a run waits for the run and asks it to stop; the window closes once the run has returned
+// or raised, with the settings of a run that returned true, and the buttons back.
+TEST_F(PresenterTest, CloseDuringARunWaitsForItsEnd) {
     auto& f = Open();
-    EXPECT_TRUE(f.CloseQuery());
-    f.LockControls(true);
-    EXPECT_FALSE(view.controls);
-    EXPECT_FALSE(view.getData) << "no second run inside the first";
-    EXPECT_FALSE(f.CancelRequested());
-    EXPECT_FALSE(f.CloseQuery()) << "the close waits for the run";
-    EXPECT_TRUE(f.CancelRequested());
-    f.LockControls(false);
-    EXPECT_TRUE(view.controls);
-    EXPECT_TRUE(view.getData);
-    EXPECT_FALSE(f.CancelRequested());
-    EXPECT_TRUE(f.CloseQuery());
+    struct Case {
+        const char* outcome;
+        std::function<bool()> end;
+        bool done;
+    } cases[] = {
+        {"true", [] { return true; }, true},
+        {"false", [] { return false; }, false},
+        {"raised", []() -> bool { throw EInOutError(u"The callbook is locked"); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.outcome);
+        fs::remove(dir / "host.ini");
+        view.closes = 0;
+        script.execute = [&](IUpdateProgress& progress) {
+            progress.LockControls(true);
+            EXPECT_FALSE(view.shown.SourceControlsEnabled);
+            EXPECT_FALSE(view.shown.GetDataEnabled) << "no second run inside the first";
+            EXPECT_FALSE(progress.CancelRequested());
+            f.dbtUpdateCancelClick();
+            EXPECT_EQ(view.closes, 0) << "the close waits for the run";
+            EXPECT_TRUE(progress.CancelRequested());
+            progress.LockControls(false);
+            return c.end();
+        };
+        f.Guard([&] { f.dbtUpdateClickOk(); });
+        EXPECT_EQ(view.closes, 1);
+        EXPECT_EQ(f.IsUpdateDone(), c.done);
+        EXPECT_EQ(fs::exists(dir / "host.ini"), c.done) << "the settings of a good run only";
+        EXPECT_TRUE(view.shown.SourceControlsEnabled);
+        EXPECT_EQ(view.shown.GetDataEnabled, !c.done);
+        EXPECT_FALSE(f.CancelRequested());
+    }
+    script.components = false;
+    script.sources.clear();
+    f.dbtUpdateClickOk();
+    EXPECT_TRUE(script.sources.empty()) << "a run whose components are missing does not start";
+}
+
+// A failure of a handler goes to the host's message, and to the window's own box when the host cannot
+// show it.
+TEST_F(PresenterTest, AFailureTheHostCannotShowGoesToTheWindowsBox) {
+    auto& f = Open();
+    const auto fail = [] { throw EInOutError(u"Cannot write the settings file"); };
+    f.Guard(fail);
+    EXPECT_TRUE(view.errors.empty()) << "the host showed it";
+    host->Faults().failing["IHostKernel.ShowMessage"] = {E_FAIL, u"no window"};
+    f.Guard(fail);
+    EXPECT_EQ(view.errors, std::vector<UnicodeString>{u"Cannot write the settings file"});
 }
 
 // The open-file dialog's settings as both toolkits take them: the filter's pairs, the extension bare.

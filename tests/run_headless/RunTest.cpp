@@ -75,8 +75,8 @@ TEST_F(RunTest, ReportsEveryEntryLineByLineAndFramesTheRun) {
     const std::string listA = "1 UR5ABC Ivan\n2 UR3NEW Oleg\n3 UT2XY Petro\n4 nothing\n";
     const fs::path archive = Archive({{"a.pdf", listA}, {"b.pdf", "UR5ABC\n"}});
     TUpdateRun run = Run();
-    ASSERT_TRUE(run.CheckComponents(SourceLocation::Local, Utf8ToString(archive.string())));
-    EXPECT_TRUE(run.Execute(SourceLocation::Local, Utf8ToString(archive.string())));
+    ASSERT_TRUE(run.CheckComponents({SourceLocation::Local, Utf8ToString(archive.string())}));
+    EXPECT_TRUE(run.Execute({SourceLocation::Local, Utf8ToString(archive.string())}));
 
     ASSERT_GE(progress.calls.size(), 4u);
     const std::string done = progress.calls[progress.calls.size() - 4];
@@ -100,7 +100,7 @@ TEST_F(RunTest, ARunThatRaisesStillUnlocksTheWindow) {
     const fs::path archive = Archive({{"a.pdf", "UR5ABC UT2XY\n"}});
     host->Faults().failing["IHostServer.ExecSQL"] = {E_FAIL, u"callbook locked", 1};
     TUpdateRun run = Run();
-    EXPECT_THROW(run.Execute(SourceLocation::Local, Utf8ToString(archive.string())), EOleException);
+    EXPECT_THROW(run.Execute({SourceLocation::Local, Utf8ToString(archive.string())}), EOleException);
     ASSERT_GE(progress.calls.size(), 3u);
     EXPECT_EQ(std::vector<std::string>(progress.calls.begin(), progress.calls.begin() + 3),
               (std::vector<std::string>{"busy", "clear memo", "lock"}));
@@ -116,7 +116,7 @@ TEST_F(RunTest, ARunThatRaisesStillUnlocksTheWindow) {
 TEST_F(RunTest, MissingUnRARIsReportedAndNothingStarts) {
     fs::remove(app / "UnRAR.dll");
     TUpdateRun run = Run();
-    EXPECT_FALSE(run.CheckComponents(SourceLocation::Local, u"lists.rar"));
+    EXPECT_FALSE(run.CheckComponents({SourceLocation::Local, u"lists.rar"}));
     EXPECT_TRUE(progress.calls.empty());
     EXPECT_EQ(host->CallCount("IHostKernel.ShowMessage"), 1);
 }
@@ -142,12 +142,12 @@ TEST_F(RunTest, AnEarlyEndStopsTheConvertersStartedAhead) {
                       "cp -- \"$1\" \"$2\"\n");
     fs::permissions(script, fs::perms::owner_all);
     ScopedEnv slow("ZARBEX_PDFTOTEXT", script.c_str());
-    ScopedEnv three(TUpdateRun::ConvertersVariable, "3");
+    ScopedEnv three(TRunOptions::ConvertersVariable, "3");
     const fs::path archive = Archive({{"a.pdf", "UR5ABC\n"}, {"b.pdf", "UT2XY\n"}, {"c.pdf", "UT2XY\n"}});
     host->Faults().failing["IHostServer.ExecSQL"] = {E_FAIL, u"callbook locked", 0};
 
     TUpdateRun run = Run();
-    EXPECT_THROW(run.Execute(SourceLocation::Local, Utf8ToString(archive.string())), EOleException);
+    EXPECT_THROW(run.Execute({SourceLocation::Local, Utf8ToString(archive.string())}), EOleException);
 
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(download))
@@ -167,7 +167,7 @@ TEST_F(RunTest, AnEarlyEndStopsTheConvertersStartedAhead) {
 // processed: the error names the entry and the reason, nothing after it is taken out of the archive,
 // and no converter or working file is left behind.
 TEST_F(RunTest, AnExtractionFailureEndsTheRunAtItsEntry) {
-    ScopedEnv three(TUpdateRun::ConvertersVariable, "3");
+    ScopedEnv three(TRunOptions::ConvertersVariable, "3");
     const std::string secondList = "UT2XY second list, stored as it is\n";
     WriteFile(dir / "a.pdf", "UR5ABC\n");
     WriteFile(dir / "b.pdf", secondList);
@@ -208,7 +208,7 @@ TEST_F(RunTest, AnExtractionFailureEndsTheRunAtItsEntry) {
 
         TUpdateRun run = Run();
         try {
-            run.Execute(SourceLocation::Local, Utf8ToString(archive.string()));
+            run.Execute({SourceLocation::Local, Utf8ToString(archive.string())});
             ADD_FAILURE() << "the run ended without an error";
         } catch (const EInOutError& e) {
             EXPECT_EQ(std::string(e.what()), c.message);
@@ -244,7 +244,7 @@ TEST_F(RunTest, AHeaderThatCannotBeReadEndsTheRunWithAnError) {
 
     TUpdateRun run = Run();
     try {
-        run.Execute(SourceLocation::Local, Utf8ToString(archive.string()));
+        run.Execute({SourceLocation::Local, Utf8ToString(archive.string())});
         ADD_FAILURE() << "the run ended without an error";
     } catch (const EInOutError& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -284,7 +284,7 @@ TEST_F(RunTest, ASourceThatCannotBeOpenedIsReported) {
     const std::u16string missing = Utf8ToString((dir / "no such.rar").string());
 
     TUpdateRun run = Run();
-    EXPECT_FALSE(run.Execute(SourceLocation::Local, missing));
+    EXPECT_FALSE(run.Execute({SourceLocation::Local, missing}));
 
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, u"Error");
@@ -326,7 +326,7 @@ TEST_F(RunTest, SecureConnectionLibrariesAreNeededForHttpsAnywhere) {
             const int before = host->CallCount("IHostKernel.ShowMessage");
             TUpdateRun run = Run();
             const bool missing = c.needsOpenSsl && !(install.libeay && install.ssleay);
-            EXPECT_EQ(run.CheckComponents(c.location, c.source), !missing)
+            EXPECT_EQ(run.CheckComponents({c.location, c.source}), !missing)
                 << StringToUtf8(c.source) << " libeay " << install.libeay << " ssleay " << install.ssleay;
             EXPECT_EQ(host->CallCount("IHostKernel.ShowMessage") - before, missing ? 1 : 0);
         }

@@ -330,11 +330,12 @@ TEST_F(RunFailureTest, AConverterThatTakesTooLongIsStoppedAndNamed) {
     ScopedEnv slow("ZARBEX_PDFTOTEXT", script.c_str());
     const fs::path archive = dir / "lists.rar";
     Rar(archive, {pdfA, pdfB});
+    TRunOptions options = TRunOptions::FromEnvironment();
+    options.ConversionTime = std::chrono::seconds(1);
     TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), form->Presenter(),
-                   Utf8ToString(kCaption));
-    run.ConversionTime = std::chrono::seconds(1);
+                   Utf8ToString(kCaption), options);
     try {
-        run.Execute(SourceLocation::Local, Utf8ToString(archive.string()));
+        run.Execute({SourceLocation::Local, Utf8ToString(archive.string())});
         ADD_FAILURE() << "the run ended without an error";
     } catch (const Exception& e) {
         EXPECT_EQ(std::string(e.what()),
@@ -430,10 +431,11 @@ TEST_F(RunFailureTest, ATrickleEndsAtTheTimeLimitOrAtClose) {
     TestServer server(dir / "www");
     const std::string url = server.Url("/trickle");
     {
+        TRunOptions options = TRunOptions::FromEnvironment();
+        options.DownloadTime = std::chrono::seconds(1);
         TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), form->Presenter(),
-                       Utf8ToString(kCaption));
-        run.DownloadTime = std::chrono::seconds(1);
-        EXPECT_FALSE(run.Execute(SourceLocation::Internet, Utf8ToString(url)));
+                       Utf8ToString(kCaption), options);
+        EXPECT_FALSE(run.Execute({SourceLocation::Internet, Utf8ToString(url)}));
         ExpectFailedSource(url, "the download took longer than the limit of 1 second");
     }
 

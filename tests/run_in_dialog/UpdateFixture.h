@@ -6,6 +6,8 @@
 #include "Host/HostServices.h"
 #include "Plugins/Zarbex/uZarbex.h"
 #include "Plugins/Zarbex/uZarbexEntries.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
+#include "Plugins/Zarbex/uZarbexSource.h"
 #include "TestServer.h"
 #include "tests/support/DialogWidgets.h"
 #include "tests/support/Files.h"
@@ -32,14 +34,6 @@
 #include <random>
 
 namespace fs = std::filesystem;
-
-// The acquisition of the archive on its own, which the run keeps to itself.
-struct TUpdateRunTestSeam {
-    static bool LoadSource(TUpdateRun& run, SourceLocation location, const std::u16string& source,
-                           std::u16string& path) {
-        return run.LoadSource(location, source, path);
-    }
-};
 
 inline constexpr char kCaption[] = "Get Bureau users info (Ukraine)";
 
@@ -79,18 +73,18 @@ struct UpdateTest : ::testing::Test {
 
     // The command's opening steps, then the show.
     void Open() {
-        form =
-            TfrmZarbex::Create(host.get(), ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()));
+        form = TfrmZarbex::Create(host.get(), ComPtr<IHostKernel>(host.get()),
+                                  UpdateRunFactory(ComPtr<IHostKernel>(host.get()),
+                                                   ComPtr<IHostServer>(host.get()), Utf8ToString(kCaption)));
         w = DialogWidgets(*form);
         form->show();
     }
-    // The run that "Get data" starts, reporting to the dialog, for the acquisition on its own.
+    // The acquisition of the archive on its own, reporting to the dialog as the run's does.
     bool LoadSource(SourceLocation location, const std::u16string& source, std::u16string& path) {
-        TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), form->Presenter(),
-                       Utf8ToString(kCaption));
-        run.ConnectTimeoutSeconds = 10;
-        run.StallTimeoutSeconds = 10;
-        return TUpdateRunTestSeam::LoadSource(run, location, source, path);
+        TRunOptions options = TRunOptions::FromEnvironment();
+        options.ConnectTimeout = options.StallTimeout = std::chrono::seconds(10);
+        return TSourceAcquisition(ComPtr<IHostKernel>(host.get()), form->Presenter(), options)
+            .LoadSource({location, source}, path);
     }
 
     void AddStation(const std::string& call, const std::string& prefix) {

@@ -7,6 +7,8 @@
 
 #include "Platform/Application.h"
 #include "PluginAPI/Helpers.h"
+#include "Plugins/Zarbex/Zarbex.h"
+#include "Plugins/Zarbex/uZarbexRun.h"
 #include "Plugins/Zarbex/win32/uZarbexIds.h"
 #include "tests/windows/TestFolder.h"
 #include "tests/windows/host/TestHost.h"
@@ -21,6 +23,12 @@
 #include <vector>
 
 namespace {
+
+// A run that updated something, for the close that follows one.
+struct TGoodRun final : IUpdateRun {
+    bool CheckComponents(const TUpdateSource&) override { return true; }
+    bool Execute(const TUpdateSource&) override { return true; }
+};
 
 // Steps for this thread's message loops, whichever of them runs: each is tried on a timer tick until it
 // says it is done. The loop that fetches the tick may be the dialog's own or one it opened (the open-file
@@ -104,8 +112,7 @@ protected:
         FHost.Host().SetVariable(u"APPPATH", FScratch.Path());
         FHost.Host().SetVariable(u"APPINI", FScratch / u"host.ini");
         FHost.Host().SetVariable(u"DOWNLOAD", FScratch.Path());
-        FForm = TfrmZarbex::Create(FHost.Core(), ComPtr<IHostKernel>(&FHost.Host()),
-                                   ComPtr<IHostServer>(&FHost.Host()));
+        Open();
     }
     void TearDown() override {
         SetApplicationHandle(nullptr);
@@ -130,9 +137,16 @@ protected:
         return FForm->ShowModal();
     }
     TZarbexPresenter& Presenter() { return FForm->Presenter(); }
+    // The command's opening steps; each press of "Get data" makes the run FRuns makes.
+    void Open() {
+        FForm = TfrmZarbex::Create(FHost.Core(), ComPtr<IHostKernel>(&FHost.Host()),
+                                   [this](IUpdateProgress& progress) { return FRuns(progress); });
+    }
 
     TTestFolder FScratch;
     TTestHost FHost;
+    TUpdateRunFactory FRuns = UpdateRunFactory(ComPtr<IHostKernel>(&FHost.Host()),
+                                               ComPtr<IHostServer>(&FHost.Host()), PluginIdentity::Name);
     std::unique_ptr<TfrmZarbex> FForm;
 };
 
@@ -238,7 +252,8 @@ TEST_F(TDialogWin32Test, EachEventReachesThePresenter) {
                       c.check(dialog);
                   }
                   // Esc, as Close and the close box: the presenter's close keeps the source of a good run.
-                  Presenter().SetUpdateDoneForTesting();
+                  FRuns = [](IUpdateProgress&) { return std::make_unique<TGoodRun>(); };
+                  Click(dialog, IDC_dbtUpdateOk);
                   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
                   EXPECT_FALSE(IsWindowVisible(dialog));
               }),
@@ -353,8 +368,7 @@ TEST_F(TDialogWin32Test, TheModalRunIsBracketedAndWearsTheHostsIcons) {
 
     // A failure while the dialog opens still ends the host's modal state, and is raised.
     FHost.Host().Faults().failing["IApplicationIcons.GetLargeIcon"] = {E_FAIL, u"no icon"};
-    FForm = TfrmZarbex::Create(FHost.Core(), ComPtr<IHostKernel>(&FHost.Host()),
-                               ComPtr<IHostServer>(&FHost.Host()));
+    Open();
     EXPECT_THROW(FForm->ShowModal(), EOleException);
     EXPECT_EQ(FHost.Host().ModalBegins(), 2);
     EXPECT_EQ(FHost.Host().ModalDepth(), 0);

@@ -61,9 +61,9 @@ TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
     };
     const std::string listA = StringToUtf8(kListA);
     TUpdateRun run = Run();
-    ASSERT_TRUE(run.CheckComponents(SourceLocation::Local, archive))
+    ASSERT_TRUE(run.CheckComponents({SourceLocation::Local, archive}))
         << StringToUtf8(host.Messages.at(0).first);
-    EXPECT_TRUE(run.Execute(SourceLocation::Local, archive));
+    EXPECT_TRUE(run.Execute({SourceLocation::Local, archive}));
 
     // UR3NEW is no station of the callbook, DL1ABC no Ukrainian one.
     EXPECT_EQ(BureauCalls(), (std::set<std::u16string>{u"UR5ABC", u"UT2XY"}));
@@ -105,7 +105,7 @@ TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
 TEST_F(TRunWin32Test, AnEncryptedListEndsTheRunNamingIt) {
     TUpdateRun run = Run();
     try {
-        run.Execute(SourceLocation::Local, ProgramFolder() + u"\\encrypted.rar");
+        run.Execute({SourceLocation::Local, ProgramFolder() + u"\\encrypted.rar"});
         FAIL() << "no exception";
     } catch (const EInOutError& e) {
         EXPECT_EQ(e.Message(),
@@ -121,7 +121,7 @@ TEST_F(TRunWin32Test, AnEncryptedListEndsTheRunNamingIt) {
 TEST_F(TRunWin32Test, AMissingUnRARIsReportedWithTheFolderToPutItIn) {
     ASSERT_TRUE(DeleteFileW(WidePtr(app + u"\\UnRAR.dll")));
     TUpdateRun run = Run();
-    EXPECT_FALSE(run.CheckComponents(SourceLocation::Local, ProgramFolder() + u"\\run.rar"));
+    EXPECT_FALSE(run.CheckComponents({SourceLocation::Local, ProgramFolder() + u"\\run.rar"}));
     ASSERT_EQ(host.Messages.size(), 1u);
     EXPECT_EQ(host.Messages[0].second, u"UnRAR component needed");
     EXPECT_EQ(host.Messages[0].first, u"Not found library for RAR archive unpacking:\r\n"

@@ -56,74 +56,104 @@ bool ShowOpenDialog(TOpenDialog& dialog, HWND owner) {
 
 } // namespace
 
-// The setters only show what they are given; a control that reports the change back makes the presenter
-// see its own value again, which changes nothing.
+// The view shows what it is given; a control that reports the change back makes the presenter see its
+// own value again, which changes nothing.
 class TfrmZarbex::TView final : public IZarbexView {
 public:
     explicit TView(TfrmZarbex& form) : FForm(form) {}
 
-    void SetSourceText(const UnicodeString& text) override {
-        SetWindowTextW(Item(IDC_edSource), WidePtr(text));
-    }
-    void SetSourceReadOnly(bool readOnly) override {
-        SendMessageW(Item(IDC_edSource), EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
-    }
-    void SetBrowseVisible(bool visible) override {
-        HWND browse = Item(IDC_edSourceButton);
-        ShowWindow(browse, visible ? SW_SHOW : SW_HIDE);
-        // The text stops short of the button at the field's right end.
-        const RECT browseRect = ClientRectOf(browse);
-        SendMessageW(Item(IDC_edSource), EM_SETMARGINS, EC_RIGHTMARGIN,
-                     MAKELPARAM(0, visible ? browseRect.right - browseRect.left + 2 : 0));
-    }
-    void SetLocationItem(int index) override {
-        CheckRadioButton(FForm.Handle(), IDC_rgLocationInternet, IDC_rgLocationLocal,
-                         index == 0 ? IDC_rgLocationInternet : IDC_rgLocationLocal);
-    }
-    void SetMarkDatesState(TMarkDatesState state) override {
-        constexpr WPARAM checks[] = {BST_UNCHECKED, BST_INDETERMINATE, BST_CHECKED};
-        SendMessageW(Item(IDC_cbMarkDates), BM_SETCHECK, checks[static_cast<int>(state)], 0);
-    }
-    void SetMarkDatesCaption(const UnicodeString& caption) override {
-        SetWindowTextW(Item(IDC_cbMarkDates), WidePtr(caption));
-    }
-    void SetMarkDatesReadOnly(bool readOnly) override {
-        // Clicks reach a read-only box and are ignored; it takes no focus.
-        HWND markDates = Item(IDC_cbMarkDates);
-        const auto style = GetWindowLongPtrW(markDates, GWL_STYLE);
-        SetWindowLongPtrW(markDates, GWL_STYLE,
-                          readOnly ? style & ~LONG_PTR{WS_TABSTOP} : style | WS_TABSTOP);
-    }
-    void SetGetDataEnabled(bool enabled) override { EnableWindow(Item(IDC_dbtUpdateOk), enabled); }
-    void SetSourceControlsEnabled(bool enabled) override {
-        for (int id :
-             {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
-            EnableWindow(Item(id), enabled);
-    }
+    void Show(const TZarbexViewState& state, TViewField fields) override;
     void ClearMemo() override { SetWindowTextW(Item(IDC_mProgress), L""); }
     void AppendMemo(const UnicodeString& text, std::size_t topLine) override;
-    void SetStatusText(const UnicodeString& text) override {
-        SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(WidePtr(text)));
-    }
-    void SetProgressPercent(int percent) override {
-        FForm.FProgressPercent = percent;
-        // The pane is drawn by the dialog (WM_DRAWITEM): setting it again makes the status bar redraw it.
-        SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
-    }
-    void SetBusyCursor(bool busy) override {
-        FForm.FBusyCursor = busy;
-        // Shown at once; WM_SETCURSOR keeps it while the mouse moves over the dialog.
-        SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
-    }
-    void ProcessMessages() override { FForm.ProcessMessages(); }
-    void CloseWindow() override { FForm.CloseWindow(); }
     bool AskForFile(TOpenDialog& dialog) override { return ShowOpenDialog(dialog, FForm.Handle()); }
+    void ShowError(const UnicodeString& text) override {
+        MessageBoxW(FForm.Handle(), WidePtr(text), L"Error", MB_OK | MB_ICONERROR);
+    }
+    void CloseWindow() override { FForm.ModalResult(IDCANCEL); }
+    void ProcessMessages() override { FForm.ProcessMessages(); }
 
 private:
     HWND Item(int id) const { return FForm.Item(id); }
+    void ShowSource(const TZarbexViewState& state, TViewField fields);
+    void ShowMarkDates(const TZarbexViewState& state, TViewField fields);
+    void ShowStatus(const TZarbexViewState& state, TViewField fields);
 
     TfrmZarbex& FForm;
 };
+
+void TfrmZarbex::TView::Show(const TZarbexViewState& state, TViewField fields) {
+    using enum TViewField;
+    // Before the window exists there is nothing to show: FormCreate hands the whole state.
+    if (FForm.Handle() == nullptr)
+        return;
+    ShowSource(state, fields);
+    ShowMarkDates(state, fields);
+    if (Has(fields, GetDataEnabled))
+        EnableWindow(Item(IDC_dbtUpdateOk), state.GetDataEnabled);
+    if (Has(fields, SourceControlsEnabled)) {
+        for (int id :
+             {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
+            EnableWindow(Item(id), state.SourceControlsEnabled);
+    }
+    ShowStatus(state, fields);
+}
+
+void TfrmZarbex::TView::ShowSource(const TZarbexViewState& state, TViewField fields) {
+    using enum TViewField;
+    if (Has(fields, SourceText))
+        SetWindowTextW(Item(IDC_edSource), WidePtr(state.SourceText));
+    if (Has(fields, SourceReadOnly))
+        SendMessageW(Item(IDC_edSource), EM_SETREADONLY, state.SourceReadOnly ? TRUE : FALSE, 0);
+    if (Has(fields, BrowseVisible)) {
+        HWND browse = Item(IDC_edSourceButton);
+        ShowWindow(browse, state.BrowseVisible ? SW_SHOW : SW_HIDE);
+        // The text stops short of the button at the field's right end.
+        const RECT browseRect = ClientRectOf(browse);
+        SendMessageW(Item(IDC_edSource), EM_SETMARGINS, EC_RIGHTMARGIN,
+                     MAKELPARAM(0, state.BrowseVisible ? browseRect.right - browseRect.left + 2 : 0));
+    }
+    if (Has(fields, LocationItem)) {
+        const int item = state.LocationItem;
+        CheckDlgButton(FForm.Handle(), IDC_rgLocationInternet, item == 0 ? BST_CHECKED : BST_UNCHECKED);
+        CheckDlgButton(FForm.Handle(), IDC_rgLocationLocal, item == 1 ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+void TfrmZarbex::TView::ShowMarkDates(const TZarbexViewState& state, TViewField fields) {
+    using enum TViewField;
+    HWND markDates = Item(IDC_cbMarkDates);
+    if (Has(fields, MarkDates)) {
+        constexpr WPARAM checks[] = {BST_UNCHECKED, BST_INDETERMINATE, BST_CHECKED};
+        SendMessageW(markDates, BM_SETCHECK, checks[static_cast<int>(state.MarkDates)], 0);
+    }
+    if (Has(fields, MarkDatesCaption))
+        SetWindowTextW(markDates, WidePtr(state.MarkDatesCaption));
+    if (Has(fields, MarkDatesReadOnly)) {
+        // Clicks reach a read-only box and are ignored; it takes no focus.
+        const auto style = GetWindowLongPtrW(markDates, GWL_STYLE);
+        SetWindowLongPtrW(markDates, GWL_STYLE,
+                          state.MarkDatesReadOnly ? style & ~LONG_PTR{WS_TABSTOP} : style | WS_TABSTOP);
+    }
+    if (Has(fields, MarkDatesVisible))
+        ShowWindow(markDates, state.MarkDatesVisible ? SW_SHOW : SW_HIDE);
+}
+
+void TfrmZarbex::TView::ShowStatus(const TZarbexViewState& state, TViewField fields) {
+    using enum TViewField;
+    if (Has(fields, StatusText))
+        SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 0,
+                     reinterpret_cast<LPARAM>(WidePtr(state.StatusText)));
+    if (Has(fields, ProgressPercent)) {
+        FForm.FProgressPercent = state.ProgressPercent;
+        // The pane is drawn by the dialog (WM_DRAWITEM): setting it again makes the status bar redraw it.
+        SendMessageW(Item(IDC_StatusBar), SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
+    }
+    if (Has(fields, BusyCursor)) {
+        FForm.FBusyCursor = state.BusyCursor;
+        // Shown at once; WM_SETCURSOR keeps it while the mouse moves over the dialog.
+        SetCursor(LoadCursorW(nullptr, state.BusyCursor ? IDC_WAIT : IDC_ARROW));
+    }
+}
 
 void TfrmZarbex::TView::AppendMemo(const UnicodeString& text, std::size_t topLine) {
     // The memo's line end is CR LF.
@@ -142,9 +172,9 @@ void TfrmZarbex::TView::AppendMemo(const UnicodeString& text, std::size_t topLin
     SendMessageW(control, EM_LINESCROLL, 0, static_cast<LPARAM>(topLine) - first);
 }
 
-TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server)
+TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, TUpdateRunFactory runs)
     : TForm(core, IDD_frmZarbex), FView(std::make_unique<TView>(*this)),
-      FPresenter(std::make_unique<TZarbexPresenter>(*FView, kernel, server, PluginIdentity::Name)) {
+      FPresenter(std::make_unique<TZarbexPresenter>(*FView, kernel, std::move(runs), PluginIdentity::Name)) {
     // The status bar's window class.
     INITCOMMONCONTROLSEX classes{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
@@ -153,10 +183,8 @@ TfrmZarbex::TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const Com
 TfrmZarbex::~TfrmZarbex() = default;
 
 std::unique_ptr<TfrmZarbex> TfrmZarbex::Create(ICore* core, const ComPtr<IHostKernel>& kernel,
-                                               const ComPtr<IHostServer>& server) {
-    std::unique_ptr<TfrmZarbex> dialog(new TfrmZarbex(core, kernel, server));
-    dialog->FMarkDatesVisible = false;
-    return dialog;
+                                               TUpdateRunFactory runs) {
+    return std::unique_ptr<TfrmZarbex>(new TfrmZarbex(core, kernel, std::move(runs)));
 }
 
 HWND TfrmZarbex::Item(int id) const {
@@ -180,8 +208,7 @@ void TfrmZarbex::FormCreate() {
 
     // The memo holds what a run reports, however long.
     SendMessageW(Item(IDC_mProgress), EM_SETLIMITTEXT, 0, 0);
-    if (!FMarkDatesVisible)
-        ShowWindow(Item(IDC_cbMarkDates), SW_HIDE);
+    FPresenter->Guard([this] { FPresenter->FormCreate(); });
 }
 
 void TfrmZarbex::DockControls() {
@@ -261,37 +288,31 @@ bool TfrmZarbex::HandleCommand(int id, int code) {
     switch (id) {
     case IDC_edSource:
         if (code == EN_CHANGE)
-            Guard([&p, this] { p.edSourceChange(WindowText(Item(IDC_edSource))); });
+            p.Guard([&p, this] { p.edSourceChange(WindowText(Item(IDC_edSource))); });
         return true;
     case IDC_edSourceButton:
         if (clicked)
-            Guard([&p] { p.edSourceButtonClick(); });
+            p.Guard([&p] { p.edSourceButtonClick(); });
         return true;
     case IDC_rgLocationInternet:
     case IDC_rgLocationLocal:
         if (clicked)
-            Guard([&p, id] { p.rgLocationClick(id == IDC_rgLocationInternet ? 0 : 1); });
+            p.Guard([&p, id] { p.rgLocationClick(id == IDC_rgLocationInternet ? 0 : 1); });
         return true;
     case IDC_cbMarkDates:
         if (clicked)
-            Guard([&p] { p.cbMarkDatesPress(); });
+            p.Guard([&p] { p.cbMarkDatesClick(); });
         return true;
     case IDC_dbtUpdateOk:
         if (clicked)
-            Guard([&p] { p.dbtUpdateClickOk(); });
+            p.Guard([&p] { p.dbtUpdateClickOk(); });
         return true;
     case IDC_dbtUpdateCancel: // "Close", Esc and the close box
-        CloseWindow();
+        p.Guard([&p] { p.dbtUpdateCancelClick(); });
         return true;
     default:
         return false;
     }
-}
-
-void TfrmZarbex::Guard(const std::function<void()>& handler) {
-    FPresenter->Guard(handler, [this](const UnicodeString& text) {
-        MessageBoxW(Handle(), WidePtr(text), L"Error", MB_OK | MB_ICONERROR);
-    });
 }
 
 void TfrmZarbex::FormShow() {
@@ -304,12 +325,5 @@ void TfrmZarbex::FormShow() {
     const int bottom = MemoBottom(markDatesShown, markDatesRect.top);
     SetWindowPos(memo, nullptr, 0, 0, memoRect.right - memoRect.left, bottom - memoRect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Guard([this] { FPresenter->FormActivate(); });
-}
-
-void TfrmZarbex::CloseWindow() {
-    if (!FPresenter->CloseQuery())
-        return;
-    Guard([this] { FPresenter->FormClose(); });
-    ModalResult(IDCANCEL);
+    FPresenter->Guard([this] { FPresenter->FormActivate(); });
 }

@@ -8,15 +8,14 @@
 #include "PluginAPI/Plugins/win32/PluginForm.h"
 #include "Plugins/Zarbex/uZarbexPresenter.h"
 
-#include <functional>
 #include <memory>
 
 class TfrmZarbex final : public TForm {
 public:
     // The command's opening steps up to the show, as for the Qt dialog; the window itself exists only
-    // while ShowModal runs, so what they set for it waits until FormCreate.
+    // while ShowModal runs, so the presenter's state waits until FormCreate.
     static std::unique_ptr<TfrmZarbex> Create(ICore* core, const ComPtr<IHostKernel>& kernel,
-                                              const ComPtr<IHostServer>& server);
+                                              TUpdateRunFactory runs);
     ~TfrmZarbex() override;
     // The dialog's rules and state, which the tests drive too.
     TZarbexPresenter& Presenter() { return *FPresenter; }
@@ -27,26 +26,19 @@ protected:
     bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
 private:
-    // The presenter's view: the setters over the dialog's controls.
+    // The presenter's view: its state shown on the dialog's controls.
     class TView;
 
-    TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, const ComPtr<IHostServer>& server);
+    TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, TUpdateRunFactory runs);
     HWND Item(int id) const;
     void DockControls();
     void PaintPanel();
     void DrawProgressPane(const DRAWITEMSTRUCT& item);
     // The command for a control's notification; false when it is none of the dialog's.
     bool HandleCommand(int id, int code);
-    // Closes the dialog, or, while a run is in progress, asks the run to stop and closes when it ends.
-    void CloseWindow();
-    // Runs a handler under the presenter's guard; a message the host cannot show goes to the system's
-    // message box.
-    void Guard(const std::function<void()>& handler);
 
     std::unique_ptr<TView> FView;
     std::unique_ptr<TZarbexPresenter> FPresenter;
-    // What the command sets before the window exists.
-    bool FMarkDatesVisible = true;
     TGdiObject<HFONT> FBoldFont;
     TGdiObject<HBITMAP> FLogo;
     int FProgressPercent = 0;
