@@ -96,15 +96,15 @@ TSourceContent SourceContentOf(const std::string& path) {
     const std::string_view head = *start;
     if (head.empty())
         return TSourceContent::Empty;
-    // A RAR archive whose first entry is stored holds that list's "%PDF-" within its first KiB.
+    // An archive whose first entry is stored holds that list's "%PDF-" within its first KiB.
     if (head.starts_with("Rar!\x1A\x07"))
         return TSourceContent::Rar;
-    if (HoldsPdfHeader(head))
-        return TSourceContent::Pdf;
     if (head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06") || head.starts_with("PK\x07\x08"))
         return TSourceContent::Zip;
     if (head.starts_with("7z\xBC\xAF\x27\x1C"))
         return TSourceContent::SevenZip;
+    if (HoldsPdfHeader(head))
+        return TSourceContent::Pdf;
     if (IsWebPage(head))
         return TSourceContent::WebPage;
     return TSourceContent::Other;

@@ -95,7 +95,7 @@ private:
     bool Report(const TRunTotals& totals, const UnicodeString& source);
     // Those of a run that an error ended: the "failed." log line and REFRESH when the callbook changed,
     // as far as the host takes them.
-    void ReportFailure(const TRunTotals& totals, const UnicodeString& source) noexcept;
+    void ReportFailure(const UnicodeString& source) noexcept;
     BStr FailedLogLine(const UnicodeString& source) const;
     // "2 of 12 lists could not be read: a.pdf (damaged), b.pdf (password)"
     static UnicodeString UnreadListsText(const TRunTotals& totals);
@@ -114,6 +114,8 @@ private:
     UnicodeString FAppPath;
     // The run's log line has been written, or tried: the error path writes none after it.
     bool FLogWritten = false;
+    // An update statement was executed: the host is asked to refresh, however the run ends.
+    bool FCallbookChanged = false;
 };
 
 // The time a run took as "hh:nn:ss": milliseconds dropped, hours counted modulo 24.

@@ -150,7 +150,7 @@ bool TUpdateRun::Execute(SourceLocation location, const UnicodeString& source) {
 
 bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& source) {
     TRunTotals totals;
-    FLogWritten = false;
+    FLogWritten = FCallbookChanged = false;
     try {
         {
             const std::int32_t query = OpenCallbookQuery();
@@ -169,7 +169,7 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
         return Report(totals, source);
     } catch (...) {
         if (!FLogWritten)
-            ReportFailure(totals, source);
+            ReportFailure(source);
         throw;
     }
 }
@@ -366,6 +366,7 @@ TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeSt
             if (present != 0) {
                 std::int32_t changed = 0;
                 HostCall(FServer->ExecSQL(BStr(kUpdateStatement + QuotedSql(word)).get(), &changed));
+                FCallbookChanged = true;
                 ++counts.Updated;
             }
         }
@@ -395,14 +396,14 @@ bool TUpdateRun::Report(const TRunTotals& totals, const UnicodeString& source) {
             BStr(u"Exec: " + FCaption + u", " + totals.Counts() + u" (" + totals.Elapsed + u")").get()));
     else
         HostCall(FKernel->WriteLog(FailedLogLine(source).get()));
-    if (totals.Updated > 0)
+    if (FCallbookChanged)
         HostCall(FKernel->SetValue(BStr(u"REFRESH").get(), BStr(u"0").get()));
     if (!totals.Unread.empty())
         throw EInOutError(UnreadListsText(totals));
     return result;
 }
 
-void TUpdateRun::ReportFailure(const TRunTotals& totals, const UnicodeString& source) noexcept {
+void TUpdateRun::ReportFailure(const UnicodeString& source) noexcept {
     // The error that ends the run is the one the user is told; these two only follow it as they can.
     if (!FKernel)
         return;
@@ -411,7 +412,7 @@ void TUpdateRun::ReportFailure(const TRunTotals& totals, const UnicodeString& so
     } catch (...) {
     }
     try {
-        if (totals.Updated > 0)
+        if (FCallbookChanged)
             HostCall(FKernel->SetValue(BStr(u"REFRESH").get(), BStr(u"0").get()));
     } catch (...) {
     }
