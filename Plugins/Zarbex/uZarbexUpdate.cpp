@@ -282,6 +282,17 @@ std::optional<UnicodeString> ContentReason(TSourceContent content, bool download
     return std::nullopt;
 }
 
+// Encrypted headers (rar -hp), a damaged or a cut archive keep every entry from the run: that is a
+// reason to give.
+void RaiseWhenNoEntryCanBeRead(const TRarArchive& archive, const UnicodeString& source) {
+    const int opened = archive.OpenResult();
+    if (opened == RarResult::CutShort)
+        throw EInOutError(u"The archive \"" + source + u"\" is cut short: none of its lists could be read");
+    if (opened == RarResult::MissingPassword || opened == RarResult::BadPassword ||
+        opened == RarResult::Damaged)
+        throw EInOutError(u"Cannot open the archive \"" + source + u"\": " + archive.ResultText(opened));
+}
+
 } // namespace
 
 TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const UnicodeString& archiveFile,
@@ -290,14 +301,7 @@ TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const Unico
     const bool downloaded = location == SourceLocation::Internet;
     TRarArchive archive = library.OpenArchive(StringToUtf8(archiveFile));
     const UnicodeString named = u"The archive \"" + source + u"\"";
-    // Encrypted headers (rar -hp), a damaged or a cut archive keep every entry from the run: that is a
-    // reason to give.
-    const int opened = archive.OpenResult();
-    if (opened == RarResult::CutShort)
-        throw EInOutError(named + u" is cut short: none of its lists could be read");
-    if (opened == RarResult::MissingPassword || opened == RarResult::BadPassword ||
-        opened == RarResult::Damaged)
-        throw EInOutError(u"Cannot open the archive \"" + source + u"\": " + archive.ResultText(opened));
+    RaiseWhenNoEntryCanBeRead(archive, source);
     // Any other file the library cannot open is an archive without entries, and the memo says why.
     if (!archive.IsOpen()) {
         const bool noArchive =
