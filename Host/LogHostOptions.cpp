@@ -38,8 +38,11 @@ constexpr struct {
     {StatusCannotRun,
      "the command could not run: a wrong command line, no such menu item, the item is "
      "disabled, or \"Get data\" is disabled (for example, a local source that does not exist)"},
-    {StatusMessageShown, "the plug-in showed a message (a missing library, a source that cannot be read...)"},
-    {StatusRunFailed, "the run ended with a log line ending in \"failed.\" (nothing was updated)"},
+    {StatusMessageShown,
+     "the plug-in showed a message (a missing library, a source that cannot be read, lists "
+     "that could not be read...)"},
+    {StatusRunFailed,
+     "the run ended with a log line ending in \"failed.\" and no message (nothing was updated)"},
 };
 
 QString StatusHelp() {

@@ -14,7 +14,7 @@ enum LogHostStatus : int {
     StatusCannotRun = 2,     // the command could not run: a wrong command line, no such menu item, the
                              // item disabled, or the dialog's "Get data" disabled
     StatusMessageShown = 3,  // the plug-in showed a message: it stopped for a reason it names
-    StatusRunFailed = 4,     // the run ended and logged a line ending in "failed.": nothing was updated
+    StatusRunFailed = 4,     // the run ended and logged a line ending in "failed." without a message
 };
 
 struct LogHostOptions {

@@ -6,8 +6,7 @@
 #include "Platform/Unicode.h"
 #include "PluginAPI/SysUtils.h"
 
-#include <filesystem>
-#include <fstream>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -46,16 +45,6 @@ std::string AsArgument(const std::string& path) {
                        CO_E_SERVER_EXEC_FAILURE, 0);
 }
 
-// A PDF starts with its "%PDF-" header, which readers look for in the first 1024 bytes.
-bool StartsAsPdf(const std::string& path) {
-    const std::u8string name(path.begin(), path.end());
-    std::ifstream file(std::filesystem::path(name), std::ios::binary);
-    std::string head(1024, '\0');
-    file.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(file.gcount()));
-    return head.find("%PDF-") != std::string::npos;
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -89,11 +78,22 @@ bool Holds(const std::string& line, std::string_view text) {
     return line.find(text) != std::string::npos;
 }
 
+// Poppler names a stream filter it lacks ("Unknown filter 'BrotliDecode'"): the name, or nothing.
+std::optional<std::string> UnknownFilter(const std::string& line) {
+    constexpr std::string_view Start = "Unknown filter '";
+    const std::size_t at = line.find(Start);
+    if (at == std::string::npos)
+        return std::nullopt;
+    const std::size_t name = at + Start.size();
+    return line.substr(name, line.find('\'', name) - name);
+}
+
 // How much a line of the converter's says about why it failed. Poppler names a message's kind before a
 // colon: "Syntax Warning", "Syntax Error (1234)", "Internal Error", "I/O Error", "Command Line Error".
 int Weight(const std::string& line) {
     // The causes the user can be told plainly.
-    if (Holds(line, "Incorrect password") || Holds(line, "Out of memory") || Holds(line, "bad_alloc"))
+    if (Holds(line, "Incorrect password") || Holds(line, "Out of memory") || Holds(line, "bad_alloc") ||
+        UnknownFilter(line))
         return 4;
     // A warning, or a notice that it works around a fault: the document may still be read after it.
     if (Holds(line, "Warning") || Holds(line, "reconstruct") || Holds(line, "continuing anyway"))
@@ -152,6 +152,11 @@ void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chro
     } else if (result.ErrorLine.find("Incorrect password") != std::string::npos) {
         result.Failure = TPdfFailure::Password;
         reason = "it is protected by a password";
+    } else if (const std::optional<std::string> filter = UnknownFilter(result.ErrorLine)) {
+        // The filter's name says all the converter's line says.
+        result.Failure = TPdfFailure::Compression;
+        result.Reason = "it uses a compression that the PDF converter cannot read (" + *filter + ")";
+        return;
     } else if (!result.ErrorLine.empty()) {
         result.Failure = TPdfFailure::Damaged;
         reason = "it is damaged";
@@ -165,6 +170,14 @@ void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chro
 }
 
 } // namespace
+
+bool HoldsPdfHeader(std::string_view head) {
+    return head.substr(0, PdfHeaderSearchSize).find("%PDF-") != std::string_view::npos;
+}
+
+bool StartsAsPdf(const std::string& path) {
+    return HoldsPdfHeader(ReadFileStart(path, PdfHeaderSearchSize).value_or(std::string()));
+}
 
 std::string PdfToTextProgram() {
     const std::string program = GetEnvironmentText(PdfToTextVariable);
@@ -208,6 +221,12 @@ TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit
         break;
     }
     result_.ErrorLine = ChooseErrorLine(process_->ErrorLines());
+    // Pages whose streams use a filter the converter lacks come out empty although it succeeds: the
+    // text is not the list's.
+    if (result_.Outcome == TPdfConversion::Converted && UnknownFilter(result_.ErrorLine)) {
+        DeleteFileQuietly(txtPath_);
+        result_.Outcome = TPdfConversion::Failed;
+    }
     if (result_.Outcome != TPdfConversion::Converted)
         Explain(result_, pdfPath_, timeLimit);
     finished_ = true;

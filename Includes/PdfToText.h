@@ -7,9 +7,11 @@
 #include "Platform/TickCount.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 enum class TPdfConversion {
     Converted, // the converter exited with success
@@ -23,6 +25,7 @@ enum class TPdfFailure {
     NotPdf,      // the file does not start as a PDF does
     Password,    // it cannot be opened without its password
     Damaged,     // it starts as a PDF but the converter cannot read it
+    Compression, // it uses a compression (a filter) that the converter does not have
     TimeLimit,   // the converter ran into the time limit
     MemoryLimit, // the converter ran out of the memory it may take
     Unexplained, // the converter failed and said nothing we recognise
@@ -39,6 +42,13 @@ struct TPdfConversionResult {
     // ("it is not a PDF", then the converter's line in brackets); empty when it converted.
     std::string Reason;
 };
+
+// Readers look for a PDF's "%PDF-" header in the first KiB of the file, not only at its first byte.
+inline constexpr std::size_t PdfHeaderSearchSize = 1024;
+// True when head, a file's first bytes, holds the header within PdfHeaderSearchSize.
+bool HoldsPdfHeader(std::string_view head);
+// True when the file at path holds the header there.
+bool StartsAsPdf(const std::string& path);
 
 // Names the converter program in place of "pdftotext": a file name looked up in PATH, or a path.
 inline constexpr const char* PdfToTextVariable = "ZARBEX_PDFTOTEXT";

@@ -30,6 +30,9 @@ namespace {
 struct TRarEnding {
     bool Cut = false;             // the file ends before the archive does
     std::uint64_t WholeFiles = 0; // file headers whose header and data lie wholly in the file
+    // The chain runs past the file's end, yet the file ends with an end-of-archive block: a header
+    // points past the end of a file that is whole, so the archive is damaged, not cut.
+    bool EndsWhole = false;
 };
 
 } // namespace
@@ -324,6 +327,20 @@ std::optional<TRarEnding> FollowRar4(TArchiveBytes& file, std::uint64_t at) {
     return ending;
 }
 
+// The file's last bytes are an end-of-archive block as rar writes it: RAR 5's with no flags of its own,
+// RAR 4's of its 7 bytes alone.
+bool EndsWithEndBlock(TArchiveBytes& file, bool rar5) {
+    const std::size_t size = rar5 ? 8 : 7;
+    if (file.Size() < size)
+        return false;
+    const std::vector<unsigned char> b = file.Read(file.Size() - size, size);
+    if (b.size() != size)
+        return false;
+    if (rar5)
+        return b[4] == 3 && b[5] == 5 && b[7] == 0 && Crc32(&b[4], 4) == Little(b.data(), 4);
+    return b[2] == 0x7B && Little(&b[5], 2) == 7 && (Crc32(&b[2], 5) & 0xFFFF) == Little(b.data(), 2);
+}
+
 std::optional<TRarEnding> ReadEnding(const std::string& path) {
     TArchiveBytes file(path);
     if (!file.IsOpen())
@@ -334,11 +351,15 @@ std::optional<TRarEnding> ReadEnding(const std::string& path) {
     };
     const auto rar5 = found(Rar5Signature, sizeof Rar5Signature);
     const auto rar4 = found(Rar4Signature, sizeof Rar4Signature);
-    if (rar5 != head.end() && rar5 <= rar4)
-        return FollowRar5(file, static_cast<std::uint64_t>(rar5 - head.begin()) + sizeof Rar5Signature);
-    if (rar4 != head.end())
-        return FollowRar4(file, static_cast<std::uint64_t>(rar4 - head.begin()) + sizeof Rar4Signature);
-    return std::nullopt;
+    const bool isRar5 = rar5 != head.end() && rar5 <= rar4;
+    std::optional<TRarEnding> ending;
+    if (isRar5)
+        ending = FollowRar5(file, static_cast<std::uint64_t>(rar5 - head.begin()) + sizeof Rar5Signature);
+    else if (rar4 != head.end())
+        ending = FollowRar4(file, static_cast<std::uint64_t>(rar4 - head.begin()) + sizeof Rar4Signature);
+    if (ending && ending->Cut)
+        ending->EndsWhole = EndsWithEndBlock(file, isRar5);
+    return ending;
 }
 
 } // namespace
@@ -391,6 +412,9 @@ TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
         library_->functions_->CloseArchive(handle_);
         handle_ = nullptr;
     }
+    // A file with a RAR archive's blocks that the library cannot open is damaged or cut short.
+    if (openResult_ != ERAR_SUCCESS)
+        openResult_ = Explained(openResult_, false);
 }
 
 TRarArchive::TRarArchive(TRarArchive&& other) noexcept
@@ -489,15 +513,25 @@ int TRarArchive::Explained(int result, bool inEntry) {
         return result;
     if (!state.missingVolume.empty() && result != ERAR_END_ARCHIVE)
         return RarResult::MissingVolume;
-    if (result == ERAR_END_ARCHIVE || result == ERAR_BAD_DATA || result == ERAR_EREAD) {
-        if (state.endingOf != state.volume) {
-            state.ending = ReadEnding(state.volume);
-            state.endingOf = state.volume;
-        }
-        // A failure in an entry's data is the cut's only when the cut lies in this entry.
-        if (state.ending && state.ending->Cut && (!inEntry || state.filesInVolume > state.ending->WholeFiles))
-            return RarResult::CutShort;
+    if (result != ERAR_END_ARCHIVE && result != ERAR_BAD_DATA && result != ERAR_EREAD &&
+        result != ERAR_BAD_ARCHIVE)
+        return result;
+    if (state.endingOf != state.volume) {
+        state.ending = ReadEnding(state.volume);
+        state.endingOf = state.volume;
     }
+    if (!state.ending)
+        return result;
+    const TRarEnding& ending = *state.ending;
+    // A failure in an entry's data is the cut's only when the cut lies in this entry.
+    if (ending.Cut && (!inEntry || state.filesInVolume > ending.WholeFiles))
+        return ending.EndsWhole ? RarResult::Damaged : RarResult::CutShort;
+    // The file holds more entries than the library found, or the library could not read what the file
+    // holds: its headers are damaged.
+    if (result == ERAR_END_ARCHIVE && !inEntry && state.filesInVolume < ending.WholeFiles)
+        return RarResult::Damaged;
+    if ((result == ERAR_EREAD || result == ERAR_BAD_ARCHIVE) && !ending.Cut)
+        return RarResult::Damaged;
     return result;
 }
 
@@ -522,6 +556,8 @@ UnicodeString TRarArchive::ResultText(int result) const {
                Bytes(callbackState_ ? callbackState_->sizeLimit : RarEntrySizeLimit);
     case RarResult::CutShort:
         return u"the archive is cut short: its file ends before the archive does";
+    case RarResult::Damaged:
+        return u"the archive is damaged (its headers do not match the file)";
     case RarResult::MissingVolume: {
         // A download is known by its address, not by the temporary file's name.
         const UnicodeString next = !knownAs_.empty()           ? RarNextVolumeName(knownAs_)

@@ -40,6 +40,10 @@ inline constexpr int CutShort = -2;
 inline constexpr int MissingVolume = -3;
 // The binding's own: the library reported success but wrote nothing at the destination.
 inline constexpr int NothingWritten = -4;
+// The binding's own: the archive's blocks say otherwise than the library: it ends before entries the
+// file holds, cannot open or read a file whose blocks are there, or a header points past the end of a
+// file that ends as a whole archive does.
+inline constexpr int Damaged = -5;
 } // namespace RarResult
 
 // The largest entry the binding extracts: far beyond any real list, so that a small hostile archive

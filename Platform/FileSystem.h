@@ -5,6 +5,7 @@
 
 #include "Platform/Unicode.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -43,3 +44,6 @@ bool RenameFileReplacing(const std::string& from, const std::string& to);
 bool CreateParentFolders(const std::string& path);
 // The bytes this process may still write in folder; nothing when the system cannot tell.
 std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder);
+// The first count bytes of the file, fewer when it is shorter; nothing when it cannot be opened or read.
+// What a file is shows in its first bytes: a PDF's header, an archive's signature.
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t count);

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string_view>
 #include <utility>
 
@@ -58,6 +57,26 @@ bool IsWebPage(std::string_view head) {
     return StartsWithNoCase(head, "<?xml") && head.find("<html") != std::string_view::npos;
 }
 
+// A failed conversion's reason in a word or two, for the run's closing message.
+UnicodeString FailureWord(TPdfFailure failure) {
+    switch (failure) {
+    case TPdfFailure::NotPdf:
+        return u"not a PDF";
+    case TPdfFailure::Password:
+        return u"password";
+    case TPdfFailure::Damaged:
+        return u"damaged";
+    case TPdfFailure::Compression:
+        return u"unsupported compression";
+    case TPdfFailure::TimeLimit:
+        return u"time limit";
+    case TPdfFailure::MemoryLimit:
+        return u"memory limit";
+    default:
+        return u"the converter failed";
+    }
+}
+
 int HexValue(char16_t c) {
     if (c >= u'0' && c <= u'9')
         return c - u'0';
@@ -71,23 +90,32 @@ int HexValue(char16_t c) {
 } // namespace
 
 TSourceContent SourceContentOf(const std::string& path) {
-    std::ifstream file(FilePath(path), std::ios::binary);
-    std::string head(1024, '\0');
-    file.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(file.gcount()));
-    if (!file && !file.eof())
+    const std::optional<std::string> start = ReadFileStart(path, PdfHeaderSearchSize);
+    if (!start)
         return TSourceContent::Other; // unreadable: the archive's own open says why
+    const std::string_view head = *start;
     if (head.empty())
         return TSourceContent::Empty;
-    if (head.starts_with("%PDF-"))
-        return TSourceContent::Pdf;
+    // An archive whose first entry is stored holds that list's "%PDF-" within its first KiB.
+    if (head.starts_with("Rar!\x1A\x07"))
+        return TSourceContent::Rar;
     if (head.starts_with("PK\x03\x04") || head.starts_with("PK\x05\x06") || head.starts_with("PK\x07\x08"))
         return TSourceContent::Zip;
     if (head.starts_with("7z\xBC\xAF\x27\x1C"))
         return TSourceContent::SevenZip;
+    if (HoldsPdfHeader(head))
+        return TSourceContent::Pdf;
     if (IsWebPage(head))
         return TSourceContent::WebPage;
     return TSourceContent::Other;
+}
+
+bool IsBarePdf(TSourceContent content, const UnicodeString& knownAs) {
+    if (content == TSourceContent::Pdf)
+        return true;
+    const std::string name = StringToUtf8(knownAs);
+    return content == TSourceContent::Other && name.size() > 4 &&
+           StartsWithNoCase(std::string_view(name).substr(name.size() - 4), ".pdf");
 }
 
 UnicodeString SourceFileName(const UnicodeString& source, bool address) {
@@ -173,7 +201,11 @@ void TWorkingEntry::TakeTurn(const UnicodeString& pdfPath, const UnicodeString& 
     if (Failure)
         std::rethrow_exception(Failure);
     if (conversion && conversion->Outcome != TPdfConversion::Converted)
-        throw EOleSysError(ConversionFailure(*conversion, converted), E_FAIL, 0);
+        SetUnread(ConversionFailure(*conversion, converted), FailureWord(conversion->Failure));
+}
+
+void TWorkingEntry::SetUnread(UnicodeString line, UnicodeString reason) {
+    Unread = TUnreadList{Entry.DisplayName(), std::move(line), std::move(reason)};
 }
 
 UnicodeString TWorkingEntry::ConversionFailure(const TPdfConversionResult& conversion,
@@ -223,30 +255,48 @@ void TEntriesAhead::Fill() {
         entry.TxtPath = TextFileOf(entry.PdfPath);
         DeleteFileQuietly(entry.PdfPath);
         DeleteFileQuietly(entry.TxtPath);
-        entry.Failure = headerResult == RarResult::Success ? Extract(entry) : HeaderFailure(headerResult);
-        if (!entry.Failure) {
-            try {
-                entry.Converter = std::make_unique<TPdfToTextProcess>(
-                    StringToUtf8(entry.PdfPath), StringToUtf8(entry.TxtPath), PdfToTextProgram());
-            } catch (...) {
-                entry.Failure = std::current_exception();
-            }
-        }
-        if (entry.HeaderRead)
+        if (entry.HeaderRead) {
+            Prepare(entry);
             FLastHeader = entry.Entry.DisplayName();
+        } else {
+            entry.Failure = HeaderFailure(headerResult);
+        }
         FEnded = entry.EndsTheArchive();
     }
 }
 
+void TEntriesAhead::Prepare(TWorkingEntry& entry) {
+    entry.Failure = Extract(entry);
+    if (entry.Failure || entry.Unread)
+        return;
+    // A read-me or a picture beside the lists is no list: it is not worth a converter.
+    if (!FArchive.IsNamedList() && !StartsAsPdf(StringToUtf8(entry.PdfPath))) {
+        entry.NotPdf = true;
+        return;
+    }
+    try {
+        entry.Converter = std::make_unique<TPdfToTextProcess>(
+            StringToUtf8(entry.PdfPath), StringToUtf8(entry.TxtPath), PdfToTextProgram());
+    } catch (...) {
+        entry.Failure = std::current_exception();
+    }
+}
+
 // An entry that needs a password, or that would unpack to more than the size limit or the free space,
-// is not extracted at all.
+// is not extracted at all; like one whose data is damaged, it is a list that cannot be read, and the next
+// entries are. Where the archive ends early or the folder takes no file, the run ends with the entry.
 std::exception_ptr TEntriesAhead::Extract(TWorkingEntry& entry) {
     const UnicodeString name = u"\"" + entry.Entry.DisplayName() + u"\"";
-    if (entry.Entry.IsEncrypted)
-        return ExtractionFailure(u"Cannot extract " + name + u" from the archive: " +
-                                 FArchive.ResultText(RarResult::MissingPassword));
-    if (const std::optional<UnicodeString> refusal = ExtractionRefusal(entry.Entry, StringToUtf8(FFolder)))
-        return ExtractionFailure(u"Cannot extract from the archive: " + *refusal);
+    if (entry.Entry.IsEncrypted) {
+        entry.SetUnread(u"Cannot extract " + name + u" from the archive: " +
+                            FArchive.ResultText(RarResult::MissingPassword),
+                        u"encrypted");
+        return nullptr;
+    }
+    if (const std::optional<UnicodeString> refusal = ExtractionRefusal(entry.Entry, StringToUtf8(FFolder))) {
+        entry.SetUnread(u"Cannot extract from the archive: " + *refusal, u"too large");
+        return nullptr;
+    }
     const int result = FArchive.Extract(StringToUtf8(entry.PdfPath));
     if (result == RarResult::Success) {
         FLastList = entry.Entry.DisplayName();
@@ -254,12 +304,17 @@ std::exception_ptr TEntriesAhead::Extract(TWorkingEntry& entry) {
     }
     if (result == RarResult::CutShort)
         return CutFailure();
+    const UnicodeString why = FArchive.ResultText(result);
+    if (result == RarResult::BadData || result == RarResult::SizeLimit) {
+        entry.SetUnread(u"Cannot extract " + name + u" from the archive: " + why,
+                        result == RarResult::BadData ? u"damaged" : u"too large");
+        return nullptr;
+    }
     // Where the output could not be written, the folder is part of the reason.
     const bool output = result == RarResult::CreateError || result == RarResult::WriteError ||
                         result == RarResult::CloseError;
     return ExtractionFailure(u"Cannot extract " + name + u" from the archive" +
-                             (output ? u" into \"" + FFolder + u"\"" : UnicodeString()) + u": " +
-                             FArchive.ResultText(result));
+                             (output ? u" into \"" + FFolder + u"\"" : UnicodeString()) + u": " + why);
 }
 
 std::exception_ptr TEntriesAhead::HeaderFailure(int headerResult) const {

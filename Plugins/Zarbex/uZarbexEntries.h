@@ -15,9 +15,15 @@
 #include <string>
 
 // What a source file holds, told from its first bytes where that is easy: a list published as a bare
-// PDF is read as it is, and a file that is no RAR archive can be named for what it is.
-enum class TSourceContent { Other, Pdf, Empty, Zip, SevenZip, WebPage };
+// PDF ("%PDF-" in its first KiB) is read as it is, and a file that is no RAR archive can be named for
+// what it is. Rar: the file starts with a RAR signature; Other: nothing told (perhaps a self-extracting
+// archive, which the library finds further in).
+enum class TSourceContent { Other, Rar, Pdf, Empty, Zip, SevenZip, WebPage };
 TSourceContent SourceContentOf(const std::string& path);
+// A source is read as a bare PDF when its first KiB holds a PDF header, or when it is named ".pdf"
+// (knownAs, as SourceFileName gives it) and its first bytes tell of nothing else, a RAR archive or
+// another kind of file; the converter then says what it is.
+bool IsBarePdf(TSourceContent content, const UnicodeString& knownAs);
 // The name the user knows a source file by: a path's file name, or the last segment of an address's
 // path, its %-escapes decoded.
 UnicodeString SourceFileName(const UnicodeString& source, bool address);
@@ -32,6 +38,9 @@ public:
     virtual int Extract(const std::string& destPath) = 0;
     virtual int Skip() = 0;
     virtual UnicodeString ResultText(int result) const = 0;
+    // True when the user named this very file as the list: the converter, not its first bytes, judges
+    // whether it is a PDF.
+    virtual bool IsNamedList() const { return false; }
 };
 
 // The entries of a RAR archive.
@@ -58,11 +67,18 @@ public:
     int Extract(const std::string& destPath) override;
     int Skip() override;
     UnicodeString ResultText(int result) const override;
+    bool IsNamedList() const override { return true; }
 
 private:
     std::string FPath;
     TRarEntry FEntry;
     bool FRead = false, FPending = false;
+};
+
+// Why one list could not be read while the run goes on with the others: the memo's line, which names
+// the list and says why, and the reason in a word or two for the run's closing message ("damaged").
+struct TUnreadList {
+    UnicodeString Name, Line, Reason;
 };
 
 // One entry taken out of the archive ahead of its turn: its header, its working files and its
@@ -74,9 +90,15 @@ struct TWorkingEntry {
     TRarEntry Entry;
     UnicodeString PdfPath, TxtPath; // the names the files have now
     std::unique_ptr<TPdfToTextProcess> Converter;
-    // Why the entry cannot be read (its header or its extraction failed, or the converter could not be
-    // started): raised at the entry's turn, so that the entries before it are fully processed first.
+    // Why the run cannot go on past this entry (its header could not be read, the archive is cut short,
+    // the download folder takes no file, the converter could not be started): raised at the entry's
+    // turn, so that the entries before it are fully processed first.
     std::exception_ptr Failure;
+    // Its first KiB carries no PDF header (a read-me, a picture): it is passed over, not converted.
+    bool NotPdf = false;
+    // Why this list cannot be read (encrypted, too large, damaged, a PDF the converter cannot read),
+    // known at extraction or, at the entry's turn, from its converter; the next entries are read.
+    std::optional<TUnreadList> Unread;
 
     TWorkingEntry() = default;
     TWorkingEntry(const TWorkingEntry&) = delete;
@@ -86,9 +108,12 @@ struct TWorkingEntry {
     bool EndsTheArchive() const { return Failure != nullptr; }
 
     // At its turn: waits for the converter, gives the files the entry's own names (replacing what an
-    // earlier run left there), and raises when the entry cannot be read or its conversion failed.
+    // earlier run left there), and raises when the run cannot go on past the entry; a failed
+    // conversion sets Unread.
     void TakeTurn(const UnicodeString& pdfPath, const UnicodeString& txtPath,
                   std::chrono::milliseconds conversionTime);
+    // Records why the list cannot be read.
+    void SetUnread(UnicodeString line, UnicodeString reason);
 
 private:
     UnicodeString ConversionFailure(const TPdfConversionResult& conversion,
@@ -114,7 +139,10 @@ public:
 private:
     // Takes entries out of the archive and starts their converters until depth are under way.
     void Fill();
-    // Writes the entry's data to its working PDF, or says why not.
+    // Writes the entry's data to its working PDF and starts its converter, or says why not.
+    void Prepare(TWorkingEntry& entry);
+    // Writes the entry's data to its working PDF; a failure that ends the run is returned, one of this
+    // list alone is recorded in the entry.
     std::exception_ptr Extract(TWorkingEntry& entry);
     std::exception_ptr HeaderFailure(int headerResult) const;
     // The archive ends before its end: what was read of it stays, and the user learns what was not.

@@ -13,9 +13,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
+class BStr;
+class TEntriesAhead;
 class TRarArchive;
 class TUnRARLibrary;
+struct TWorkingEntry;
 enum class TSourceContent;
 
 class TUpdateRun final : public IUpdateRun {
@@ -31,9 +35,12 @@ public:
     bool Execute(const TUpdateSource& source) override;
 
 private:
-    // What a run counted, and the time it took, for the summary line and the log line.
+    // What a run counted, and the time it took, for the summary line and the log line; the lists among
+    // the files, and each list that could not be read with its reason ("b.pdf (password)").
     struct TRunTotals {
         std::int32_t Files = 0, Found = 0, Updated = 0;
+        std::int32_t Lists = 0;
+        std::vector<UnicodeString> Unread;
         UnicodeString Elapsed;
         UnicodeString Counts() const; // "Files:2, Tot:812, Upd:640"
     };
@@ -46,15 +53,26 @@ private:
     std::int32_t OpenCallbookQuery();
     // The archive obtained, or the user told that it could not be.
     bool ObtainArchive(const TUpdateSource& source, UnicodeString& path);
-    TRunTotals ReadArchive(std::int32_t query, const UnicodeString& archiveFile, SourceLocation location,
-                           const UnicodeString& source, std::uint32_t startTick);
+    // Reads every list of the archive into totals, which keep what was counted when an error ends the run.
+    void ReadArchive(std::int32_t query, const UnicodeString& archiveFile, SourceLocation location,
+                     const UnicodeString& source, std::uint32_t startTick, TRunTotals& totals);
+    // One entry at its turn: a list read, or the memo told why it is passed over.
+    void ReadEntry(std::int32_t query, TEntriesAhead& ahead, TWorkingEntry& entry, TRunTotals& totals);
     // The RAR archive opened, or the memo told why it cannot be read (the archive then has no entries);
     // a later part of a multi-volume archive is read from its first part when that lies beside it.
     TRarArchive OpenRarArchive(const TUnRARLibrary& library, const UnicodeString& archiveFile,
                                SourceLocation location, const UnicodeString& source, TSourceContent content);
     // Reads one converted list, named listName in the memo.
     TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath, const UnicodeString& listName);
+    // The closing steps of a run that came to its end: the log line, REFRESH when the callbook changed,
+    // and, when lists were left unread, the error that says which.
     bool Report(const TRunTotals& totals, const UnicodeString& source);
+    // Those of a run that an error ended: the "failed." log line and REFRESH when the callbook changed,
+    // as far as the host takes them.
+    void ReportFailure(const UnicodeString& source) noexcept;
+    BStr FailedLogLine(const UnicodeString& source) const;
+    // "2 of 12 lists could not be read: a.pdf (damaged), b.pdf (password)"
+    static UnicodeString UnreadListsText(const TRunTotals& totals);
 
     UnicodeString HostValue(const char16_t* name) const;
 
@@ -65,6 +83,10 @@ private:
     TRunOptions FOptions;
     // The host's application folder, where the outside libraries lie.
     UnicodeString FAppPath;
+    // The run's log line has been written, or tried: the error path writes none after it.
+    bool FLogWritten = false;
+    // An update statement was executed: the host is asked to refresh, however the run ends.
+    bool FCallbookChanged = false;
 };
 
 // The real run for every press of "Get data", with the limits as they stand at the press.

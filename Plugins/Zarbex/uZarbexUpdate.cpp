@@ -147,21 +147,28 @@ bool TUpdateRun::Execute(const TUpdateSource& source) {
 
 bool TUpdateRun::UpdateFromSource(const TUpdateSource& source) {
     TRunTotals totals;
-    {
-        const std::int32_t query = OpenCallbookQuery();
-        // Closing steps that run however the run ends, the downloaded archive first; when an error ends
-        // the run, that error is the one reported.
-        TScopeExit freeQuery([&] { HostCall(FServer->FreeQuery(query)); });
-        UnicodeString archiveFile;
-        TScopeExit deleteDownload([&] {
-            if (source.Location == SourceLocation::Internet && !archiveFile.empty())
-                DeleteFileQuietly(archiveFile);
-        });
-        const std::uint32_t startTick = GetTickCount();
-        if (ObtainArchive(source, archiveFile))
-            totals = ReadArchive(query, archiveFile, source.Location, source.Text, startTick);
+    FLogWritten = FCallbookChanged = false;
+    try {
+        {
+            const std::int32_t query = OpenCallbookQuery();
+            // Closing steps that run however the run ends, the downloaded archive first; when an error
+            // ends the run, that error is the one reported.
+            TScopeExit freeQuery([&] { HostCall(FServer->FreeQuery(query)); });
+            UnicodeString archiveFile;
+            TScopeExit deleteDownload([&] {
+                if (source.Location == SourceLocation::Internet && !archiveFile.empty())
+                    DeleteFileQuietly(archiveFile);
+            });
+            const std::uint32_t startTick = GetTickCount();
+            if (ObtainArchive(source, archiveFile))
+                ReadArchive(query, archiveFile, source.Location, source.Text, startTick, totals);
+        }
+        return Report(totals, source.Text);
+    } catch (...) {
+        if (!FLogWritten)
+            ReportFailure(source.Text);
+        throw;
     }
-    return Report(totals, source.Text);
 }
 
 std::int32_t TUpdateRun::OpenCallbookQuery() {
@@ -186,19 +193,18 @@ bool TUpdateRun::ObtainArchive(const TUpdateSource& source, UnicodeString& path)
     return true;
 }
 
-TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const UnicodeString& archiveFile,
-                                               SourceLocation location, const UnicodeString& source,
-                                               std::uint32_t startTick) {
-    TRunTotals totals;
+void TUpdateRun::ReadArchive(std::int32_t query, const UnicodeString& archiveFile, SourceLocation location,
+                             const UnicodeString& source, std::uint32_t startTick, TRunTotals& totals) {
     {
+        const bool downloaded = location == SourceLocation::Internet;
         const TSourceContent content = SourceContentOf(StringToUtf8(archiveFile));
+        const UnicodeString knownAs = SourceFileName(source, downloaded);
         std::optional<TUnRARLibrary> library;
         std::optional<TRarArchive> archive;
         std::unique_ptr<TListSource> lists;
-        if (content == TSourceContent::Pdf) {
+        if (IsBarePdf(content, knownAs)) {
             // A list published as a bare PDF reads as an archive of that one list.
-            lists = std::make_unique<TPdfListSource>(
-                StringToUtf8(archiveFile), SourceFileName(source, location == SourceLocation::Internet));
+            lists = std::make_unique<TPdfListSource>(StringToUtf8(archiveFile), knownAs);
         } else {
             if (FAppPath.empty())
                 FAppPath = HostValue(u"APPPATH");
@@ -210,32 +216,46 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
         const UnicodeString folder = HostValue(u"DOWNLOAD");
         FProgress.ClearEntryMarks();
         TEntriesAhead ahead(*lists, source, folder, FOptions.ConvertersAtATime, FOptions.ConversionTime);
-        while (TWorkingEntry* current = ahead.Next()) {
-            // An entry whose header could not be read has no name or size to show: only its error.
-            if (current->HeaderRead) {
-                FProgress.MsgProgress(1,
-                                      u"Parsing " + current->Entry.DisplayName() + u" (" +
-                                          Decimal(current->Entry.UnpackedSize) + u" bytes)",
-                                      true);
-                ++totals.Files;
-                FProgress.AddEntryMark();
-            }
-            // While this entry is read, the converters work on the next ones.
-            ahead.TakeTurn(*current);
-            const TListCounts counts = ReadList(query, current->TxtPath, current->Entry.DisplayName());
-            ahead.Finish();
-            totals.Found += counts.Found;
-            totals.Updated += counts.Updated;
-            FProgress.ShowProgress(0);
-        }
-        if (archive && archive->IsOpen() && totals.Files == 0)
+        while (TWorkingEntry* current = ahead.Next())
+            ReadEntry(query, ahead, *current, totals);
+        if (archive && archive->IsOpen() && totals.Lists == 0)
             FProgress.MsgProgress(1, u"The archive \"" + source + u"\" holds no lists", true);
         if (archive)
             archive->Close();
         totals.Elapsed = ElapsedText(GetTickCount() - startTick);
     }
+    if (!totals.Unread.empty())
+        FProgress.MsgProgress(1, UnreadListsText(totals), true);
     FProgress.MsgProgress(0, u"* Done. " + totals.Counts() + u" (" + totals.Elapsed + u")", false);
-    return totals;
+}
+
+void TUpdateRun::ReadEntry(std::int32_t query, TEntriesAhead& ahead, TWorkingEntry& entry,
+                           TRunTotals& totals) {
+    // An entry whose header could not be read has no name or size to show: only its error.
+    if (entry.HeaderRead) {
+        FProgress.MsgProgress(1,
+                              u"Parsing " + entry.Entry.DisplayName() + u" (" +
+                                  Decimal(entry.Entry.UnpackedSize) + u" bytes)",
+                              true);
+        ++totals.Files;
+        FProgress.AddEntryMark();
+    }
+    // While this entry is read, the converters work on the next ones.
+    ahead.TakeTurn(entry);
+    if (entry.NotPdf) {
+        FProgress.MsgProgress(2, u"\"" + entry.Entry.DisplayName() + u"\" is not a PDF list: skipped", true);
+    } else if (entry.Unread) {
+        ++totals.Lists;
+        FProgress.MsgProgress(2, entry.Unread->Line, true);
+        totals.Unread.push_back(entry.Unread->Name + u" (" + entry.Unread->Reason + u")");
+    } else {
+        ++totals.Lists;
+        const TListCounts counts = ReadList(query, entry.TxtPath, entry.Entry.DisplayName());
+        totals.Found += counts.Found;
+        totals.Updated += counts.Updated;
+    }
+    ahead.Finish();
+    FProgress.ShowProgress(0);
 }
 
 namespace {
@@ -253,10 +273,22 @@ std::optional<UnicodeString> ContentReason(TSourceContent content, bool download
     case TSourceContent::WebPage:
         return is + u"a web page, not a RAR archive";
     case TSourceContent::Other:
+    case TSourceContent::Rar:
     case TSourceContent::Pdf:
         break;
     }
     return std::nullopt;
+}
+
+// Encrypted headers (rar -hp), a damaged or a cut archive keep every entry from the run: that is a
+// reason to give.
+void RaiseWhenNoEntryCanBeRead(const TRarArchive& archive, const UnicodeString& source) {
+    const int opened = archive.OpenResult();
+    if (opened == RarResult::CutShort)
+        throw EInOutError(u"The archive \"" + source + u"\" is cut short: none of its lists could be read");
+    if (opened == RarResult::MissingPassword || opened == RarResult::BadPassword ||
+        opened == RarResult::Damaged)
+        throw EInOutError(u"Cannot open the archive \"" + source + u"\": " + archive.ResultText(opened));
 }
 
 } // namespace
@@ -267,10 +299,7 @@ TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const Unico
     const bool downloaded = location == SourceLocation::Internet;
     TRarArchive archive = library.OpenArchive(StringToUtf8(archiveFile));
     const UnicodeString named = u"The archive \"" + source + u"\"";
-    // Encrypted headers (rar -hp) keep every entry from the run: that is a reason to give.
-    if (archive.OpenResult() == RarResult::MissingPassword || archive.OpenResult() == RarResult::BadPassword)
-        throw EInOutError(u"Cannot open the archive \"" + source + u"\": " +
-                          archive.ResultText(archive.OpenResult()));
+    RaiseWhenNoEntryCanBeRead(archive, source);
     // Any other file the library cannot open is an archive without entries, and the memo says why.
     if (!archive.IsOpen()) {
         const bool noArchive =
@@ -339,6 +368,7 @@ TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeSt
             if (present != 0) {
                 std::int32_t changed = 0;
                 HostCall(FServer->ExecSQL(BStr(kUpdateStatement + QuotedSql(word)).get(), &changed));
+                FCallbookChanged = true;
                 ++counts.Updated;
             }
         }
@@ -360,15 +390,47 @@ TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeSt
 bool TUpdateRun::Report(const TRunTotals& totals, const UnicodeString& source) {
     FProgress.ProcessMessages();
     FProgress.ShowProgress(0);
-    const bool result = totals.Found > 0 && totals.Updated > 0;
-    if (result) {
+    // A run that left lists unread did not do its job, whatever it updated.
+    const bool result = totals.Unread.empty() && totals.Found > 0 && totals.Updated > 0;
+    FLogWritten = true;
+    if (result)
         HostCall(FKernel->WriteLog(
             BStr(u"Exec: " + FCaption + u", " + totals.Counts() + u" (" + totals.Elapsed + u")").get()));
+    else
+        HostCall(FKernel->WriteLog(FailedLogLine(source).get()));
+    if (FCallbookChanged)
         HostCall(FKernel->SetValue(BStr(u"REFRESH").get(), BStr(u"0").get()));
-    } else {
-        HostCall(FKernel->WriteLog(BStr(u"Exec: " + FCaption + u", " + source + u" failed.").get()));
-    }
+    if (!totals.Unread.empty())
+        throw EInOutError(UnreadListsText(totals));
     return result;
+}
+
+void TUpdateRun::ReportFailure(const UnicodeString& source) noexcept {
+    // The error that ends the run is the one the user is told; these two only follow it as they can.
+    if (!FKernel)
+        return;
+    try {
+        HostCall(FKernel->WriteLog(FailedLogLine(source).get()));
+    } catch (...) {
+    }
+    try {
+        if (FCallbookChanged)
+            HostCall(FKernel->SetValue(BStr(u"REFRESH").get(), BStr(u"0").get()));
+    } catch (...) {
+    }
+}
+
+BStr TUpdateRun::FailedLogLine(const UnicodeString& source) const {
+    return BStr(u"Exec: " + FCaption + u", " + source + u" failed.");
+}
+
+UnicodeString TUpdateRun::UnreadListsText(const TRunTotals& totals) {
+    UnicodeString text = Decimal(static_cast<std::uint64_t>(totals.Unread.size())) + u" of " +
+                         Decimal(std::int64_t{totals.Lists}) + (totals.Lists == 1 ? u" list" : u" lists") +
+                         u" could not be read: ";
+    for (std::size_t i = 0; i < totals.Unread.size(); ++i)
+        text += (i == 0 ? u"" : u", ") + totals.Unread[i];
+    return text;
 }
 
 UnicodeString TUpdateRun::TRunTotals::Counts() const {

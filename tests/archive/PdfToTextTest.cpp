@@ -187,6 +187,8 @@ TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
     WriteFile(dir_ / "File0006.pdf", cut.substr(0, cut.size() / 3));
     WriteFile(dir_ / "File0007.pdf", BrokenXrefPdf(false));
     WriteFile(dir_ / "File0008.pdf", BrokenXrefPdf(true));
+    // The converter succeeds on this one, with an empty page: its text is not the list's.
+    WriteFile(dir_ / "File0009.pdf", BrotliPdf());
     const struct {
         const char* name;
         TPdfFailure failure;
@@ -209,6 +211,8 @@ TEST_F(TPdfToTextTest, BrokenOrMissingPdfWritesNoTextAndSaysWhy) {
         {"File0008", TPdfFailure::Damaged,
          "it is damaged (the PDF converter reported \"Syntax Error: Top-level pages object is wrong type "
          "(null)\")"},
+        {"File0009", TPdfFailure::Compression,
+         "it uses a compression that the PDF converter cannot read (BrotliDecode)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -2,6 +2,8 @@
 #include "Host/Callbook.h"
 #include "Platform/QuantityText.h"
 #include "TestServer.h"
+#include "tests/support/BrokenPdfs.h"
+#include "tests/support/BrokenRars.h"
 #include "tests/support/Files.h"
 #include "tests/support/FolderCondition.h"
 #include "tests/support/RarNames.h"
@@ -315,6 +317,8 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     Shell("'" FIXTUREGEN "' pdf '" + (work / "words.pdf").string() + "' --lines '" +
           (work / "words.txt").string() + "'");
     WriteFile(work / "notes.pdf", "UR5ABC is in these notes, but they are no PDF\n");
+    WriteFile(work / "locked.pdf", PasswordProtectedPdf());
+    WriteFile(work / "brotli.pdf", BrotliPdf());
     std::string noise(2 << 20, '\0');
     std::mt19937 random(5);
     for (char& c : noise)
@@ -348,6 +352,11 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
     const std::string lists = archive("lists.rar", "", "list.pdf");
     const std::string unread = archive("unread.rar", "", "scan.pdf words.pdf");
     const std::string big = archive("big.rar", "", "big.pdf");
+    const std::string locked = archive("locked.rar", "", "list.pdf locked.pdf");
+    std::string wrongType = ReadFile(lists);
+    ASSERT_TRUE(SpoilMainHeaderType(wrongType));
+    const std::string spoilt = (work / "spoilt.rar").string();
+    WriteFile(spoilt, wrongType);
     const fs::path named = work / "named";
     fs::create_directories(named);
     fs::copy_file(work / "list.pdf", named / "a\r\n- Done. Files:9\x1b[31m.pdf");
@@ -388,6 +397,9 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
         return "message: Error: Resource open error: " + source + "\nlog: Exec: " + kCaption + ", " + source +
                " failed.\n";
     };
+    const auto logFailed = [](const std::string& source) {
+        return "log: Exec: " + std::string(kCaption) + ", " + source + " failed.\n";
+    };
     using Kind = FolderCondition::Kind;
     const struct {
         const char* name;
@@ -397,10 +409,34 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
         std::function<std::vector<std::string>()> shown; // on standard output, each somewhere
     } cases[] = {
         {"encrypted", "local", encrypted, std::nullopt, 3,
-         [] {
-             return std::vector<std::string>{"message: Error: Cannot extract \"list.pdf\" from the archive: "
-                                             "it is encrypted (protected by a "
-                                             "password)\n"};
+         [&] {
+             return std::vector<std::string>{"        Cannot extract \"list.pdf\" from the archive: it is "
+                                             "encrypted (protected by a password)\n",
+                                             "message: Error: 1 of 1 list could not be read: list.pdf "
+                                             "(encrypted)\n",
+                                             logFailed(encrypted)};
+         }},
+        {"a list with a password beside a good one", "local", locked, std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{
+                 "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
+                 "message: Error: 1 of 2 lists could not be read: locked.pdf (password)\n", logFailed(locked),
+                 "refresh\n", "bureau flags: 2 of 2 callsigns\n"};
+         }},
+        {"a bare PDF with a compression the converter lacks", "local", (work / "brotli.pdf").string(),
+         std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{
+                 "        Cannot convert \"brotli.pdf\" to text: it uses a "
+                 "compression that the PDF converter cannot read (BrotliDecode)\n",
+                 "message: Error: 1 of 1 list could not be read: brotli.pdf "
+                 "(unsupported compression)\n"};
+         }},
+        {"main header damaged", "local", spoilt, std::nullopt, 3,
+         [&] {
+             return std::vector<std::string>{"message: Error: Cannot read the archive's first entry: the "
+                                             "archive is damaged (its headers do not match the file)\n",
+                                             logFailed(spoilt)};
          }},
         {"headers encrypted", "local", headers, std::nullopt, 3,
          [&] {
@@ -410,15 +446,17 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
         {"damaged entry", "local", damaged, std::nullopt, 3,
          [] {
              return std::vector<std::string>{
-                 "message: Error: Cannot extract \"list.pdf\" from the archive: the "
-                 "data is damaged or cut short (CRC error)\n"};
+                 "        Cannot extract \"list.pdf\" from the archive: the data is damaged or cut short "
+                 "(CRC "
+                 "error)\n",
+                 "message: Error: 1 of 1 list could not be read: list.pdf (damaged)\n"};
          }},
-        {"list, no PDF, list", "local", notes, std::nullopt, 3,
+        // Not an error: a file beside the lists that is no PDF is passed over.
+        {"list, no PDF, list", "local", notes, std::nullopt, 0,
          [&] {
              return std::vector<std::string>{
                  "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
-                 "message: Error: Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter "
-                 "reported \"Syntax Error: Couldn't read xref table\")\n",
+                 "        \"notes.pdf\" is not a PDF list: skipped\n     Parsing again.pdf (", "refresh\n",
                  "bureau flags: 2 of 2 callsigns\n"};
          }},
         // Not an error: the lists are read and said to give nothing, and the run updated nothing.
@@ -432,8 +470,9 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
         {"2 GiB entry", "local", HUGE_ARCHIVE, std::nullopt, 3,
          [] {
              return std::vector<std::string>{
-                 "message: Error: Cannot extract from the archive: \"zeros.pdf\" unpacks to 2147483648 bytes "
-                 "(2048 MiB), more than the limit of 268435456 bytes (256 MiB)\n"};
+                 "        Cannot extract from the archive: \"zeros.pdf\" unpacks to 2147483648 bytes "
+                 "(2048 MiB), more than the limit of 268435456 bytes (256 MiB)\n",
+                 "message: Error: 1 of 1 list could not be read: zeros.pdf (too large)\n"};
          }},
         {"read-only download folder", "local", lists, Kind::ReadOnly, 3,
          [&] {
@@ -446,11 +485,13 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
          [&] {
              struct statvfs space {};
              EXPECT_EQ(statvfs(download.c_str(), &space), 0);
-             return std::vector<std::string>{"message: Error: Cannot extract from the archive: \"big.pdf\" "
-                                             "unpacks to 2097152 bytes (2 MiB), "
-                                             "more than the " +
-                                             ByteCountText(std::uint64_t{space.f_bavail} * space.f_frsize) +
-                                             " free in \"" + download.string() + "\"\n"};
+             return std::vector<std::string>{
+                 "        Cannot extract from the archive: \"big.pdf\" "
+                 "unpacks to 2097152 bytes (2 MiB), "
+                 "more than the " +
+                     ByteCountText(std::uint64_t{space.f_bavail} * space.f_frsize) + " free in \"" +
+                     download.string() + "\"\n",
+                 "message: Error: 1 of 1 list could not be read: big.pdf (too large)\n"};
          }},
         {"cut short", "local", cut, std::nullopt, 3,
          [&] {
@@ -458,7 +499,7 @@ TEST_F(LoghostProcess, FailuresExitWithTheirStatusAndSayWhatFailedAndWhy) {
                  "     Parsing list.pdf (" + listSize + " bytes)\n        Found 2, updated 2 callsigns\n",
                  "message: Error: The archive \"" + cut +
                      "\" is cut short after \"list.pdf\": the lists after it were not read\n",
-                 "bureau flags: 2 of 2 callsigns\n"};
+                 logFailed(cut), "refresh\n", "bureau flags: 2 of 2 callsigns\n"};
          }},
         {"second part alone", "local", secondPart, std::nullopt, 4,
          [&] {

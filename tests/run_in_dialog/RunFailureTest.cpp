@@ -3,6 +3,8 @@
 #include "UpdateFixture.h"
 
 #include "Platform/QuantityText.h"
+#include "tests/support/BrokenPdfs.h"
+#include "tests/support/BrokenRars.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/FolderCondition.h"
 #include "tests/support/RarNames.h"
@@ -28,16 +30,23 @@ using namespace std::string_literals;
 struct RunFailureTest : UpdateRunTest {
     std::size_t logStart = 0; // log lines before the run under test
 
-    // The run ended through its error path: one message, no summary, no log line, no REFRESH, and the
-    // dialog ready for another run.
-    void ExpectErrorPath(const std::string& memo, const std::string& message) {
+    // The run ended through its error path: one message, no summary, the "failed." log line, REFRESH
+    // only when the callbook changed, and the dialog ready for another run.
+    void ExpectErrorPath(const std::string& source, const std::string& memo, const std::string& message,
+                         bool changed) {
         EXPECT_EQ(Memo(), memo);
+        ExpectFailure(source, message, changed);
+    }
+    // The message, log line and commands of a run that failed.
+    void ExpectFailure(const std::string& source, const std::string& message, bool changed) {
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].first, u"Error");
         EXPECT_EQ(QString::fromStdU16String(messages[0].second).toStdString(), message);
         ExpectNoWorkingFileNamed(QString::fromStdU16String(messages[0].second).toStdString());
-        EXPECT_EQ(Log().size(), logStart);
-        EXPECT_TRUE(commands.empty());
+        const std::vector<std::string> log = Log();
+        EXPECT_EQ(std::vector<std::string>(log.begin() + static_cast<std::ptrdiff_t>(logStart), log.end()),
+                  std::vector<std::string>{"Exec: " + std::string(kCaption) + ", " + source + " failed."});
+        EXPECT_EQ(commands.size(), changed ? 1u : 0u) << "REFRESH when the callbook changed";
         EXPECT_FALSE(form->Presenter().IsUpdateDone());
         EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     }
@@ -67,51 +76,64 @@ struct RunFailureTest : UpdateRunTest {
     }
 };
 
-// An entry that cannot be extracted or converted ends the run at its turn, after the lists before it
-// were read and their updates made; nothing is extracted for an entry that needs a password or would
-// unpack to more than the limit or the free space.
-TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
-    const fs::path notes = dir / "notes.pdf", big = dir / "big.pdf";
-    WriteFile(notes, "UR7QQ is in these notes, but they are no PDF\n");
+// A list that cannot be extracted or converted is named in the memo with its reason, and the run goes on
+// with the next entries; at the end the run fails naming every list it could not read, with the other
+// lists' updates made. Nothing is extracted for an entry that needs a password or would unpack to more
+// than the limit or the free space.
+TEST_F(RunFailureTest, AListThatCannotBeReadIsNamedAndTheOthersAreRead) {
+    const fs::path big = dir / "big.pdf", locked = dir / "locked.pdf", brotli = dir / "brotli.pdf",
+                   secret = dir / "secret.pdf";
     std::string noise(2 << 20, '\0');
     std::mt19937 random(11);
     for (char& c : noise)
         c = static_cast<char>(random());
     WriteFile(big, noise);
+    WriteFile(locked, PasswordProtectedPdf());
+    WriteFile(brotli, BrotliPdf());
+    fs::copy_file(pdfB, secret);
+    const std::string lockedLine =
+        "      Cannot convert \"locked.pdf\" to text: it is protected by a password "
+        "(the PDF converter reported \"Incorrect password\")\n";
+    const std::string brotliLine =
+        "      Cannot convert \"brotli.pdf\" to text: it uses a compression that the "
+        "PDF converter cannot read (BrotliDecode)\n";
     using Kind = FolderCondition::Kind;
     const struct {
         const char* name;
         std::function<fs::path()> archive;
         std::optional<Kind> folder; // the state of the download folder during the run
-        std::function<std::string()> entries, message;
-        int flagged;                   // bureau flags set by the run
-        std::vector<std::string> left; // in the download folder afterwards
+        std::function<std::string()> entries, unread;
+        const char* counts;
+        int flagged; // bureau flags set by the run
     } cases[] = {
-        {"encrypted",
+        {"a password and a compression among good lists",
          [&] {
-             Rar(dir / "encrypted.rar", {pdfA, pdfB}, {"-psecret"});
+             Rar(dir / "mixed.rar", {pdfA, locked, brotli, pdfB});
+             return dir / "mixed.rar";
+         },
+         std::nullopt,
+         [&] {
+             return ListA() + Parsing("locked.pdf", locked) + lockedLine + Parsing("brotli.pdf", brotli) +
+                    brotliLine + ListB();
+         },
+         [] {
+             return "2 of 4 lists could not be read: locked.pdf (password), brotli.pdf (unsupported compression)"s;
+         },
+         "Files:4, Tot:7, Upd:4", 3},
+        {"an encrypted entry",
+         [&] {
+             Rar(dir / "encrypted.rar", {pdfA});
+             Rar(dir / "encrypted.rar", {secret}, {"-psecret"});
              return dir / "encrypted.rar";
          },
          std::nullopt,
-         [&] { return Parsing("a.pdf", pdfA); },
-         [] {
-             return "Cannot extract \"a.pdf\" from the archive: it is encrypted (protected by a password)"s;
-         },
-         0,
-         {}},
-        {"headers encrypted",
          [&] {
-             Rar(dir / "headers.rar", {pdfA, pdfB}, {"-hpsecret"});
-             return dir / "headers.rar";
+             return ListA() + Parsing("secret.pdf", secret) +
+                    "      Cannot extract \"secret.pdf\" from the archive: it is encrypted (protected by a "
+                    "password)\n";
          },
-         std::nullopt,
-         [] { return ""s; },
-         [&] {
-             return "Cannot open the archive \"" + (dir / "headers.rar").string() +
-                    "\": it is encrypted (protected by a password)";
-         },
-         0,
-         {}},
+         [] { return "1 of 2 lists could not be read: secret.pdf (encrypted)"s; }, "Files:2, Tot:4, Upd:2",
+         2},
         {"damaged entry",
          [&] {
              // Stored, the second list's bytes stand in the archive as they are: one changed is a CRC error.
@@ -126,48 +148,17 @@ TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
              return dir / "damaged.rar";
          },
          std::nullopt,
-         [&] { return ListA() + Parsing("b.pdf", pdfB); },
-         [] {
-             return "Cannot extract \"b.pdf\" from the archive: the data is damaged or cut short (CRC error)"s;
-         },
-         2,
-         {}},
-        {"list, no PDF, list",
          [&] {
-             Rar(dir / "notes.rar", {pdfA, notes, pdfB});
-             return dir / "notes.rar";
+             return ListA() + Parsing("b.pdf", pdfB) +
+                    "      Cannot extract \"b.pdf\" from the archive: the data is damaged or cut short (CRC "
+                    "error)\n";
          },
-         std::nullopt,
-         [&] { return ListA() + Parsing("notes.pdf", notes); },
+         [] { return "1 of 2 lists could not be read: b.pdf (damaged)"s; }, "Files:2, Tot:4, Upd:2", 2},
+        {"2 GiB entry", [] { return fs::path(HUGE_ARCHIVE); }, std::nullopt,
          [] {
-             return "Cannot convert \"notes.pdf\" to text: it is not a PDF (the PDF converter reported "
-                    "\"Syntax Error: Couldn't read xref table\")"s;
+             return "   Parsing zeros.pdf (2147483648 bytes)\n      Cannot extract from the archive: \"zeros.pdf\" unpacks to 2147483648 bytes (2048 MiB), more than the limit of 268435456 bytes (256 MiB)\n"s;
          },
-         2,
-         {}},
-        {"2 GiB entry",
-         [] { return fs::path(HUGE_ARCHIVE); },
-         std::nullopt,
-         [] { return "   Parsing zeros.pdf (2147483648 bytes)\n"s; },
-         [] {
-             return "Cannot extract from the archive: \"zeros.pdf\" unpacks to 2147483648 bytes (2048 MiB), "
-                    "more than the limit of 268435456 bytes (256 MiB)"s;
-         },
-         0,
-         {}},
-        {"read-only download folder",
-         [&] {
-             Rar(dir / "lists.rar", {pdfA, pdfB});
-             return dir / "lists.rar";
-         },
-         Kind::ReadOnly,
-         [&] { return Parsing("a.pdf", pdfA); },
-         [&] {
-             return "Cannot extract \"a.pdf\" from the archive into \"" + download.string() +
-                    "\": the output file cannot be created";
-         },
-         0,
-         {}},
+         [] { return "1 of 1 list could not be read: zeros.pdf (too large)"s; }, "Files:1, Tot:0, Upd:0", 0},
         {"full download folder",
          [&] {
              // First, so that the free space it is measured against is that of the empty folder.
@@ -175,15 +166,75 @@ TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
              return dir / "big.rar";
          },
          Kind::NearlyFull,
-         [&] { return Parsing("big.pdf", big); },
          [&] {
-             return "Cannot extract from the archive: \"big.pdf\" unpacks to 2097152 bytes (2 MiB), more "
-                    "than "
-                    "the " +
-                    ByteCountText(FreeBytes(download)) + " free in \"" + download.string() + "\"";
+             return Parsing("big.pdf", big) +
+                    "      Cannot extract from the archive: \"big.pdf\" unpacks to 2097152 bytes (2 MiB), "
+                    "more than the " +
+                    ByteCountText(FreeBytes(download)) + " free in \"" + download.string() + "\"\n" + ListA();
          },
-         0,
-         {}},
+         [] { return "1 of 2 lists could not be read: big.pdf (too large)"s; }, "Files:2, Tot:4, Upd:2", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset();
+        const fs::path archive = c.archive();
+        std::unique_ptr<FolderCondition> condition;
+        if (c.folder && !(condition = FolderCondition::ForCase(c.name, *c.folder, download)))
+            continue;
+        const std::string entries = c.entries(), unread = c.unread();
+        Run(1, archive.string());
+        condition.reset();
+        ExpectMemo("* Use: " + archive.string() + "\n" + entries + "   " + unread + "\n", c.counts);
+        ExpectNoWorkingFileNamed(Memo());
+        ExpectFailure(archive.string(), unread, c.flagged > 0);
+        EXPECT_EQ(callbook->Count({}, true), c.flagged);
+        EXPECT_TRUE(FileNames(download).empty());
+    }
+    w.dbtUpdateCancel->click();
+    EXPECT_FALSE(fs::exists(dir / "host.ini")) << "a run that left lists unread is remembered";
+}
+
+// What keeps every entry from the run ends it through its error path, naming the archive and why: its
+// headers encrypted or damaged, a download folder that takes no file.
+TEST_F(RunFailureTest, AnArchiveThatCannotBeReadPastAnEntryEndsTheRun) {
+    ASSERT_NO_FATAL_FAILURE(Rar(dir / "lists.rar", {pdfA, pdfB}));
+    const std::string whole = ReadFile(dir / "lists.rar");
+    const auto spoilt = [&](const std::string& name, std::string bytes) {
+        WriteFile(dir / name, bytes);
+        return dir / name;
+    };
+    std::string wrongType = whole, pastTheEnd = whole;
+    ASSERT_TRUE(SpoilMainHeaderType(wrongType));
+    ASSERT_TRUE(StretchMainHeaderPastTheEnd(pastTheEnd));
+    const std::string damaged =
+        "Cannot read the archive's first entry: the archive is damaged (its headers do not match the file)";
+    using Kind = FolderCondition::Kind;
+    const struct {
+        const char* name;
+        std::function<fs::path()> archive;
+        std::optional<Kind> folder;
+        std::function<std::string()> entries, message;
+    } cases[] = {
+        {"headers encrypted",
+         [&] {
+             Rar(dir / "headers.rar", {pdfA, pdfB}, {"-hpsecret"});
+             return dir / "headers.rar";
+         },
+         std::nullopt, [] { return ""s; },
+         [&] {
+             return "Cannot open the archive \"" + (dir / "headers.rar").string() +
+                    "\": it is encrypted (protected by a password)";
+         }},
+        {"main header damaged", [&] { return spoilt("type.rar", wrongType); }, std::nullopt,
+         [] { return ""s; }, [&] { return damaged; }},
+        {"main header past the end", [&] { return spoilt("past.rar", pastTheEnd); }, std::nullopt,
+         [] { return ""s; }, [&] { return damaged; }},
+        {"read-only download folder", [&] { return dir / "lists.rar"; }, Kind::ReadOnly,
+         [&] { return Parsing("a.pdf", pdfA); },
+         [&] {
+             return "Cannot extract \"a.pdf\" from the archive into \"" + download.string() +
+                    "\": the output file cannot be created";
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,10 +245,10 @@ TEST_F(RunFailureTest, AnEntryThatCannotBeReadEndsTheRunNamingItAndWhy) {
             continue;
         const std::string message = c.message();
         Run(1, archive.string());
-        ExpectErrorPath("* Use: " + archive.string() + "\n" + c.entries(), message);
+        ExpectErrorPath(archive.string(), "* Use: " + archive.string() + "\n" + c.entries(), message, false);
         condition.reset();
-        EXPECT_EQ(callbook->Count({}, true), c.flagged);
-        EXPECT_EQ(FileNames(download), c.left);
+        EXPECT_EQ(callbook->Count({}, true), 0);
+        EXPECT_TRUE(FileNames(download).empty());
     }
 }
 
@@ -248,7 +299,7 @@ TEST_F(RunFailureTest, AnArchiveCutShortEndsTheRunAfterTheListsBeforeIt) {
         SCOPED_TRACE(c.name);
         Reset();
         ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
-        ExpectErrorPath("* Use: " + c.source + "\n" + c.entries, c.message);
+        ExpectErrorPath(c.source, "* Use: " + c.source + "\n" + c.entries, c.message, c.flagged > 0);
         EXPECT_EQ(callbook->Count({}, true), c.flagged) << "the updates before the cut stay";
         EXPECT_TRUE(FileNames(download).empty());
     }
@@ -317,33 +368,38 @@ TEST_F(RunFailureTest, AMultiVolumeArchiveWithoutItsFirstOrNextPartSaysWhichPart
         Reset();
         w.edSource->clear();
         ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
-        ExpectErrorPath("* Use: " + c.source + "\n" + Parsing("a.pdf", pdfA), c.message);
+        ExpectErrorPath(c.source, "* Use: " + c.source + "\n" + Parsing("a.pdf", pdfA), c.message, false);
         EXPECT_TRUE(FileNames(download).empty());
     }
 }
 
-// The converter is stopped at its time limit (shortened here), and the user is told which list it was
-// converting.
+// The converter is stopped at its time limit (shortened here), the memo names the list it was
+// converting, and the run goes on with the next list.
 TEST_F(RunFailureTest, AConverterThatTakesTooLongIsStoppedAndNamed) {
     const fs::path script = Converter("slow", "case \"$1\" in *File0002.pdf) exec sleep 60 ;; esac\n"
                                               "exec pdftotext \"$@\"");
     ScopedEnv slow("ZARBEX_PDFTOTEXT", script.c_str());
-    const fs::path archive = dir / "lists.rar";
-    Rar(archive, {pdfA, pdfB});
+    const fs::path archive = dir / "lists.rar", pdfC = dir / "c.pdf";
+    fs::copy_file(pdfB, pdfC);
+    Rar(archive, {pdfA, pdfB, pdfC});
     TRunOptions options = TRunOptions::FromEnvironment();
     options.ConversionTime = std::chrono::seconds(1);
     TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), form->Presenter(),
                    Utf8ToString(kCaption), options);
+    const std::string unread = "1 of 3 lists could not be read: b.pdf (time limit)";
     try {
         run.Execute({SourceLocation::Local, Utf8ToString(archive.string())});
         ADD_FAILURE() << "the run ended without an error";
     } catch (const Exception& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot convert \"b.pdf\" to text: the PDF converter took longer than "
-                  "the limit of 1 second and was stopped");
+        EXPECT_EQ(std::string(e.what()), unread);
     }
-    EXPECT_EQ(Memo(), "* Use: " + archive.string() + "\n" + ListA() + Parsing("b.pdf", pdfB));
-    EXPECT_EQ(callbook->Count({}, true), 2);
+    ExpectMemo(
+        "* Use: " + archive.string() + "\n" + ListA() + Parsing("b.pdf", pdfB) +
+            "      Cannot convert \"b.pdf\" to text: the PDF converter took longer than the limit of 1 "
+            "second and was stopped\n" +
+            Parsing("c.pdf", pdfC) + "      Found 3, updated 2 callsigns\n   " + unread + "\n",
+        "Files:3, Tot:7, Upd:4");
+    EXPECT_EQ(callbook->Count({}, true), 3);
     EXPECT_TRUE(FileNames(download).empty()) << "the working files of the stopped list are left";
 }
 

@@ -5,6 +5,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 // ---- Obtaining the archive ----
 
 TEST_F(UpdateTest, LocalAndNoneTouchNothingButTheGivenPath) {
@@ -255,7 +257,8 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     EXPECT_EQ(Memo(), "* Use: " + archive.string() + "\n" + Parsing("a.pdf", pdfA));
     EXPECT_TRUE(FileNames(download).empty());
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
-    EXPECT_TRUE(Log().empty());
+    const std::string failed = "Exec: " + std::string(kCaption) + ", " + archive.string() + " failed.";
+    EXPECT_EQ(Log(), std::vector<std::string>{failed}) << "a run that fails leaves its log line too";
     EXPECT_TRUE(commands.empty());
     EXPECT_TRUE(w.dbtUpdateOk->isEnabled()) << "\"Get data\" is usable again";
 
@@ -270,8 +273,9 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     EXPECT_EQ(host->CallCount("IHostServer.ExecSQL") - updatesBefore, 3);
     EXPECT_EQ(callbook->Count({}, true), 2);
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 2);
-    EXPECT_TRUE(Log().empty());
-    EXPECT_TRUE(commands.empty());
+    EXPECT_EQ(Log(), std::vector<std::string>(2, failed));
+    EXPECT_EQ(commands, (std::vector<std::pair<std::u16string, std::u16string>>{{u"REFRESH", u"0"}}))
+        << "the callbook changed";
     EXPECT_TRUE(w.dbtUpdateOk->isEnabled());
     EXPECT_TRUE(fs::exists(archive));
     EXPECT_TRUE(FileNames(download).empty()) << "the failing entry's working files are left";
@@ -281,8 +285,11 @@ TEST_F(UpdateRunTest, ErrorInsideTheRunIsShownAndTheQueryFreed) {
     fs::copy_file(archive, dir / "www" / "lists.rar");
     TestServer server(dir / "www");
     messages.clear();
+    // The host refusing the log line as well: the error that ended the run is the one shown.
+    host->Faults().failing["IHostKernel.WriteLog"] = {E_FAIL, u"log full"};
     ASSERT_NO_FATAL_FAILURE(Run(0, server.Url("/files/lists.rar")));
     ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].second.find(u"callbook locked"), std::u16string::npos);
     EXPECT_TRUE(FileNames(download).empty());
     EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 3);
 }
@@ -349,12 +356,36 @@ TEST_F(UpdateRunTest, CloseDuringARunWaitsForItThenWritesTheSettings) {
               "[Bureau-UR]\r\nResource=" + archive.string() + "\r\nLocation=Local\r\n");
 }
 
-// Every RAR 4 archive's file entries are converted and counted in archive order, with their real names
-// and sizes; folders and links are passed over. Their entries are plain text already, so a stand-in
-// converter copies them.
+// A read-me or a picture beside the lists is no list: each is named as such and passed over, every list
+// is read, and the run succeeds. A list whose header stands after some bytes is still a list.
+TEST_F(UpdateRunTest, EntriesThatAreNoPdfArePassedOverAndTheListsRead) {
+    const fs::path readme = dir / "00-readme.txt", photo = dir / "photo.jpg", late = dir / "late.pdf";
+    WriteFile(readme, "These lists are of UR5ABC's bureau.\n");
+    WriteFile(photo, std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00", 11) + std::string(3000, '\x7F'));
+    WriteFile(late, std::string(600, ' ') + "\n" + ReadFile(pdfB));
+    const fs::path archive = dir / "lists.rar";
+    ASSERT_NO_FATAL_FAILURE(Rar(archive, {readme, pdfA, photo, late}));
+    ASSERT_NO_FATAL_FAILURE(Run(1, archive.string()));
+    const auto skipped = [&](const std::string& name, const fs::path& file) {
+        return Parsing(name, file) + "      \"" + name + "\" is not a PDF list: skipped\n";
+    };
+    ExpectMemo("* Use: " + archive.string() + "\n" + skipped("00-readme.txt", readme) + ListA() +
+                   skipped("photo.jpg", photo) + Parsing("late.pdf", late) +
+                   "      Found 3, updated 2 callsigns\n",
+               "Files:4, Tot:7, Upd:4");
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(LastLog().rfind("Exec: " + std::string(kCaption) + ", Files:4, Tot:7, Upd:4 (", 0) == 0)
+        << LastLog();
+    EXPECT_EQ(commands.size(), 1u) << "REFRESH";
+    EXPECT_TRUE(form->Presenter().IsUpdateDone());
+    EXPECT_EQ(callbook->Count({}, true), 3);
+    EXPECT_TRUE(FileNames(download).empty());
+}
+
+// Every RAR 4 archive's file entries are counted in archive order, with their real names and sizes;
+// folders and links are passed over. Their entries are plain text, no PDF lists: each is named as such
+// and the run goes on to the next.
 TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
-    const fs::path copier = Converter("copy", "cp -- \"$1\" \"$2\"");
-    ScopedEnv converter("ZARBEX_PDFTOTEXT", copier.c_str());
     const struct {
         const char* file;
         std::vector<std::pair<std::string, int>> files; // name, unpacked size
@@ -374,12 +405,11 @@ TEST_F(UpdateRunTest, Rar4ArchivesAreReadToTheEnd) {
         std::string start = "* Use: " + archive + "\n";
         std::string marks;
         for (const auto& [name, size] : c.files) {
-            // None holds a callsign; the empty one has no text at all.
-            start += "   Parsing " + name + " (" + std::to_string(size) + " bytes)\n" +
-                     "      Found 0, updated 0 callsigns\n      The list \"" + name + "\" " +
-                     (size == 0 ? "has no text (a scanned image?)" : "holds no callsigns") + "\n";
+            start += "   Parsing " + name + " (" + std::to_string(size) + " bytes)\n" + "      \"" + name +
+                     "\" is not a PDF list: skipped\n";
             marks += '>';
         }
+        start += "   The archive \"" + archive + "\" holds no lists\n";
         ASSERT_NO_FATAL_FAILURE(Run(1, archive));
         ExpectMemo(start, "Files:" + std::to_string(c.files.size()) + ", Tot:0, Upd:0");
         EXPECT_EQ(w.psInfo->text().toStdString(), marks);
@@ -473,23 +503,28 @@ TEST_F(UpdateRunTest, AListPublishedAsABarePdfIsReadAsAnArchiveOfOne) {
     fs::copy_file(pdfA, dir / "bare" / "members_upd2604.rar");
     fs::copy_file(pdfA, dir / "www" / "a.pdf");
     fs::copy_file(pdfA, dir / "www" / "members.rar");
+    // Readers take a header anywhere in the first KiB: here after a mail program's lines.
+    const fs::path late = dir / "bare" / "late.rar";
+    WriteFile(late, "From: UR5ABC\r\nSubject: members\r\n\r\n" + ReadFile(pdfA));
     TestServer server(dir / "www");
     const struct {
         int location;
         std::string source, name;
+        fs::path list;
     } cases[] = {
-        {1, (dir / "bare" / "a.pdf").string(), "a.pdf"},
-        {1, (dir / "bare" / "Список.pdf").string(), "Список.pdf"},
-        {1, (dir / "bare" / "members_upd2604.rar").string(), "members_upd2604.rar"},
-        {0, server.Url("/files/a.pdf"), "a.pdf"},
-        {0, server.Url("/files/members.rar"), "members.rar"},
+        {1, (dir / "bare" / "a.pdf").string(), "a.pdf", pdfA},
+        {1, (dir / "bare" / "Список.pdf").string(), "Список.pdf", pdfA},
+        {1, (dir / "bare" / "members_upd2604.rar").string(), "members_upd2604.rar", pdfA},
+        {0, server.Url("/files/a.pdf"), "a.pdf", pdfA},
+        {0, server.Url("/files/members.rar"), "members.rar", pdfA},
+        {1, late.string(), "late.rar", late},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         commands.clear();
         w.edSource->clear();
         ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
-        ExpectMemo("* Use: " + c.source + "\n" + Parsing(c.name, pdfA) +
+        ExpectMemo("* Use: " + c.source + "\n" + Parsing(c.name, c.list) +
                        "      Found 4, updated 2 callsigns\n",
                    "Files:1, Tot:4, Upd:2");
         EXPECT_EQ(commands.size(), 1u) << "REFRESH";
@@ -498,6 +533,17 @@ TEST_F(UpdateRunTest, AListPublishedAsABarePdfIsReadAsAnArchiveOfOne) {
     }
     EXPECT_TRUE(messages.empty());
     EXPECT_TRUE(ReadFile(dir / "bare" / "a.pdf") == ReadFile(pdfA)) << "a local source is never touched";
+
+    // A file named as a PDF that is no RAR archive is taken for the list it claims to be, and the
+    // converter says what is wrong with it.
+    const fs::path notes = dir / "bare" / "notes.pdf";
+    WriteFile(notes, "UR5ABC is in these notes, but they are no PDF\n");
+    ASSERT_NO_FATAL_FAILURE(Run(1, notes.string()));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0],
+              std::make_pair(u"Error"s, u"1 of 1 list could not be read: notes.pdf (not a PDF)"s));
+    EXPECT_NE(Memo().find("   Parsing notes.pdf ("), std::string::npos) << Memo();
+    EXPECT_NE(Memo().find("      Cannot convert \"notes.pdf\" to text: it is not a PDF"), std::string::npos);
 }
 
 TEST(SourceFileNameTest, TheNameTheUserKnowsTheSourceBy) {

@@ -1,7 +1,7 @@
 // The update run on Windows: a RAR 5 archive made by the rar tool, the real UnRAR.dll in the host's
-// application folder, the stand-in console program as the PDF converter (its lists are plain text
-// already, and it copies them), folders whose names the ANSI code page cannot write, and the test host's
-// services over its in-memory callbook.
+// application folder, the stand-in console program as the PDF converter (its lists are plain text behind
+// a PDF's header line, and it copies them), folders whose names the ANSI code page cannot write, and the test
+// host's services over its in-memory callbook.
 #include "Plugins/Zarbex/uZarbexRun.h"
 
 #include "PluginAPI/BStr.h"
@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -78,14 +79,16 @@ TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
                                                "memo 1 Parsing " + listA + " (" + size(kListA) + " bytes) /",
                                                ">",
                                                "progress 0",
-                                               "progress 0.25",
-                                               "progress 0.5",
-                                               "progress 0.75",
+                                               "progress 0.2",
+                                               "progress 0.4",
+                                               "progress 0.6",
+                                               "progress 0.8",
                                                "memo 2 Found 3, updated 2 callsigns /",
                                                "progress 0",
                                                "memo 1 Parsing b.pdf (" + size(u"b.pdf") + " bytes) /",
                                                ">",
                                                "progress 0",
+                                               "progress 0.5",
                                                "memo 2 Found 2, updated 1 callsigns /",
                                                "progress 0",
                                                done,
@@ -101,20 +104,27 @@ TEST_F(TRunWin32Test, UpdatesTheBureauFlagsFromEveryListOfTheArchive) {
     EXPECT_TRUE(FileNames(download).empty()) << "working files were left";
 }
 
-// An encrypted list ends the run at its turn with its name and the reason, and the window is given back.
-TEST_F(TRunWin32Test, AnEncryptedListEndsTheRunNamingIt) {
+// An encrypted list is named with the reason, the run fails saying which list it could not read, and the
+// window is given back.
+TEST_F(TRunWin32Test, AnEncryptedListIsNamedAndTheRunFails) {
+    const std::u16string archive = ProgramFolder() + u"\\encrypted.rar";
+    const std::u16string list =
+        u"\u0421\u043F\u0438\u0441\u043E\u043A \u0447\u043B\u0435\u043D\u0456\u0432.txt";
     TUpdateRun run = Run();
     try {
-        run.Execute({SourceLocation::Local, ProgramFolder() + u"\\encrypted.rar"});
+        run.Execute({SourceLocation::Local, archive});
         FAIL() << "no exception";
     } catch (const EInOutError& e) {
-        EXPECT_EQ(e.Message(),
-                  u"Cannot extract \"\u0421\u043F\u0438\u0441\u043E\u043A \u0447\u043B\u0435\u043D\u0456"
-                  u"\u0432.txt\" from the archive: it is encrypted (protected by a password)");
+        EXPECT_EQ(e.Message(), u"1 of 1 list could not be read: " + list + u" (encrypted)");
     }
+    const std::string line = "memo 2 Cannot extract \"" + StringToUtf8(list) +
+                             "\" from the archive: it is encrypted (protected by a password) /";
+    EXPECT_NE(std::find(progress.calls.begin(), progress.calls.end(), line), progress.calls.end());
     EXPECT_EQ(std::vector<std::string>(progress.calls.end() - 2, progress.calls.end()),
               (std::vector<std::string>{"unlock", "not busy"}));
     EXPECT_TRUE(BureauCalls().empty());
+    EXPECT_EQ(host.Host().LogLines(), std::vector<std::u16string>{u"Exec: Get Bureau users info (Ukraine), " +
+                                                                  archive + u" failed."});
     EXPECT_EQ(host.Host().OpenQueries(), 0);
 }
 

@@ -2,7 +2,8 @@
 # Makes the RAR 5 archives of the Windows UnRAR tests with the rar tool: DIR/lists.rar, and beside it the
 # archived files as they were, in DIR/archived, to compare what the library extracts with; and
 # DIR/encrypted.rar, the list again with its data encrypted (its name stays readable); DIR/run.rar, two
-# lists for the update run, already plain text (the stand-in converter copies them), the files in DIR/run;
+# lists for the update run, plain text behind a PDF's header line (the stand-in converter copies them),
+# the files in DIR/run;
 # in DIR/томи, a folder whose name the ANSI code page cannot write, the archive in parts (rar -v) with
 # every part in всі and its first part alone in перша, and cut.rar, lists.rar without its end block.
 # Usage: make-test-archive.sh DIR
@@ -23,6 +24,6 @@ head -c -8 ../lists.rar >"$dir/томи/cut.rar"
 
 mkdir -p "$dir/run"
 cd "$dir/run"
-printf '1 UR5ABC Ivan\r\n2 UR3NEW Oleg\r\n3 UT2XY Petro\r\n4 nothing\r\n' >"Список UR.pdf"
-printf 'DL1ABC UR5ABC\r\n' >b.pdf
+printf '%%PDF-1.4 stand-in\r\n1 UR5ABC Ivan\r\n2 UR3NEW Oleg\r\n3 UT2XY Petro\r\n4 nothing\r\n' >"Список UR.pdf"
+printf '%%PDF-1.4 stand-in\r\nDL1ABC UR5ABC\r\n' >b.pdf
 rar a -ma5 -idq ../run.rar "Список UR.pdf" b.pdf
