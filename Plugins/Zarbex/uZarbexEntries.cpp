@@ -185,9 +185,9 @@ UnicodeString TWorkingEntry::ConversionFailure(const TPdfConversionResult& conve
 }
 
 TEntriesAhead::TEntriesAhead(TListSource& archive, UnicodeString archiveName, UnicodeString folder,
-                             std::size_t depth, std::chrono::milliseconds conversionTime)
+                             std::size_t depth, TPdfConversionLimits limits)
     : FArchive(archive), FArchiveName(std::move(archiveName)), FFolder(std::move(folder)), FDepth(depth),
-      FConversionTime(conversionTime) {}
+      FLimits(limits) {}
 
 TWorkingEntry* TEntriesAhead::Next() {
     Fill();
@@ -196,7 +196,7 @@ TWorkingEntry* TEntriesAhead::Next() {
 
 void TEntriesAhead::TakeTurn(TWorkingEntry& entry) {
     const UnicodeString pdfPath = EntryFileName(FFolder, ++FTurns, u".pdf");
-    entry.TakeTurn(pdfPath, TextFileOf(pdfPath), FConversionTime);
+    entry.TakeTurn(pdfPath, TextFileOf(pdfPath), FLimits.Time);
 }
 
 void TEntriesAhead::Finish() {
@@ -226,8 +226,9 @@ void TEntriesAhead::Fill() {
         entry.Failure = headerResult == RarResult::Success ? Extract(entry) : HeaderFailure(headerResult);
         if (!entry.Failure) {
             try {
-                entry.Converter = std::make_unique<TPdfToTextProcess>(
-                    StringToUtf8(entry.PdfPath), StringToUtf8(entry.TxtPath), PdfToTextProgram());
+                entry.Converter = std::make_unique<TPdfToTextProcess>(StringToUtf8(entry.PdfPath),
+                                                                      StringToUtf8(entry.TxtPath),
+                                                                      PdfToTextProgram(), FLimits.Output);
             } catch (...) {
                 entry.Failure = std::current_exception();
             }

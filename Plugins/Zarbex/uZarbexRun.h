@@ -18,6 +18,7 @@
 
 enum class SourceLocation : std::uint8_t { None = 0, Internet = 1, Local = 2 };
 
+class TCallbookLookup;
 class TRarArchive;
 class TUnRARLibrary;
 enum class TSourceContent;
@@ -47,11 +48,12 @@ public:
     static constexpr const char* ConvertersVariable = "ZARBEX_CONVERTERS";
 
     // How long a download may wait for a connection and for the next byte, how long it may take as a
-    // whole, and how long one list may take to convert; tests shorten them.
+    // whole, how long one list may take to convert and how much text it may give; tests lower them.
     int ConnectTimeoutSeconds = 30;
     int StallTimeoutSeconds = 60;
     std::chrono::milliseconds DownloadTime = DownloadTimeLimit;
     std::chrono::milliseconds ConversionTime = PdfToTextTimeLimit;
+    std::uint64_t ConversionOutputLimit = PdfToTextOutputLimit;
 
 private:
     // The tests reach the acquisition on its own through this seam.
@@ -79,7 +81,8 @@ private:
     TRarArchive OpenRarArchive(const TUnRARLibrary& library, const UnicodeString& archiveFile,
                                SourceLocation location, const UnicodeString& source, TSourceContent content);
     // Reads one converted list, named listName in the memo.
-    TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath, const UnicodeString& listName);
+    TListCounts ReadList(TCallbookLookup& callbook, const UnicodeString& txtPath,
+                         const UnicodeString& listName);
     bool Report(const TRunTotals& totals, const UnicodeString& source);
 
     // Obtains the archive: true and path set to the file to read when there is one.

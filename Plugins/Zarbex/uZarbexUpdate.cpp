@@ -3,6 +3,7 @@
 #include "Plugins/Zarbex/uZarbexRun.h"
 
 #include "Plugins/Zarbex/uZarbexEntries.h"
+#include "Plugins/Zarbex/uZarbexLookup.h"
 
 #include "Includes/PdfToText.h"
 #include "Includes/TextFile.h"
@@ -28,7 +29,6 @@ namespace {
 
 constexpr char16_t kCallbookQuery[] =
     u"SELECT DISTINCT OMCALL FROM CALLBOOK WHERE DXCCPFX=\"UR\" ORDER BY OMCALL";
-constexpr char16_t kUpdateStatement[] = u"UPDATE CALLBOOK SET Use_BUREAU=TRUE WHERE OMCALL=";
 
 UnicodeString Decimal(std::uint64_t n) {
     return Utf8ToString(std::to_string(n));
@@ -54,16 +54,6 @@ UnicodeString FoldSpacePairs(const UnicodeString& text) {
             ++i;
     }
     return out;
-}
-
-UnicodeString QuotedSql(const UnicodeString& word) {
-    UnicodeString quoted = u"'";
-    for (char16_t c : word) {
-        quoted.push_back(c);
-        if (c == u'\'')
-            quoted.push_back(u'\'');
-    }
-    return quoted + u"'";
 }
 
 UnicodeString MissingComponentMessage(const UnicodeString& first, const UnicodeString& second,
@@ -211,7 +201,9 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
         // The extraction folder, read once before the first entry.
         const UnicodeString folder = HostValue(u"DOWNLOAD");
         FProgress.ClearEntryMarks();
-        TEntriesAhead ahead(*lists, source, folder, ConvertersAtATime(), ConversionTime);
+        TEntriesAhead ahead(*lists, source, folder, ConvertersAtATime(),
+                            {ConversionTime, ConversionOutputLimit});
+        TCallbookLookup callbook(FServer, query);
         while (TWorkingEntry* current = ahead.Next()) {
             // An entry whose header could not be read has no name or size to show: only its error.
             if (current->HeaderRead) {
@@ -224,7 +216,7 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
             }
             // While this entry is read, the converters work on the next ones.
             ahead.TakeTurn(*current);
-            const TListCounts counts = ReadList(query, current->TxtPath, current->Entry.DisplayName());
+            const TListCounts counts = ReadList(callbook, current->TxtPath, current->Entry.DisplayName());
             ahead.Finish();
             totals.Found += counts.Found;
             totals.Updated += counts.Updated;
@@ -320,29 +312,26 @@ TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const Unico
     return archive;
 }
 
-TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeString& txtPath,
+TUpdateRun::TListCounts TUpdateRun::ReadList(TCallbookLookup& callbook, const UnicodeString& txtPath,
                                              const UnicodeString& listName) {
-    const std::vector<UnicodeString> lines = ReadTextLines(StringToUtf8(txtPath));
+    TTextLineReader text(StringToUtf8(txtPath));
+    // The progress of each line needs the number of lines: a first pass counts them, so that the text is
+    // never held whole.
+    const std::size_t n = text.CountLines();
     TListCounts counts;
     bool hasText = false;
-    const std::size_t n = lines.size();
+    UnicodeString line;
     std::vector<UnicodeString> words;
-    for (std::size_t i = 0; i < n; ++i) {
-        UnicodeString line = AsciiUpper(UnicodeString(Trim(lines[i])));
+    for (std::size_t i = 0; i < n && text.ReadLine(line); ++i) {
+        line = AsciiUpper(UnicodeString(Trim(line)));
         hasText = hasText || !line.empty();
-        line = FoldSpacePairs(FoldSpacePairs(line));
-        SplitWords(line, &words, 3);
+        SplitWords(FoldSpacePairs(FoldSpacePairs(line)), &words, 3);
         for (const UnicodeString& word : words) {
             if (!IsCallsign(word))
                 continue;
             ++counts.Found;
-            BOOL32 present = 0;
-            HostCall(FServer->Locate(query, BStr(u"OMCALL").get(), BStr(word).get(), &present));
-            if (present != 0) {
-                std::int32_t changed = 0;
-                HostCall(FServer->ExecSQL(BStr(kUpdateStatement + QuotedSql(word)).get(), &changed));
+            if (callbook.Mark(word))
                 ++counts.Updated;
-            }
         }
         FProgress.ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
     }
