@@ -40,7 +40,7 @@ public:
     static std::unique_ptr<TChildProcess> Start(const std::string& program,
                                                 const std::vector<std::string>& args,
                                                 TProcessStartError& error, std::uint64_t memoryLimit = 0,
-                                                TOutputLimit output = {});
+                                                TOutputLimit outputLimit = {});
     TChildProcess(const TChildProcess&) = delete;
     TChildProcess& operator=(const TChildProcess&) = delete;
     // A process still running is killed.

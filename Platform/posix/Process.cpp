@@ -220,9 +220,9 @@ TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
                                                     TProcessStartError& error, std::uint64_t memoryLimit,
-                                                    TOutputLimit output) {
+                                                    TOutputLimit outputLimit) {
     auto impl = std::make_unique<TImpl>();
-    impl->output = std::move(output);
+    impl->output = std::move(outputLimit);
     int code = 0;
     impl->pid = ::Start(program, args, impl->errors, code);
     if (impl->pid == 0) {

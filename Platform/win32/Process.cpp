@@ -360,7 +360,7 @@ TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : impl_(std::move(impl
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
                                                     TProcessStartError& error, std::uint64_t memoryLimit,
-                                                    TOutputLimit output) {
+                                                    TOutputLimit outputLimit) {
     const std::u16string path = FindProgram(program);
     if (path.empty()) {
         error.NotFound = true;
@@ -369,7 +369,7 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
     }
 
     auto impl = std::make_unique<TImpl>();
-    impl->output = std::move(output);
+    impl->output = std::move(outputLimit);
     impl->job = CreateKillingJob(memoryLimit);
     if (!impl->job) {
         error.Reason = "cannot make a job object for the program: " + ErrorText(GetLastError());

@@ -41,9 +41,8 @@ public:
     // when it updated something. Errors of the run pass to the caller once the frame is taken down.
     bool Execute(SourceLocation location, const UnicodeString& source);
 
-    // How many entries are extracted and converting at a time: one per processor and at least two, so
-    // that one converts ahead while another is read; the value of ZARBEX_CONVERTERS when it is set
-    // (1: one entry after the other).
+    // How many converters work at a time, each on a list ahead of the one being read: one per processor;
+    // the value of ZARBEX_CONVERTERS when it is set (1: one converter at a time).
     static std::size_t ConvertersAtATime();
     static constexpr const char* ConvertersVariable = "ZARBEX_CONVERTERS";
 

@@ -78,8 +78,7 @@ std::size_t TUpdateRun::ConvertersAtATime() {
         if (count > 0)
             return static_cast<std::size_t>(std::min(count, 64L));
     }
-    // One converter per processor, and at least one ahead of the entry being read.
-    return std::clamp<std::size_t>(ProcessorCount(), 2, 8);
+    return std::clamp<std::size_t>(ProcessorCount(), 1, 8);
 }
 
 TUpdateRun::TUpdateRun(ComPtr<IHostKernel> kernel, ComPtr<IHostServer> server, IUpdateProgress& progress,
@@ -201,7 +200,9 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
         // The extraction folder, read once before the first entry.
         const UnicodeString folder = HostValue(u"DOWNLOAD");
         FProgress.ClearEntryMarks();
-        TEntriesAhead ahead(*lists, source, folder, ConvertersAtATime(),
+        // The entry being read has done with its converter: the others keep every converter at work
+        // while it is read and looked up.
+        TEntriesAhead ahead(*lists, source, folder, ConvertersAtATime() + 1,
                             {ConversionTime, ConversionOutputLimit});
         TCallbookLookup callbook(FServer, query);
         while (TWorkingEntry* current = ahead.Next()) {
