@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <limits>
 #include <string_view>
@@ -305,6 +306,31 @@ TOwnedHandle CreateKillingJob(std::uint64_t memoryLimit) {
     return job;
 }
 
+// The process with its three standard handles (input, output, errors) and no other handle but those of
+// handleList, suspended until it is in the job, so that nothing it starts escapes the job. False, with
+// the reason, when it cannot be created.
+bool CreateSuspended(const std::u16string& path, const std::vector<std::string>& args,
+                     const std::array<HANDLE, 3>& handles, const TInheritedHandles& handleList,
+                     PROCESS_INFORMATION& created, TProcessStartError& error) {
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = handles[0];
+    startup.StartupInfo.hStdOutput = handles[1];
+    startup.StartupInfo.hStdError = handles[2];
+    startup.lpAttributeList = handleList.Get();
+    std::u16string commandLine = CommandLine(args);
+    if (CreateProcessW(WidePtr(path), WidePtr(commandLine.data()), nullptr, nullptr, TRUE,
+                       CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
+                           EXTENDED_STARTUPINFO_PRESENT,
+                       nullptr, nullptr, &startup.StartupInfo, &created))
+        return true;
+    const DWORD code = GetLastError();
+    error.NotFound = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    error.Reason = ErrorText(code);
+    return false;
+}
+
 } // namespace
 
 struct TChildProcess::TImpl {
@@ -391,25 +417,9 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
         return nullptr;
     }
 
-    STARTUPINFOEXW startup{};
-    startup.StartupInfo.cb = sizeof startup;
-    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = input.Get();
-    startup.StartupInfo.hStdOutput = output.Get();
-    startup.StartupInfo.hStdError = errors;
-    startup.lpAttributeList = handleList.Get();
-    std::u16string commandLine = CommandLine(args);
     PROCESS_INFORMATION created{};
-    // Suspended until it is in the job, so that nothing it starts escapes the job.
-    if (!CreateProcessW(WidePtr(path), WidePtr(commandLine.data()), nullptr, nullptr, TRUE,
-                        CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
-                            EXTENDED_STARTUPINFO_PRESENT,
-                        nullptr, nullptr, &startup.StartupInfo, &created)) {
-        const DWORD code = GetLastError();
-        error.NotFound = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        error.Reason = ErrorText(code);
+    if (!CreateSuspended(path, args, {input.Get(), output.Get(), errors}, handleList, created, error))
         return nullptr;
-    }
     impl->process.Reset(created.hProcess);
     const TOwnedHandle thread(created.hThread);
     if (!AssignProcessToJobObject(impl->job.Get(), impl->process.Get())) {
