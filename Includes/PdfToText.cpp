@@ -134,9 +134,13 @@ std::string ChooseErrorLine(const std::vector<std::string>& lines) {
 }
 
 // Our reason first, in the user's words; the converter's own line follows as a detail.
-void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chrono::milliseconds timeLimit) {
+void Explain(TPdfConversionResult& result, const std::string& pdfPath, std::chrono::milliseconds timeLimit,
+             std::uint64_t outputLimit) {
     std::string reason;
-    if (result.Outcome == TPdfConversion::TimedOut) {
+    if (result.Outcome == TPdfConversion::TooLarge) {
+        result.Failure = TPdfFailure::OutputLimit;
+        reason = "the text of \"" + pdfPath + "\" is larger than " + RoundSizeText(outputLimit);
+    } else if (result.Outcome == TPdfConversion::TimedOut) {
         result.Failure = TPdfFailure::TimeLimit;
         reason =
             "the PDF converter took longer than the limit of " + DurationText(timeLimit) + " and was stopped";
@@ -190,14 +194,14 @@ TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::str
 }
 
 TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath,
-                                     const std::string& program)
-    : pdfPath_(pdfPath), txtPath_(txtPath) {
+                                     const std::string& program, std::uint64_t outputLimit)
+    : pdfPath_(pdfPath), txtPath_(txtPath), outputLimit_(outputLimit) {
     // Layout mode writes a table's row as one line, as Acrobat's plain text does, so the run's per-line
     // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
     // the two paths first.
     TProcessStartError error;
     process_ = TChildProcess::Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"},
-                                    error, PdfToTextMemoryLimit);
+                                    error, PdfToTextMemoryLimit, {txtPath, outputLimit});
     if (!process_)
         RaiseCannotStart(program, error);
     started_ = TickClock::now();
@@ -219,6 +223,10 @@ TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit
         DeleteFileQuietly(txtPath_); // a killed converter leaves a cut text behind
         result_.Outcome = TPdfConversion::TimedOut;
         break;
+    case TChildProcess::TEnd::OutputFull:
+        DeleteFileQuietly(txtPath_);
+        result_.Outcome = TPdfConversion::TooLarge;
+        break;
     }
     result_.ErrorLine = ChooseErrorLine(process_->ErrorLines());
     // Pages whose streams use a filter the converter lacks come out empty although it succeeds: the
@@ -228,7 +236,7 @@ TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit
         result_.Outcome = TPdfConversion::Failed;
     }
     if (result_.Outcome != TPdfConversion::Converted)
-        Explain(result_, pdfPath_, timeLimit);
+        Explain(result_, pdfPath_, timeLimit, outputLimit_);
     finished_ = true;
     return result_;
 }

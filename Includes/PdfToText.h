@@ -17,6 +17,7 @@ enum class TPdfConversion {
     Converted, // the converter exited with success
     Failed,    // it exited with an error or died: a missing or broken PDF; its output may be missing
     TimedOut,  // it was killed at the time limit; its partial output was deleted
+    TooLarge,  // it was stopped when its output passed the output limit; its partial output was deleted
 };
 
 // What was wrong with a document that did not convert, as far as it can be told.
@@ -28,6 +29,7 @@ enum class TPdfFailure {
     Compression, // it uses a compression (a filter) that the converter does not have
     TimeLimit,   // the converter ran into the time limit
     MemoryLimit, // the converter ran out of the memory it may take
+    OutputLimit, // the converter wrote more text than it may
     Unexplained, // the converter failed and said nothing we recognise
 };
 
@@ -57,13 +59,24 @@ inline constexpr std::chrono::milliseconds PdfToTextTimeLimit{60'000};
 // The most memory one converter may take: far more than any list needs, yet a document that would make
 // it grow without end cannot take the user's machine with it.
 inline constexpr std::uint64_t PdfToTextMemoryLimit = std::uint64_t{1} << 30;
+// The most text one conversion may write: far above any real list (about 1 MB of text), yet a document
+// that repeats its pages without end neither fills the disk nor keeps the run busy for long.
+inline constexpr std::uint64_t PdfToTextOutputLimit = std::uint64_t{64} << 20;
+
+// The limits of one conversion.
+struct TPdfConversionLimits {
+    std::chrono::milliseconds Time = PdfToTextTimeLimit;
+    std::uint64_t Output = PdfToTextOutputLimit;
+};
 
 // One conversion running as a child process, started at construction, so that several documents can
 // convert while the caller works on another. A converter still running when the object goes is ended.
 class TPdfToTextProcess {
 public:
-    // Starts program on the two paths; raises as ConvertPdfToText does when it cannot be started.
-    TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath, const std::string& program);
+    // Starts program on the two paths, its text held to outputLimit bytes; raises as ConvertPdfToText
+    // does when it cannot be started.
+    TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath, const std::string& program,
+                      std::uint64_t outputLimit = PdfToTextOutputLimit);
     TPdfToTextProcess(const TPdfToTextProcess&) = delete;
     TPdfToTextProcess& operator=(const TPdfToTextProcess&) = delete;
     ~TPdfToTextProcess();
@@ -75,6 +88,7 @@ public:
 private:
     std::string pdfPath_;
     std::string txtPath_;
+    std::uint64_t outputLimit_;
     std::unique_ptr<TChildProcess> process_;
     TickClock::time_point started_;
     bool finished_ = false;

@@ -16,12 +16,21 @@ struct TProcessStartError {
     std::string Reason;    // the system's words for it (UTF-8)
 };
 
+// The file a process writes its output to and the most bytes it may hold (0: no limit). Past it the
+// process is ended: on Linux every write beyond the size fails and ends it (the limit binds every file
+// it writes), on Windows its wait watches the file's size.
+struct TOutputLimit {
+    std::string Path;
+    std::uint64_t Bytes = 0;
+};
+
 class TChildProcess {
 public:
     enum class TEnd {
-        Succeeded, // it exited with success
-        Failed,    // it exited with an error, or died
-        TimedOut,  // it was still running at the deadline and was killed
+        Succeeded,  // it exited with success
+        Failed,     // it exited with an error, or died
+        TimedOut,   // it was still running at the deadline and was killed
+        OutputFull, // its output reached its limit and it was ended
     };
 
     // Starts program (looked up in PATH when it names no folder) with args, args[0] being the program's
@@ -30,7 +39,8 @@ public:
     // its job, on Windows): past it, its allocations fail.
     static std::unique_ptr<TChildProcess> Start(const std::string& program,
                                                 const std::vector<std::string>& args,
-                                                TProcessStartError& error, std::uint64_t memoryLimit = 0);
+                                                TProcessStartError& error, std::uint64_t memoryLimit = 0,
+                                                TOutputLimit outputLimit = {});
     TChildProcess(const TChildProcess&) = delete;
     TChildProcess& operator=(const TChildProcess&) = delete;
     // A process still running is killed.

@@ -1,7 +1,7 @@
 // Reading a text file on Linux: writers are shut out as far as this system allows.
 #include "Includes/TextFile.h"
 
-#include "Platform/FileHandle.h"
+#include "Platform/posix/OwnedHandle.h"
 #include "PluginAPI/SysUtils.h"
 
 #include <cerrno>
@@ -20,27 +20,39 @@ UnicodeString ErrorText(int error) {
     throw EFOpenError(Format(u"Cannot open file \"%s\". %s", Utf8ToString(path), ErrorText(error)));
 }
 
+[[noreturn]] void RaiseReadError(const std::string& path, int error) {
+    throw EInOutError(Format(u"Cannot read file \"%s\". %s", Utf8ToString(path), ErrorText(error)));
+}
+
 } // namespace
 
-std::string TextFileDetail::ReadFileShared(const std::string& path) {
-    TFileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0)
+struct TextFileDetail::TSharedFile::TImpl {
+    std::string path;
+    TOwnedHandle file;
+};
+
+TextFileDetail::TSharedFile::TSharedFile(const std::string& path)
+    : FImpl(std::make_unique<TImpl>(TImpl{path, TOwnedHandle(::open(path.c_str(), O_RDONLY | O_CLOEXEC))})) {
+    if (!FImpl->file)
         RaiseOpenError(path, errno);
     // A shared lock conflicts with a writer's exclusive lock, though locks bind only those who take them.
-    if (::flock(file.Get(), LOCK_SH | LOCK_NB) != 0)
+    if (::flock(FImpl->file.Get(), LOCK_SH | LOCK_NB) != 0)
         RaiseOpenError(path, errno);
-    std::string bytes;
-    char buffer[64 * 1024];
+}
+
+TextFileDetail::TSharedFile::~TSharedFile() = default;
+
+std::size_t TextFileDetail::TSharedFile::Read(char* buffer, std::size_t size) {
     for (;;) {
-        const ssize_t n = ::read(file.Get(), buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EInOutError(Format(u"Cannot read file \"%s\". %s", Utf8ToString(path), ErrorText(errno)));
-        }
-        bytes.append(buffer, static_cast<std::size_t>(n));
+        const ssize_t n = ::read(FImpl->file.Get(), buffer, size);
+        if (n >= 0)
+            return static_cast<std::size_t>(n);
+        if (errno != EINTR)
+            RaiseReadError(FImpl->path, errno);
     }
-    return bytes;
+}
+
+void TextFileDetail::TSharedFile::Rewind() {
+    if (::lseek(FImpl->file.Get(), 0, SEEK_SET) != 0)
+        RaiseReadError(FImpl->path, errno);
 }

@@ -14,6 +14,7 @@
 #include <spawn.h>
 #include <string_view>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -166,10 +167,37 @@ void Kill(pid_t pid) {
     }
 }
 
+// A process that failed with its output file at its limit was ended by it: its next write beyond the
+// limit raised SIGXFSZ (or failed, in a program that ignores the signal).
+bool FilledItsOutput(const TOutputLimit& output) {
+    struct stat file {};
+    return output.Bytes != 0 && ::stat(output.Path.c_str(), &file) == 0 &&
+           static_cast<std::uint64_t>(file.st_size) >= output.Bytes;
+}
+
+// posix_spawn has no resource limits of its own: they are set on the child as soon as it runs, before it
+// has read its input. False, with the reason, when one cannot be set.
+bool LimitChild(pid_t pid, std::uint64_t memoryLimit, const TOutputLimit& output, std::string& reason) {
+    const struct {
+        __rlimit_resource resource;
+        std::uint64_t bytes;
+        const char* what;
+    } limits[] = {{RLIMIT_AS, memoryLimit, "memory"}, {RLIMIT_FSIZE, output.Bytes, "output"}};
+    for (const auto& limit : limits) {
+        const rlimit value{static_cast<rlim_t>(limit.bytes), static_cast<rlim_t>(limit.bytes)};
+        if (limit.bytes != 0 && prlimit(pid, limit.resource, &value, nullptr) != 0) {
+            reason = std::string("cannot limit the program's ") + limit.what + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 struct TChildProcess::TImpl {
     TErrorStream errors;
+    TOutputLimit output;
     pid_t pid = 0;
     bool finished = false;
     TEnd end = TEnd::Failed;
@@ -179,8 +207,10 @@ TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : FImpl(std::move(impl
 
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
-                                                    TProcessStartError& error, std::uint64_t memoryLimit) {
+                                                    TProcessStartError& error, std::uint64_t memoryLimit,
+                                                    TOutputLimit outputLimit) {
     auto impl = std::make_unique<TImpl>();
+    impl->output = std::move(outputLimit);
     int code = 0;
     impl->pid = ::Start(program, args, impl->errors, code);
     if (impl->pid == 0) {
@@ -191,15 +221,9 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
     impl->errors.CloseWriteEnd();
     const pid_t pid = impl->pid;
     std::unique_ptr<TChildProcess> child(new TChildProcess(std::move(impl)));
-    // posix_spawn has no resource limits of its own: the limit is set on the child as soon as it runs,
-    // before it has read its input. A child that cannot be limited is ended rather than run unbounded.
-    if (memoryLimit != 0) {
-        const rlimit limit{static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
-        if (prlimit(pid, RLIMIT_AS, &limit, nullptr) != 0) {
-            error.Reason = std::string("cannot limit the program's memory: ") + std::strerror(errno);
-            return nullptr;
-        }
-    }
+    // A child that cannot be limited is ended rather than run unbounded.
+    if (!LimitChild(pid, memoryLimit, child->FImpl->output, error.Reason))
+        return nullptr;
     return child;
 }
 
@@ -217,7 +241,9 @@ TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
         FImpl->errors.Drain();
         FImpl->end = TEnd::TimedOut;
     } else {
-        FImpl->end = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TEnd::Succeeded : TEnd::Failed;
+        FImpl->end = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TEnd::Succeeded
+                     : FilledItsOutput(FImpl->output)              ? TEnd::OutputFull
+                                                                   : TEnd::Failed;
     }
     FImpl->finished = true;
     return FImpl->end;

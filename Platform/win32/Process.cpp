@@ -13,6 +13,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <limits>
 #include <string_view>
@@ -341,6 +342,7 @@ bool CreateSuspended(const std::u16string& path, const std::vector<std::string>&
 
 struct TChildProcess::TImpl {
     TErrorStream errors;
+    TOutputLimit output;
     TOwnedHandle job;
     TOwnedHandle process;
     bool finished = false;
@@ -352,22 +354,37 @@ struct TChildProcess::TImpl {
         WaitForSingleObject(process.Get(), INFINITE);
     }
 
-    // False when the deadline came first.
-    bool WaitFor(TickClock::time_point deadline) {
+    enum class TWaited { Ended, Deadline, OutputFull };
+
+    TWaited WaitFor(TickClock::time_point deadline) {
         for (;;) {
             errors.Collect();
             if (WaitForSingleObject(process.Get(), 0) == WAIT_OBJECT_0) {
                 errors.Finish();
-                return true;
+                return TWaited::Ended;
             }
+            if (output.Bytes != 0 && OutputSize() > output.Bytes)
+                return TWaited::OutputFull;
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TickClock::now());
             if (left.count() <= 0)
-                return false;
+                return TWaited::Deadline;
+            // The output's size is looked at every tenth of a second while there is a limit to keep.
             const HANDLE events[2] = {process.Get(), errors.ReadEvent()};
-            const DWORD wait = static_cast<DWORD>(std::min<std::int64_t>(left.count(), 60'000));
+            const std::int64_t slice = output.Bytes != 0 ? 100 : 60'000;
+            const DWORD wait = static_cast<DWORD>(std::min<std::int64_t>(left.count(), slice));
             if (WaitForMultipleObjects(events[1] != nullptr ? 2 : 1, events, FALSE, wait) == WAIT_FAILED)
                 Sleep(10);
         }
+    }
+
+    // The output file's size now, from the file itself (a directory entry lags behind a file being
+    // written); 0 while it is not there.
+    std::uint64_t OutputSize() const {
+        const TOwnedHandle file(CreateFileW(WidePtr(Utf8ToUtf16(output.Path)), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        return file && GetFileSizeEx(file.Get(), &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
     }
 };
 
@@ -375,7 +392,8 @@ TChildProcess::TChildProcess(std::unique_ptr<TImpl> impl) : FImpl(std::move(impl
 
 std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
                                                     const std::vector<std::string>& args,
-                                                    TProcessStartError& error, std::uint64_t memoryLimit) {
+                                                    TProcessStartError& error, std::uint64_t memoryLimit,
+                                                    TOutputLimit outputLimit) {
     const std::u16string path = FindProgram(program);
     if (path.empty()) {
         error.NotFound = true;
@@ -384,6 +402,7 @@ std::unique_ptr<TChildProcess> TChildProcess::Start(const std::string& program,
     }
 
     auto impl = std::make_unique<TImpl>();
+    impl->output = std::move(outputLimit);
     impl->job = CreateKillingJob(memoryLimit);
     if (!impl->job) {
         error.Reason = "cannot make a job object for the program: " + ErrorText(GetLastError());
@@ -430,10 +449,11 @@ TChildProcess::~TChildProcess() {
 TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
     if (FImpl->finished)
         return FImpl->end;
-    if (!FImpl->WaitFor(deadline)) {
+    const TImpl::TWaited waited = FImpl->WaitFor(deadline);
+    if (waited != TImpl::TWaited::Ended) {
         FImpl->Kill();
         FImpl->errors.Finish();
-        FImpl->end = TEnd::TimedOut;
+        FImpl->end = waited == TImpl::TWaited::Deadline ? TEnd::TimedOut : TEnd::OutputFull;
     } else {
         DWORD code = 1;
         FImpl->end =

@@ -72,6 +72,8 @@ UnicodeString FailureWord(TPdfFailure failure) {
         return u"time limit";
     case TPdfFailure::MemoryLimit:
         return u"memory limit";
+    case TPdfFailure::OutputLimit:
+        return u"too large";
     default:
         return u"the converter failed";
     }
@@ -217,9 +219,9 @@ UnicodeString TWorkingEntry::ConversionFailure(const TPdfConversionResult& conve
 }
 
 TEntriesAhead::TEntriesAhead(TListSource& archive, UnicodeString archiveName, UnicodeString folder,
-                             std::size_t depth, std::chrono::milliseconds conversionTime)
+                             std::size_t depth, TPdfConversionLimits limits)
     : FArchive(archive), FArchiveName(std::move(archiveName)), FFolder(std::move(folder)), FDepth(depth),
-      FConversionTime(conversionTime) {}
+      FLimits(limits) {}
 
 TWorkingEntry* TEntriesAhead::Next() {
     Fill();
@@ -228,7 +230,7 @@ TWorkingEntry* TEntriesAhead::Next() {
 
 void TEntriesAhead::TakeTurn(TWorkingEntry& entry) {
     const UnicodeString pdfPath = EntryFileName(FFolder, ++FTurns, u".pdf");
-    entry.TakeTurn(pdfPath, TextFileOf(pdfPath), FConversionTime);
+    entry.TakeTurn(pdfPath, TextFileOf(pdfPath), FLimits.Time);
 }
 
 void TEntriesAhead::Finish() {
@@ -276,7 +278,7 @@ void TEntriesAhead::Prepare(TWorkingEntry& entry) {
     }
     try {
         entry.Converter = std::make_unique<TPdfToTextProcess>(
-            StringToUtf8(entry.PdfPath), StringToUtf8(entry.TxtPath), PdfToTextProgram());
+            StringToUtf8(entry.PdfPath), StringToUtf8(entry.TxtPath), PdfToTextProgram(), FLimits.Output);
     } catch (...) {
         entry.Failure = std::current_exception();
     }

@@ -127,7 +127,7 @@ class TEntriesAhead {
 public:
     // archiveName: the archive as the user gave it, for the messages that name it.
     TEntriesAhead(TListSource& archive, UnicodeString archiveName, UnicodeString folder, std::size_t depth,
-                  std::chrono::milliseconds conversionTime);
+                  TPdfConversionLimits limits);
 
     // The next entry in archive order, nullptr after the last one.
     TWorkingEntry* Next();
@@ -152,7 +152,7 @@ private:
     UnicodeString FArchiveName;
     UnicodeString FFolder;
     std::size_t FDepth;
-    std::chrono::milliseconds FConversionTime;
+    TPdfConversionLimits FLimits;
     std::deque<TWorkingEntry> FEntries;
     std::int32_t FTaken = 0, FTurns = 0;
     bool FEnded = false;

@@ -16,6 +16,7 @@
 #include <vector>
 
 class BStr;
+class TCallbookLookup;
 class TEntriesAhead;
 class TRarArchive;
 class TUnRARLibrary;
@@ -57,13 +58,14 @@ private:
     void ReadArchive(std::int32_t query, const UnicodeString& archiveFile, SourceLocation location,
                      const UnicodeString& source, std::uint32_t startTick, TRunTotals& totals);
     // One entry at its turn: a list read, or the memo told why it is passed over.
-    void ReadEntry(std::int32_t query, TEntriesAhead& ahead, TWorkingEntry& entry, TRunTotals& totals);
+    void ReadEntry(TCallbookLookup& callbook, TEntriesAhead& ahead, TWorkingEntry& entry, TRunTotals& totals);
     // The RAR archive opened, or the memo told why it cannot be read (the archive then has no entries);
     // a later part of a multi-volume archive is read from its first part when that lies beside it.
     TRarArchive OpenRarArchive(const TUnRARLibrary& library, const UnicodeString& archiveFile,
                                SourceLocation location, const UnicodeString& source, TSourceContent content);
     // Reads one converted list, named listName in the memo.
-    TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath, const UnicodeString& listName);
+    TListCounts ReadList(TCallbookLookup& callbook, const UnicodeString& txtPath,
+                         const UnicodeString& listName);
     // The closing steps of a run that came to its end: the log line, REFRESH when the callbook changed,
     // and, when lists were left unread, the error that says which.
     bool Report(const TRunTotals& totals, const UnicodeString& source);

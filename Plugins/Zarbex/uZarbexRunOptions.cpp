@@ -15,13 +15,12 @@ std::size_t ConvertersFromEnvironment() {
     const std::string value = GetEnvironmentText(TRunOptions::ConvertersVariable);
     if (const long count = std::strtol(value.c_str(), nullptr, 10); count > 0)
         return static_cast<std::size_t>(std::min(count, 64L));
-    // One converter per processor, and at least one ahead of the entry being read.
-    return std::clamp<std::size_t>(ProcessorCount(), 2, 8);
+    return std::clamp<std::size_t>(ProcessorCount(), 1, 8);
 }
 
 } // namespace
 
 TRunOptions TRunOptions::FromEnvironment() {
-    return {DownloadConnectTimeout, DownloadStallTimeout, DownloadTimeLimit, PdfToTextTimeLimit,
-            ConvertersFromEnvironment()};
+    return {DownloadConnectTimeout, DownloadStallTimeout, DownloadTimeLimit,
+            PdfToTextTimeLimit,     PdfToTextOutputLimit, ConvertersFromEnvironment()};
 }

@@ -4,6 +4,7 @@
 
 #include "Plugins/Zarbex/HostValue.h"
 #include "Plugins/Zarbex/uZarbexEntries.h"
+#include "Plugins/Zarbex/uZarbexLookup.h"
 #include "Plugins/Zarbex/uZarbexSource.h"
 
 #include "Includes/PdfToText.h"
@@ -29,7 +30,6 @@ namespace {
 
 constexpr char16_t kCallbookQuery[] =
     u"SELECT DISTINCT OMCALL FROM CALLBOOK WHERE DXCCPFX=\"UR\" ORDER BY OMCALL";
-constexpr char16_t kUpdateStatement[] = u"UPDATE CALLBOOK SET Use_BUREAU=TRUE WHERE OMCALL=";
 
 UnicodeString Decimal(std::uint64_t n) {
     return Utf8ToString(std::to_string(n));
@@ -55,16 +55,6 @@ UnicodeString FoldSpacePairs(const UnicodeString& text) {
             ++i;
     }
     return out;
-}
-
-UnicodeString QuotedSql(const UnicodeString& word) {
-    UnicodeString quoted = u"'";
-    for (char16_t c : word) {
-        quoted.push_back(c);
-        if (c == u'\'')
-            quoted.push_back(u'\'');
-    }
-    return quoted + u"'";
 }
 
 UnicodeString MissingComponentMessage(const UnicodeString& first, const UnicodeString& second,
@@ -215,9 +205,13 @@ void TUpdateRun::ReadArchive(std::int32_t query, const UnicodeString& archiveFil
         // The extraction folder, read once before the first entry.
         const UnicodeString folder = HostValue(u"DOWNLOAD");
         FProgress.ClearEntryMarks();
-        TEntriesAhead ahead(*lists, source, folder, FOptions.ConvertersAtATime, FOptions.ConversionTime);
+        // The entry being read has done with its converter: the others keep every converter at work
+        // while it is read and looked up.
+        TEntriesAhead ahead(*lists, source, folder, FOptions.ConvertersAtATime + 1,
+                            {FOptions.ConversionTime, FOptions.ConversionOutputLimit});
+        TCallbookLookup callbook(FServer, query);
         while (TWorkingEntry* current = ahead.Next())
-            ReadEntry(query, ahead, *current, totals);
+            ReadEntry(callbook, ahead, *current, totals);
         if (archive && archive->IsOpen() && totals.Lists == 0)
             FProgress.MsgProgress(1, u"The archive \"" + source + u"\" holds no lists", true);
         if (archive)
@@ -229,7 +223,7 @@ void TUpdateRun::ReadArchive(std::int32_t query, const UnicodeString& archiveFil
     FProgress.MsgProgress(0, u"* Done. " + totals.Counts() + u" (" + totals.Elapsed + u")", false);
 }
 
-void TUpdateRun::ReadEntry(std::int32_t query, TEntriesAhead& ahead, TWorkingEntry& entry,
+void TUpdateRun::ReadEntry(TCallbookLookup& callbook, TEntriesAhead& ahead, TWorkingEntry& entry,
                            TRunTotals& totals) {
     // An entry whose header could not be read has no name or size to show: only its error.
     if (entry.HeaderRead) {
@@ -250,7 +244,7 @@ void TUpdateRun::ReadEntry(std::int32_t query, TEntriesAhead& ahead, TWorkingEnt
         totals.Unread.push_back(entry.Unread->Name + u" (" + entry.Unread->Reason + u")");
     } else {
         ++totals.Lists;
-        const TListCounts counts = ReadList(query, entry.TxtPath, entry.Entry.DisplayName());
+        const TListCounts counts = ReadList(callbook, entry.TxtPath, entry.Entry.DisplayName());
         totals.Found += counts.Found;
         totals.Updated += counts.Updated;
     }
@@ -347,27 +341,25 @@ TRarArchive TUpdateRun::OpenRarArchive(const TUnRARLibrary& library, const Unico
     return archive;
 }
 
-TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeString& txtPath,
+TUpdateRun::TListCounts TUpdateRun::ReadList(TCallbookLookup& callbook, const UnicodeString& txtPath,
                                              const UnicodeString& listName) {
-    const std::vector<UnicodeString> lines = ReadTextLines(StringToUtf8(txtPath));
+    TTextLineReader text(StringToUtf8(txtPath));
+    // The progress of each line needs the number of lines: a first pass counts them, so that the text is
+    // never held whole.
+    const std::size_t n = text.CountLines();
     TListCounts counts;
     bool hasText = false;
-    const std::size_t n = lines.size();
+    UnicodeString line;
     std::vector<UnicodeString> words;
-    for (std::size_t i = 0; i < n; ++i) {
-        UnicodeString line = AsciiUpper(UnicodeString(Trim(lines[i])));
+    for (std::size_t i = 0; i < n && text.ReadLine(line); ++i) {
+        line = AsciiUpper(UnicodeString(Trim(line)));
         hasText = hasText || !line.empty();
-        line = FoldSpacePairs(FoldSpacePairs(line));
-        SplitWords(line, &words, 3);
+        SplitWords(FoldSpacePairs(FoldSpacePairs(line)), &words, 3);
         for (const UnicodeString& word : words) {
             if (!IsCallsign(word))
                 continue;
             ++counts.Found;
-            BOOL32 present = 0;
-            HostCall(FServer->Locate(query, BStr(u"OMCALL").get(), BStr(word).get(), &present));
-            if (present != 0) {
-                std::int32_t changed = 0;
-                HostCall(FServer->ExecSQL(BStr(kUpdateStatement + QuotedSql(word)).get(), &changed));
+            if (callbook.Mark(word)) {
                 FCallbookChanged = true;
                 ++counts.Updated;
             }

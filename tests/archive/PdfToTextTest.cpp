@@ -372,6 +372,26 @@ TEST_F(TPdfToTextTest, AConverterPastItsMemoryLimitIsToldSo) {
               "PDF converter reported \"Out of memory\")");
 }
 
+// The real converter on a drawn list whose text is larger than the output limit: stopped when its text
+// reaches the limit, told so, its cut text deleted.
+TEST_F(TPdfToTextTest, ATextPastTheOutputLimitStopsTheConverter) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 400; ++i)
+        lines.push_back(std::to_string(i) + " UR5ABC Іван Петренко Київ");
+    const std::string pdf = dir_ / "File0001.pdf";
+    const std::string txt = dir_ / "File0001.txt";
+    WritePdfLines(pdf, lines, 100);
+    const TPdfConversionResult whole = ConvertPdfToText(pdf, txt, 30s);
+    ASSERT_EQ(whole.Outcome, TPdfConversion::Converted);
+    ASSERT_GT(std::filesystem::file_size(txt), 4 * 4096u) << "the text is well past the lowered limit";
+
+    const TPdfConversionResult cut = TPdfToTextProcess(pdf, txt, PdfToTextProgram(), 4096).Wait(30s);
+    EXPECT_EQ(cut.Outcome, TPdfConversion::TooLarge);
+    EXPECT_EQ(cut.Failure, TPdfFailure::OutputLimit);
+    EXPECT_EQ(cut.Reason, "the text of \"" + pdf + "\" is larger than 4 KiB");
+    EXPECT_FALSE(FileExists(txt)) << "the cut text is left";
+}
+
 TEST_F(TPdfToTextTest, ConverterThatCannotStartRaisesEOleSysErrorNamingIt) {
     const std::string notExecutable = dir_ / "not-executable";
     WriteFile(notExecutable, "#!/bin/sh\n");

@@ -28,6 +28,18 @@ std::string Bytes(std::string_view text) {
     return std::string(text);
 }
 
+// The lines as the reader gives them, pieceSize bytes read at a time, after it counted them.
+Lines ReadInPieces(const std::string& path, std::size_t pieceSize) {
+    TTextLineReader reader(path, pieceSize);
+    const std::size_t count = reader.CountLines();
+    Lines lines;
+    std::u16string line;
+    while (reader.ReadLine(line))
+        lines.push_back(line);
+    EXPECT_EQ(count, lines.size()) << "the count agrees with the lines read after it";
+    return lines;
+}
+
 TEST(ReadTextLinesTest, DecodesAndSplitsByTheRule) {
     using namespace std::string_view_literals;
     const struct {
@@ -66,6 +78,14 @@ TEST(ReadTextLinesTest, DecodesAndSplitsByTheRule) {
          {u"a\xFFFD"
           "b\xFFFD",
           u"\xFFFD\xFFFD"}},
+        // Read a few bytes at a time, these put every boundary inside a character or a line end.
+        {"UTF-8 characters of 2 to 4 bytes",
+         "\xEF\xBB\xBF\xD0\x9A\xE2\x82\xAC\xF0\x9F\x98\x80\r\nx",
+         {u"К€😀", u"x"}},
+        {"UTF-16 BE surrogate pair and odd last byte", Utf16(u"😀\r\n😀", true) + "c", {u"😀", u"😀\xFFFD"}},
+        {"a line longer than a piece",
+         std::string(40, 'a') + "\r\n" + std::string(17, 'b'),
+         {std::u16string(40, u'a'), std::u16string(17, u'b')}},
     };
     TempDir dir;
     for (const auto& c : cases) {
@@ -73,6 +93,8 @@ TEST(ReadTextLinesTest, DecodesAndSplitsByTheRule) {
         const std::string path = dir / "File0001.txt";
         WriteFile(path, c.bytes);
         EXPECT_EQ(ReadTextLines(path), c.lines);
+        for (const std::size_t pieceSize : {1, 2, 3, 4, 5, 7})
+            EXPECT_EQ(ReadInPieces(path, pieceSize), c.lines) << "read " << pieceSize << " bytes at a time";
     }
 }
 
@@ -101,16 +123,20 @@ TEST(ReadTextLinesTest, FailsWithEFOpenErrorWhenTheFileCannotBeOpened) {
     EXPECT_EQ(ReadTextLines(locked), Lines{u"text"});
 }
 
-TEST(ReadTextLinesTest, ReadsALargeFileWhole) {
+TEST(ReadTextLinesTest, ReadsALargeFileLineByLine) {
     std::string text;
     for (int i = 0; i < 100'000; ++i)
         text += "UR" + std::to_string(i) + " Петренко\r\n";
     TempDir dir;
     WriteFile(dir / "big.txt", text);
-    const Lines lines = ReadTextLines(dir / "big.txt");
-    ASSERT_EQ(lines.size(), 100'000u);
-    EXPECT_EQ(lines.front(), u"UR0 Петренко");
-    EXPECT_EQ(lines.back(), u"UR99999 Петренко");
+    TTextLineReader reader(dir / "big.txt");
+    ASSERT_EQ(reader.CountLines(), 100'000u);
+    std::u16string line;
+    for (int i = 0; i < 100'000; ++i) {
+        ASSERT_TRUE(reader.ReadLine(line)) << i;
+        ASSERT_EQ(line, u"UR" + Utf8ToString(std::to_string(i)) + u" Петренко");
+    }
+    EXPECT_FALSE(reader.ReadLine(line));
 }
 
 } // namespace

@@ -104,6 +104,56 @@ TEST_F(RunTest, ReportsEveryEntryLineByLineAndFramesTheRun) {
     EXPECT_EQ(callbook->Count({}, true), 2);
 }
 
+// The callbook's query does not change while the run works: each distinct word is asked of the host once
+// and each callsign found updated once, however often the lists repeat them, and still every occurrence
+// counts in the memo, the summary and the log line.
+TEST_F(RunTest, RepeatsAreAskedOfTheHostOnceAndCountedEachTime) {
+    const fs::path archive = Archive(
+        {{"a.pdf", "UR5ABC UR3NEW UR5ABC\nUT2XY UR5ABC\n"}, {"b.pdf", "UR3NEW UT2XY\nUR5ABC ur5abc\n"}});
+    TUpdateRun run = Run();
+    EXPECT_TRUE(run.Execute({SourceLocation::Local, Utf8ToString(archive.string())}));
+
+    std::vector<std::string> counts;
+    for (const std::string& call : progress.calls)
+        if (call.rfind("memo 2 Found", 0) == 0 || call.rfind("memo 0 * Done.", 0) == 0)
+            counts.push_back(call.substr(0, call.find(" (")));
+    EXPECT_EQ(counts, (std::vector<std::string>{"memo 2 Found 5, updated 4 callsigns /",
+                                                "memo 2 Found 4, updated 3 callsigns /",
+                                                "memo 0 * Done. Files:2, Tot:9, Upd:7"}));
+    ASSERT_EQ(host->LogLines().size(), 1u);
+    EXPECT_EQ(StringToUtf8(host->LogLines()[0])
+                  .rfind("Exec: Get Bureau users info (Ukraine), Files:2, Tot:9, Upd:7 (", 0),
+              0u);
+    EXPECT_EQ(host->CallCount("IHostServer.Locate"), 3) << "UR5ABC, UR3NEW and UT2XY";
+    EXPECT_EQ(host->CallCount("IHostServer.ExecSQL"), 2) << "UR5ABC and UT2XY";
+    EXPECT_EQ(callbook->Count({}, true), 2);
+}
+
+// A converter whose text passes the run's output limit is stopped; that list is named with the reason,
+// the lists after it are read, and the run fails saying which list it could not read; nothing of the
+// stopped list is left behind.
+TEST_F(RunTest, AListWhoseTextPassesTheOutputLimitIsNamedAndTheNextOnesAreRead) {
+    std::string big;
+    while (big.size() <= 4096)
+        big += "UT2XY Petro Kyiv\n";
+    const fs::path archive = Archive({{"a.pdf", "UR5ABC\n"}, {"big.pdf", big}, {"c.pdf", "UT2XY\n"}});
+    TRunOptions options = TRunOptions::FromEnvironment();
+    options.ConversionOutputLimit = 4096;
+    TUpdateRun run(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), progress,
+                   u"Get Bureau users info (Ukraine)", options);
+    try {
+        run.Execute({SourceLocation::Local, Utf8ToString(archive.string())});
+        ADD_FAILURE() << "the run ended without an error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(StringToUtf8(e.Message()), "1 of 3 lists could not be read: big.pdf (too large)");
+    }
+    const std::string line =
+        "memo 2 Cannot convert \"big.pdf\" to text: the text of \"big.pdf\" is larger than 4 KiB /";
+    EXPECT_NE(std::find(progress.calls.begin(), progress.calls.end(), line), progress.calls.end());
+    EXPECT_EQ(callbook->Count({}, true), 2) << "the lists before and after it are read";
+    EXPECT_TRUE(fs::is_empty(download));
+}
+
 TEST_F(RunTest, ARunThatRaisesStillUnlocksTheWindow) {
     const fs::path archive = Archive({{"a.pdf", "UR5ABC UT2XY\n"}});
     host->Faults().failing["IHostServer.ExecSQL"] = {E_FAIL, u"callbook locked", 1};

@@ -20,7 +20,8 @@
 // holds "rebuild", it warns and says it rebuilds the file before it fails, as pdftotext does for a
 // broken cross-reference table, with a flood of warnings between; when it holds "starved", it warns and
 // says "Out of memory" as poppler does when the system refuses it memory, and exits 3 as poppler's abort
-// does; when it holds "memory", it commits two gibibytes, as "commit" does, before it copies.
+// does; when it holds "memory", it commits two gibibytes, as "commit" does, before it copies; when it
+// holds "grow", it writes lines to TXT without end, as a document whose pages repeat for ever.
 #include <windows.h>
 
 #include <cstdint>
@@ -103,6 +104,20 @@ int Commit(HANDLE errors, std::uint64_t mebibytes) {
     return 0;
 }
 
+int Grow(const wchar_t* path) {
+    const HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string lines;
+    while (lines.size() < 16 * 1024)
+        lines += "UR5ABC Ivan Kyiv\r\n";
+    for (;;) {
+        DWORD written = 0;
+        if (!WriteFile(file, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr))
+            return 1;
+        Sleep(1);
+    }
+}
+
 std::string JobLimit() {
     BOOL inJob = FALSE;
     if (!IsProcessInJob(GetCurrentProcess(), nullptr, &inJob) || !inJob)
@@ -146,6 +161,8 @@ int wmain(int argc, wchar_t** argv) {
         }
         if (std::wstring(argv[1]).find(L"memory") != std::wstring::npos && Commit(errors, 2048) != 0)
             return 1;
+        if (std::wstring(argv[1]).find(L"grow") != std::wstring::npos)
+            return Grow(argv[2]);
         if (std::wstring(argv[1]).find(L"refuse") != std::wstring::npos) {
             WriteTo(errors, "Syntax Error: Couldn't read xref table<0a>\r\n");
             return 1;

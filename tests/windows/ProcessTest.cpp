@@ -308,6 +308,21 @@ TEST(PdfToText, ConvertsWithTheNamedProgramAndDeletesACutText) {
     EXPECT_FALSE(FileExists(folder + u"\\hang.txt")) << "the cut text is left";
 }
 
+// A converter whose text grows past the output limit is stopped long before its time limit, and its cut
+// text deleted.
+TEST(PdfToText, ATextPastTheOutputLimitStopsTheConverter) {
+    TTestFolder scratch;
+    const std::string pdf = Utf8(scratch / u"grow.pdf");
+    WriteFile(scratch / u"grow.pdf", "%PDF-1.4\n");
+    TPdfToTextProcess converter(pdf, Utf8(scratch / u"grow.txt"),
+                                Utf8(ProgramFolder() + u"\\zarbex-child.exe"), 256 * 1024);
+    const TPdfConversionResult result = converter.Wait(60s);
+    EXPECT_EQ(result.Outcome, TPdfConversion::TooLarge);
+    EXPECT_EQ(result.Failure, TPdfFailure::OutputLimit);
+    EXPECT_EQ(result.Reason, "the text of \"" + pdf + "\" is larger than 256 KiB");
+    EXPECT_FALSE(FileExists(scratch / u"grow.txt")) << "the cut text is left";
+}
+
 // A failed conversion is told in our words: the document's own first bytes, read through its wide
 // name, tell a damaged PDF from a file that is none; of what the converter wrote, the line that says why
 // follows, its escapes decoded.
