@@ -167,16 +167,24 @@ void Kill(pid_t pid) {
     }
 }
 
-// A process that failed with its output file at its limit was ended by it: its next write beyond the
-// limit raised SIGXFSZ (or failed, in a program that ignores the signal).
-bool FilledItsOutput(const TOutputLimit& output) {
+// How a process that ended came out of it. One that failed with its output file at its limit was ended
+// by it: its next write beyond the limit raised SIGXFSZ (or failed, in a program that ignores the
+// signal). One whose file is past the limit wrote it before the limit was set on it (see LimitChild):
+// its text is too large all the same.
+TChildProcess::TEnd EndOf(int status, const TOutputLimit& output) {
+    const bool succeeded = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     struct stat file {};
-    return output.Bytes != 0 && ::stat(output.Path.c_str(), &file) == 0 &&
-           static_cast<std::uint64_t>(file.st_size) >= output.Bytes;
+    if (output.Bytes != 0 && ::stat(output.Path.c_str(), &file) == 0) {
+        const auto size = static_cast<std::uint64_t>(file.st_size);
+        if (size > output.Bytes || (!succeeded && size == output.Bytes))
+            return TChildProcess::TEnd::OutputFull;
+    }
+    return succeeded ? TChildProcess::TEnd::Succeeded : TChildProcess::TEnd::Failed;
 }
 
-// posix_spawn has no resource limits of its own: they are set on the child as soon as it runs, before it
-// has read its input. False, with the reason, when one cannot be set.
+// posix_spawn has no resource limits of its own: they are set on the child as soon as posix_spawn
+// returns, which a program that does its work at once may beat (EndOf still sees its output's size).
+// False, with the reason, when one cannot be set.
 bool LimitChild(pid_t pid, std::uint64_t memoryLimit, const TOutputLimit& output, std::string& reason) {
     const struct {
         __rlimit_resource resource;
@@ -241,9 +249,7 @@ TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
         FImpl->errors.Drain();
         FImpl->end = TEnd::TimedOut;
     } else {
-        FImpl->end = WIFEXITED(status) && WEXITSTATUS(status) == 0 ? TEnd::Succeeded
-                     : FilledItsOutput(FImpl->output)              ? TEnd::OutputFull
-                                                                   : TEnd::Failed;
+        FImpl->end = EndOf(status, FImpl->output);
     }
     FImpl->finished = true;
     return FImpl->end;

@@ -455,9 +455,12 @@ TChildProcess::TEnd TChildProcess::Wait(TickClock::time_point deadline) {
         FImpl->errors.Finish();
         FImpl->end = waited == TImpl::TWaited::Deadline ? TEnd::TimedOut : TEnd::OutputFull;
     } else {
+        // A child that wrote past the limit between two looks at its output and then ended gave too much
+        // text all the same.
         DWORD code = 1;
-        FImpl->end =
-            GetExitCodeProcess(FImpl->process.Get(), &code) && code == 0 ? TEnd::Succeeded : TEnd::Failed;
+        FImpl->end = FImpl->output.Bytes != 0 && FImpl->OutputSize() > FImpl->output.Bytes ? TEnd::OutputFull
+                     : GetExitCodeProcess(FImpl->process.Get(), &code) && code == 0        ? TEnd::Succeeded
+                                                                                           : TEnd::Failed;
     }
     FImpl->finished = true;
     return FImpl->end;

@@ -147,9 +147,13 @@ TEST_F(RunTest, AListWhoseTextPassesTheOutputLimitIsNamedAndTheNextOnesAreRead) 
     } catch (const EInOutError& e) {
         EXPECT_EQ(StringToUtf8(e.Message()), "1 of 3 lists could not be read: big.pdf (too large)");
     }
+    // The stand-in's shell adds what it saw of its copy's end in brackets; the reason comes first.
     const std::string line =
-        "memo 2 Cannot convert \"big.pdf\" to text: the text of \"big.pdf\" is larger than 4 KiB /";
-    EXPECT_NE(std::find(progress.calls.begin(), progress.calls.end(), line), progress.calls.end());
+        "memo 2 Cannot convert \"big.pdf\" to text: the text of \"big.pdf\" is larger than 4 KiB";
+    EXPECT_NE(std::find_if(progress.calls.begin(), progress.calls.end(),
+                           [&](const std::string& call) { return call.rfind(line, 0) == 0; }),
+              progress.calls.end())
+        << ::testing::PrintToString(progress.calls);
     EXPECT_EQ(callbook->Count({}, true), 2) << "the lists before and after it are read";
     EXPECT_TRUE(fs::is_empty(download));
 }
