@@ -489,7 +489,7 @@ TEST_F(TDialogWin32Test, TheBrowseButtonTakesAClickBeforeAndAfterARun) {
     const auto answered = [](bool& shown) {
         return [&shown](HWND) { return shown && ShownWindow(u"Select updates...") == nullptr; };
     };
-    std::u16string before;
+    std::u16string before, afterCancel;
     bool wholeAtFirst = false, wholeAfterRun = false;
     std::vector<TAction> actions = {
         {"a click on Local", [&](HWND d) { return ClickAt(item(d, IDC_rgLocationLocal)); },
@@ -500,7 +500,11 @@ TEST_F(TDialogWin32Test, TheBrowseButtonTakesAClickBeforeAndAfterARun) {
              wholeAtFirst = ShowsWhole(item(d, IDC_edSourceButton));
              return true;
          }},
-        {"the browse button, cancelled", browse({}, cancelledShown), answered(cancelledShown)},
+        {"the browse button, cancelled", browse({}, cancelledShown),
+         [&](HWND d) {
+             afterCancel = TForm::WindowText(item(d, IDC_edSource));
+             return answered(cancelledShown)(d);
+         }},
         {"the browse button, a file confirmed", browse(chosen, confirmedShown),
          [&](HWND d) { return answered(confirmedShown)(d) && Presenter().Source() == chosen; }},
         {"a run", [&](HWND d) { return ClickAt(item(d, IDC_dbtUpdateOk)); },
@@ -520,7 +524,7 @@ TEST_F(TDialogWin32Test, TheBrowseButtonTakesAClickBeforeAndAfterARun) {
     EXPECT_TRUE(afterRunShown);
     EXPECT_TRUE(wholeAtFirst) << "the button is painted over when it shows";
     EXPECT_TRUE(wholeAfterRun) << "the button is painted over after the run";
-    EXPECT_NE(before, chosen) << "a cancelled dialog changes nothing";
+    EXPECT_EQ(afterCancel, before) << "a cancelled dialog changes nothing";
     EXPECT_EQ(StringToUtf8(Presenter().Source()), StringToUtf8(chosen)) << "the source shows the chosen file";
     ASSERT_EQ(FHost.Messages.size(), 1u);
     EXPECT_NE(FHost.Messages[0].first.find(u"The callbook is locked"), std::u16string::npos);
