@@ -155,6 +155,7 @@ public:
 
 private:
     HWND Item(int id) const { return FForm.Item(id); }
+    void Enable(int id, bool enabled);
     void ShowSource(const TZarbexViewState& state, TViewField fields);
     void ShowMarkDates(const TZarbexViewState& state, TViewField fields);
     void ShowStatus(const TZarbexViewState& state, TViewField fields);
@@ -170,13 +171,22 @@ void TfrmZarbex::TView::Show(const TZarbexViewState& state, TViewField fields) {
     ShowSource(state, fields);
     ShowMarkDates(state, fields);
     if (Has(fields, GetDataEnabled))
-        EnableWindow(Item(IDC_dbtUpdateOk), state.GetDataEnabled);
+        Enable(IDC_dbtUpdateOk, state.GetDataEnabled);
     if (Has(fields, SourceControlsEnabled)) {
         for (int id :
              {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
-            EnableWindow(Item(id), state.SourceControlsEnabled);
+            Enable(id, state.SourceControlsEnabled);
     }
     ShowStatus(state, fields);
+}
+
+void TfrmZarbex::TView::Enable(int id, bool enabled) {
+    HWND control = Item(id);
+    // A control that is disabled with the focus would leave the dialog without one, and its keys (Esc,
+    // Tab) unheard: the focus moves on first to the next control that takes it, as in the Qt dialog.
+    if (!enabled && GetFocus() == control)
+        SendMessageW(FForm.Handle(), WM_NEXTDLGCTL, 0, FALSE);
+    EnableWindow(control, enabled);
 }
 
 void TfrmZarbex::TView::ShowSource(const TZarbexViewState& state, TViewField fields) {
