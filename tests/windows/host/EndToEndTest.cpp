@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -24,14 +25,55 @@ constexpr wchar_t DialogTitle[] = L"Get Bureau users info (Ukraine)";
 
 using Messages = std::vector<std::pair<std::u16string, std::u16string>>; // (text, caption)
 
+// A window's text, asked from another thread: the window's thread answers while it pumps. A thread that
+// does not answer within 10 s gives a text that says so, and the waits that read it fail in their time.
 std::u16string WindowText(HWND window) {
-    // WM_GETTEXT from another thread: the dialog's thread answers it while it pumps.
-    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    constexpr UINT limitMs = 10000;
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, limitMs, &length))
+        return u"(the dialog's thread did not answer)";
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_NORMAL, limitMs, &copied))
+        return u"(the dialog's thread did not answer)";
     text.resize(static_cast<std::size_t>(copied));
     return Utf16String(text.c_str());
 }
+
+// The driver works on a thread of its own while this thread, the host's window thread, runs the menu
+// command and its modal dialog. The driver asks windows of this thread for their texts (WM_GETTEXT, sent
+// across threads), so this thread waits for the driver while it goes on answering sent messages: a plain
+// join, once the dialog is gone and the driver still looks for it, would hold both threads for good.
+class TDriverThread {
+public:
+    template <class Drive>
+    explicit TDriverThread(Drive drive)
+        : FThread([this, drive] {
+              drive();
+              FFinished = true;
+          }) {}
+    TDriverThread(const TDriverThread&) = delete;
+    TDriverThread& operator=(const TDriverThread&) = delete;
+    ~TDriverThread() { Join(); }
+
+    void Join() {
+        while (!FFinished) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+        if (FThread.joinable())
+            FThread.join();
+    }
+
+private:
+    std::atomic<bool> FFinished{false};
+    std::thread FThread;
+};
 
 bool Contains(const std::u16string& text, const std::u16string& part) {
     return text.find(part) != std::u16string::npos;
@@ -298,12 +340,12 @@ TEST(EndToEnd, TheMenuCommandUpdatesTheCallbookFromALocalAndADownloadedArchive) 
         const ComPtr<HostMenuItem> item = host.Host().MenuItems().at(0);
 
         Observed seen;
-        std::thread driver([&, thread = GetCurrentThreadId()] {
+        TDriverThread driver([&, thread = GetCurrentThreadId()] {
             Drive(thread, host, archive, url, seen);
             TDriver(thread, host, seen).Close();
         });
         const HRESULT clicked = item->Click();
-        driver.join();
+        driver.Join();
         EXPECT_EQ(clicked, S_OK);
         // A failure of either run was shown through the host or in a box: its reason comes first.
         EXPECT_TRUE(host.Messages.empty()) << Printable(host.Messages);
@@ -379,7 +421,7 @@ TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
         bool runEnded = false;
         bool getDataEnabledAfter = false;
         Observed seen;
-        std::thread driver([&, thread = GetCurrentThreadId()] {
+        TDriverThread driver([&, thread = GetCurrentThreadId()] {
             TDriver driving(thread, host, seen);
             if (HWND dialog = driving.WaitForDialog()) {
                 const std::u16string archive = ProgramFolder() + u"\\members.rar";
@@ -392,7 +434,7 @@ TEST(EndToEnd, AFailingRunShowsItsReasonThroughTheHostOrElseInAMessageBox) {
             driving.Close();
         });
         const HRESULT clicked = host.Host().MenuItems().at(0)->Click();
-        driver.join();
+        driver.Join();
         EXPECT_EQ(clicked, S_OK);
 
         ASSERT_EQ(seen.stuck, "") << "the driver waited in vain";
