@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -20,6 +21,11 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QTextCursor>
+
+#include <array>
+#include <iterator>
+#include <stdexcept>
+#include <string>
 
 using namespace ZarbexLayout;
 
@@ -32,21 +38,97 @@ UnicodeString U(const QString& s) {
     return s.toStdU16String();
 }
 
-// A widget of the dialog, made on its parent (which owns it), named as the dialog's member and placed.
-template <class T, class... Args>
-T* Place(QWidget* parent, const char* name, const QRect& geometry, Args&&... args) {
-    auto* widget = new T(std::forward<Args>(args)..., parent);
-    widget->setObjectName(name);
-    widget->setGeometry(geometry);
-    return widget;
+// Twenty segments in the grey-text colour, no number.
+QProgressBar* MakeProgressPane(QWidget* container) {
+    auto* bar = new QProgressBar(container);
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setStyleSheet(QStringLiteral("QProgressBar { border: 1px inset palette(mid); background: "
+                                      "palette(window); } QProgressBar::chunk { background: "
+                                      "palette(mid); width: 6px; margin: 1px; }"));
+    return bar;
 }
 
-QLabel* BoldLabel(QWidget* parent, const QRect& geometry, const QString& text) {
-    auto* label = Place<QLabel>(parent, "", geometry, text);
+QPlainTextEdit* MakeMemo(QWidget* container) {
+    auto* memo = new QPlainTextEdit(container);
+    memo->setReadOnly(true);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Like the memo's EM_LINESCROLL, the view may scroll until the last line is at its top.
+    memo->setCenterOnScroll(true);
+    // Read-only, but drawn in the normal window colour.
+    QPalette palette = memo->palette();
+    palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
+    memo->setPalette(palette);
+    return memo;
+}
+
+QLabel* MakeBoldLabel(const QString& text, QWidget* container) {
+    auto* label = new QLabel(text, container);
     QFont font = label->font();
     font.setBold(true);
     label->setFont(font);
     return label;
+}
+
+// A widget of the place's kind on its container (which owns it), with the caption of its place. The
+// widgets that show the dialog's state get their looks here; their contents come from the rules.
+QWidget* MakeWidget(const TPlace& place, QWidget* container) {
+    const QString text = place.Text == nullptr ? QString() : QString::fromUtf16(place.Text);
+    switch (place.Kind) {
+    case TKind::Panel: {
+        auto* panel = new QFrame(container);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        return panel;
+    }
+    case TKind::StatusBar:
+        return new QFrame(container);
+    case TKind::StatusText: {
+        auto* pane = new QLabel(container);
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        return pane;
+    }
+    case TKind::ProgressPane:
+        return MakeProgressPane(container);
+    case TKind::EmptyPane:
+        return new QLabel(container);
+    case TKind::Label:
+        return MakeBoldLabel(text, container);
+    case TKind::Edit:
+        return new QLineEdit(container);
+    case TKind::Line: {
+        auto* line = new QFrame(container);
+        line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+        return line;
+    }
+    case TKind::RadioItem:
+        return new QRadioButton(text, container);
+    case TKind::Memo:
+        return MakeMemo(container);
+    case TKind::CheckBox: {
+        auto* box = new QCheckBox(text, container);
+        box->setTristate(true);
+        return box;
+    }
+    case TKind::Button: {
+        // Neither button is a default one: Enter does not start a run.
+        auto* button = new QPushButton(text, container);
+        button->setAutoDefault(false);
+        return button;
+    }
+    case TKind::Logo: {
+        auto* logo = new QLabel(container);
+        logo->setPixmap(ZarbexLogo());
+        return logo;
+    }
+    case TKind::Group:
+    case TKind::Column:
+    case TKind::BrowseButton: // the field's action, not a widget of its own
+        break;
+    }
+    return new QWidget(container);
 }
 
 // The box's states go by number: Qt counts them in the order of a click, as TMarkDatesState does.
@@ -161,75 +243,53 @@ void TfrmZarbex::BuildWidgets() {
     setFixedSize(ClientWidth, ClientHeight);
     setSizeGripEnabled(false);
 
-    // The status bar: status text, a segmented progress bar, an empty pane.
-    auto* statusBar = Place<QFrame>(this, "StatusBar", {0, StatusBarTop, ClientWidth, StatusBarHeight});
-    psInfo = Place<QLabel>(statusBar, "psInfo", {0, 0, InfoPaneWidth, StatusBarHeight});
-    psInfo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    psProgress =
-        Place<QProgressBar>(statusBar, "psProgress", {InfoPaneWidth, 0, ProgressPaneWidth, StatusBarHeight});
-    psProgress->setRange(0, 100);
-    psProgress->setValue(0);
-    psProgress->setTextVisible(false);
-    // Twenty segments in the grey-text colour, no number.
-    psProgress->setStyleSheet(QStringLiteral("QProgressBar { border: 1px inset palette(mid); background: "
-                                             "palette(window); } QProgressBar::chunk { background: "
-                                             "palette(mid); width: 6px; margin: 1px; }"));
-    Place<QLabel>(statusBar, "", {ClientWidth - EmptyPaneWidth, 0, EmptyPaneWidth, StatusBarHeight});
+    // Each place on its container, in the table's order, which is also the order of the focus.
+    std::array<QWidget*, std::size(Places)> widgets{};
+    const auto widgetOf = [&](TControl control) {
+        return control == TControl::frmZarbex ? static_cast<QWidget*>(this)
+                                              : widgets[static_cast<std::size_t>(control)];
+    };
+    rgLocationItems = new QButtonGroup(this);
+    for (const TPlace& place : Places) {
+        if (place.Kind == TKind::BrowseButton)
+            continue;
+        const TRect origin = place.Container == TControl::frmZarbex ? TRect{} : PlaceOf(place.Container).Rect;
+        QWidget* widget = MakeWidget(place, widgetOf(place.Container));
+        widget->setObjectName(place.Name);
+        widget->setGeometry(place.Rect.Left - origin.Left, place.Rect.Top - origin.Top, place.Rect.Width,
+                            place.Rect.Height);
+        // The location items by their index; none is selected before activation.
+        if (place.Kind == TKind::RadioItem)
+            rgLocationItems->addButton(static_cast<QRadioButton*>(widget),
+                                       static_cast<int>(rgLocationItems->buttons().size()));
+        widgets[static_cast<std::size_t>(place.Control)] = widget;
+    }
+    // Each member is the widget its place's kind makes.
+    const auto take = [&]<class T>(TControl control, T*& member) {
+        member = qobject_cast<T*>(widgetOf(control));
+        if (member == nullptr)
+            throw std::logic_error(std::string("the layout gives ") + PlaceOf(control).Name +
+                                   " another kind");
+    };
+    take(TControl::edSource, edSource);
+    take(TControl::rgLocation, rgLocation);
+    take(TControl::mProgress, mProgress);
+    take(TControl::cbMarkDates, cbMarkDates);
+    take(TControl::psInfo, psInfo);
+    take(TControl::psProgress, psProgress);
+    take(TControl::dbtUpdate, dbtUpdate);
+    take(TControl::dbtUpdateOk, dbtUpdateOk);
+    take(TControl::dbtUpdateCancel, dbtUpdateCancel);
+    take(TControl::imgLogo, imgLogo);
 
-    // The button column at the right edge, with the logo at its bottom.
-    dbtUpdate = Place<QWidget>(this, "dbtUpdate", {PanelRight, 20, ButtonColumnWidth, StatusBarTop - 20});
-    dbtUpdateOk = Place<QPushButton>(dbtUpdate, "dbtUpdateOk", {6, 0, 75, 25}, "Get data");
-    dbtUpdateOk->setAutoDefault(false);
-    dbtUpdateOk->setDefault(false);
-    dbtUpdateCancel = Place<QPushButton>(dbtUpdate, "dbtUpdateCancel", {6, 31, 75, 25}, "Close");
-    dbtUpdateCancel->setAutoDefault(false);
-    imgLogo = Place<QLabel>(dbtUpdate, "imgLogo",
-                            {(ButtonColumnWidth - 54) / 2, StatusBarTop - 20 - 106 - 8, 54, 106});
-    imgLogo->setPixmap(ZarbexLogo());
-
-    // The main panel.
-    auto* panel = Place<QFrame>(this, "pnlMain", {PanelLeft, 0, PanelRight - PanelLeft, PanelBottom});
-    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    const int width = panel->width() - 30;
-    BoldLabel(panel, {15, 10, width, 14}, "Source data");
-    edSource = Place<QLineEdit>(panel, "edSource", {15, 26, width, 21});
+    // The browse button is the field's action at its right end; F4 and Alt+Down in the field press it, as
+    // they open a drop-down field. A hidden or disabled action takes no key.
     edSourceButton =
         edSource->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
-    edSourceButton->setObjectName("edSourceButton");
+    edSourceButton->setObjectName(PlaceOf(TControl::edSourceButton).Name);
     edSourceButton->setToolTip("Browse...");
-
-    rgLocation = Place<QWidget>(panel, "rgLocation", {15, 52, width, 35});
-    BoldLabel(rgLocation, {0, 0, width, 14}, " Source location ");
-    Place<QFrame>(rgLocation, "", {0, 14, width, 2})->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    rgLocationItems = new QButtonGroup(rgLocation);
-    auto* internet = Place<QRadioButton>(rgLocation, "rgLocationInternet", {4, 17, width / 2 - 4, 18},
-                                         "Internet resource");
-    auto* local = Place<QRadioButton>(rgLocation, "rgLocationLocal", {width / 2 + 4, 17, width / 2 - 4, 18},
-                                      "Local data file");
-    // No item is selected before activation.
-    rgLocationItems->addButton(internet, 0);
-    rgLocationItems->addButton(local, 1);
-
-    BoldLabel(panel, {15, 92, width, 14}, "Progress");
-    mProgress = Place<QPlainTextEdit>(panel, "mProgress", {15, 108, width, panel->height() - 108 - 15});
-    mProgress->setReadOnly(true);
-    mProgress->setLineWrapMode(QPlainTextEdit::NoWrap);
-    mProgress->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    mProgress->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Like the memo's EM_LINESCROLL, the view may scroll until the last line is at its top.
-    mProgress->setCenterOnScroll(true);
-    QPalette palette = mProgress->palette();
-    palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
-    mProgress->setPalette(palette);
-
-    cbMarkDates = Place<QCheckBox>(panel, "cbMarkDates", {15, panel->height() - 10 - 17, width, 17},
-                                   "Mark activity dates");
-    cbMarkDates->setTristate(true);
-
-    setTabOrder(edSource, internet);
-    setTabOrder(internet, local);
-    setTabOrder(local, mProgress);
-    setTabOrder(mProgress, cbMarkDates);
+    edSourceButton->setShortcuts({QKeySequence(Qt::Key_F4), QKeySequence(Qt::ALT | Qt::Key_Down)});
+    edSourceButton->setShortcutContext(Qt::WidgetShortcut);
 }
 
 void TfrmZarbex::ConnectEvents() {

@@ -1,6 +1,8 @@
 // The Qt dialog's smoke test under the offscreen platform, against the host's side of the boundary: its
-// widgets by name and size, each event reaching the presenter, what it shows when told, the modal bracket,
-// the host's icons and the message box for a failure the host cannot show. The dialog's rules are the
+// widgets by name and size, each event made as a person makes it (a click given to the window at a
+// widget's centre, the keyboard) reaching the presenter, the browse button before and after a run and its
+// keys, what it shows when told, the modal bracket, the host's icons and the message box for a failure the
+// host cannot show. The dialog's rules are the
 // presenter's, tested in PresenterTest.
 #include "Host/HostServices.h"
 #include "Platform/WinUser.h"
@@ -17,14 +19,17 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 #include <QTextBlock>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -63,17 +68,43 @@ struct DialogTest : ::testing::Test {
             form->show();
         return *form;
     }
-    // Answers the open-file dialog the browse button shows: confirms file, or cancels when it is empty.
-    void Browse(const QString& file = {}) {
-        QTimer::singleShot(0, [file] {
+    // A click as a person makes it: the left button pressed and released at the centre of the widget (or
+    // at a point of its own), given to the window, which finds the widget under that point itself. The
+    // point must belong to the widget: a click there reaches it.
+    void ClickAt(QWidget* target, std::optional<QPoint> at = {}) {
+        const QPoint centre = target->mapTo(form.get(), at.value_or(target->rect().center()));
+        QWidget* under = form->childAt(centre);
+        ASSERT_EQ(under, target) << "the centre of " << target->objectName().toStdString() << " belongs to "
+                                 << (under ? under->metaObject()->className() : "no widget");
+        QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, centre);
+    }
+    // The button the field shows for its browse action.
+    QToolButton* BrowseButton() const {
+        for (auto* button : w.edSource->findChildren<QToolButton*>())
+            if (button->defaultAction() == w.edSourceButton)
+                return button;
+        return nullptr;
+    }
+    // Answers the open-file dialog that act makes show: confirms file, or cancels when it is empty. True
+    // when one showed.
+    bool Answer(const std::function<void()>& act, const QString& file = {}) {
+        bool shown = false;
+        QTimer answer;
+        answer.setInterval(10);
+        QObject::connect(&answer, &QTimer::timeout, [&] {
             auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(files, nullptr) << "no open-file dialog";
+            if (files == nullptr)
+                return;
+            answer.stop();
+            shown = true;
             if (file.isEmpty())
                 return files->reject();
             files->selectFile(file);
             QMetaObject::invokeMethod(files, "accept");
         });
-        w.edSourceButton->trigger();
+        answer.start();
+        act();
+        return shown;
     }
 };
 
@@ -123,31 +154,37 @@ TEST_F(DialogTest, EachEventReachesThePresenter) {
         std::function<void()> act;
         std::function<void()> check;
     } cases[] = {
-        {"typing in the source", [&] { w.edSource->setText("http://typed.example/a.rar"); },
+        {"typing in the source",
+         [&] {
+             ClickAt(w.edSource);
+             QTest::keyClick(w.edSource, Qt::Key_A, Qt::ControlModifier);
+             QTest::keyClicks(w.edSource, "http://typed.example/a.rar");
+         },
          [&] { EXPECT_EQ(form->Presenter().Source(), u"http://typed.example/a.rar"); }},
-        {"a click on a location item", [&] { w.rgLocationLocal->click(); },
+        {"a click on a location item", [&] { ClickAt(w.rgLocationLocal); },
          [&] { EXPECT_EQ(form->Presenter().Location(), SourceLocation::Local); }},
-        {"the browse button", [&] { Browse(file); },
+        {"the browse button", [&] { EXPECT_TRUE(Answer([&] { ClickAt(BrowseButton()); }, file)); },
          [&] {
              EXPECT_EQ(form->Presenter().Source(), chosen.u16string());
              EXPECT_EQ(w.edSource->text(), file);
          }},
         {"a click on the box",
          [&] {
-             w.rgLocationInternet->click();
-             w.cbMarkDates->click();
+             ClickAt(w.rgLocationInternet);
+             // A check box takes clicks on its square and its caption only.
+             ClickAt(w.cbMarkDates, QPoint(w.cbMarkDates->height() / 2, w.cbMarkDates->height() / 2));
          },
          [&] {
              EXPECT_EQ(w.cbMarkDates->checkState(), Qt::PartiallyChecked) << "turned once, by the presenter";
              EXPECT_EQ(w.cbMarkDates->text(), "mark activity dates (for undefined only)");
          }},
         // No UnRAR library beside the host: the presenter's run says so before it starts.
-        {"Get data", [&] { w.dbtUpdateOk->click(); },
+        {"Get data", [&] { ClickAt(w.dbtUpdateOk); },
          [&] {
              ASSERT_EQ(messages.size(), 1u);
              EXPECT_EQ(messages[0].first, u"UnRAR component needed");
          }},
-        {"Close", [&] { w.dbtUpdateCancel->click(); }, [&] { EXPECT_FALSE(form->isVisible()); }},
+        {"Close", [&] { ClickAt(w.dbtUpdateCancel); }, [&] { EXPECT_FALSE(form->isVisible()); }},
     };
     Open(false);
     w.cbMarkDates->show();
@@ -156,6 +193,51 @@ TEST_F(DialogTest, EachEventReachesThePresenter) {
         SCOPED_TRACE(c.event);
         c.act();
         c.check();
+    }
+}
+
+// The browse button is pressed by a real click at its centre when the dialog opens and again after a run.
+TEST_F(DialogTest, TheBrowseButtonTakesAClickBeforeAndAfterARun) {
+    // A run that gets past its check of the components and fails at the callbook, as the host refuses it.
+    WriteFile(dir / "UnRAR.dll", "");
+    host->Faults().failing["IHostServer.CreateQuery"] = {E_FAIL, u"The callbook is locked"};
+    const fs::path chosen = dir / "chosen.rar";
+    WriteFile(chosen, "Rar!");
+    Open();
+    ClickAt(w.rgLocationLocal);
+    ASSERT_NE(BrowseButton(), nullptr);
+    EXPECT_TRUE(Answer([&] { ClickAt(BrowseButton()); }, QString::fromStdString(chosen.string())));
+    ClickAt(w.dbtUpdateOk);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].second.find(u"The callbook is locked"), std::u16string::npos);
+    EXPECT_TRUE(w.edSource->isEnabled()) << "the run gave the dialog back";
+    EXPECT_TRUE(Answer([&] { ClickAt(BrowseButton()); })) << "after the run";
+}
+
+// F4 and Alt+Down in the source field press the browse button, as in a drop-down field; not while the
+// button is hidden (an address is typed).
+TEST_F(DialogTest, TheBrowseKeysInTheSourceField) {
+    struct Case {
+        const char* keys;
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int location;
+        bool opens;
+    } cases[] = {
+        {"F4, Local", Qt::Key_F4, Qt::NoModifier, 1, true},
+        {"Alt+Down, Local", Qt::Key_Down, Qt::AltModifier, 1, true},
+        {"F4, Internet", Qt::Key_F4, Qt::NoModifier, 0, false},
+    };
+    Open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        // The open-file dialog of a case before took the activation.
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+        ClickAt(w.Location(c.location));
+        ClickAt(w.edSource);
+        ASSERT_TRUE(w.edSource->hasFocus());
+        EXPECT_EQ(Answer([&] { QTest::keyClick(form->windowHandle(), c.key, c.modifiers); }), c.opens);
     }
 }
 

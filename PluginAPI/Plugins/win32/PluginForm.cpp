@@ -71,15 +71,6 @@ void TForm::PlaceInPixels(int clientWidth, int clientHeight) {
     SetWindowPos(FHandle, nullptr, over.left + (over.right - over.left - width) / 2,
                  over.top + (over.bottom - over.top - height) / 2, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-
-    RECT units{0, 0, 4, 8};
-    MapDialogRect(FHandle, &units);
-    for (HWND child = GetWindow(FHandle, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        const RECT rect = ClientRectOf(child);
-        SetWindowPos(child, nullptr, MulDiv(rect.left, 6, units.right), MulDiv(rect.top, 13, units.bottom),
-                     MulDiv(rect.right - rect.left, 6, units.right),
-                     MulDiv(rect.bottom - rect.top, 13, units.bottom), SWP_NOZORDER | SWP_NOACTIVATE);
-    }
 }
 
 void TForm::ProcessMessages() {

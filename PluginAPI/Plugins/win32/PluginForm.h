@@ -39,8 +39,7 @@ protected:
     // Ends the modal run with a result (the dialog manager's EndDialog).
     void ModalResult(int result);
     // Gives the client area this size in pixels, centred over the owner (over the screen when there is
-    // none), and every control the place it has with the base units of Tahoma 8 at 96 dots per inch, 6 by
-    // 13 pixels, whatever the font the system found came to.
+    // none), whatever the font the system found for the dialog.
     void PlaceInPixels(int clientWidth, int clientHeight);
     // Handles what queued up for the window: the run of a handler works on the window's own thread.
     void ProcessMessages();

@@ -19,8 +19,89 @@ using namespace ZarbexLayout;
 
 namespace {
 
-// The main panel's sunken edge.
-constexpr RECT PanelRect{PanelLeft, 0, PanelRight, PanelBottom};
+// The id of a place's control; zero for a place that gets no window of its own.
+constexpr int ControlId(TControl control) {
+    switch (control) {
+    case TControl::lblSource:
+        return IDC_lblSource;
+    case TControl::edSourceButton:
+        return IDC_edSourceButton;
+    case TControl::edSource:
+        return IDC_edSource;
+    case TControl::rgLocationCaption:
+        return IDC_rgLocationCaption;
+    case TControl::rgLocationLine:
+        return IDC_rgLocationLine;
+    case TControl::rgLocationInternet:
+        return IDC_rgLocationInternet;
+    case TControl::rgLocationLocal:
+        return IDC_rgLocationLocal;
+    case TControl::lblProgress:
+        return IDC_lblProgress;
+    case TControl::mProgress:
+        return IDC_mProgress;
+    case TControl::cbMarkDates:
+        return IDC_cbMarkDates;
+    case TControl::dbtUpdateOk:
+        return IDC_dbtUpdateOk;
+    case TControl::dbtUpdateCancel:
+        return IDC_dbtUpdateCancel;
+    case TControl::imgLogo:
+        return IDC_imgLogo;
+    case TControl::StatusBar:
+        return IDC_StatusBar;
+    default:
+        return 0;
+    }
+}
+
+// The window class and styles of a kind's control; no class for a kind that gets no window (the
+// containers and the panes: the panel is painted by the dialog, the panes are the status bar's parts).
+struct TWindowKind {
+    const wchar_t* ClassName = nullptr;
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+};
+
+TWindowKind WindowKindOf(TKind kind) {
+    constexpr DWORD sunken = WS_EX_CLIENTEDGE;
+    switch (kind) {
+    case TKind::Label:
+        return {L"Static", SS_LEFT};
+    case TKind::Edit:
+        return {L"Edit", ES_AUTOHSCROLL | WS_TABSTOP, sunken};
+    // No tab stop: the keyboard reaches it through the field (F4, Alt+Down).
+    case TKind::BrowseButton:
+        return {L"Button", BS_PUSHBUTTON};
+    case TKind::Line:
+        return {L"Static", SS_ETCHEDHORZ};
+    // The dialog turns them as its rules say: neither turns itself on a click.
+    case TKind::RadioItem:
+        return {L"Button", BS_RADIOBUTTON};
+    case TKind::Memo:
+        return {L"Edit",
+                ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL | WS_VSCROLL | WS_HSCROLL |
+                    WS_TABSTOP,
+                sunken};
+    case TKind::CheckBox:
+        return {L"Button", BS_3STATE | WS_TABSTOP};
+    // "Get data" is no default button: Enter does not start a run.
+    case TKind::Button:
+        return {L"Button", BS_PUSHBUTTON | WS_TABSTOP};
+    case TKind::Logo:
+        return {L"Static", SS_BITMAP | SS_CENTERIMAGE};
+    case TKind::StatusBar:
+        return {STATUSCLASSNAMEW, CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER};
+    default:
+        return {};
+    }
+}
+
+// A label starts a group of controls for the arrow keys, and so do the first of the location items and the
+// first of the buttons.
+bool StartsGroup(TKind kind, TKind previous) {
+    return kind == TKind::Label || ((kind == TKind::RadioItem || kind == TKind::Button) && kind != previous);
+}
 
 bool ShowOpenDialog(TOpenDialog& dialog, HWND owner) {
     // The filter's pairs become the system's list of NUL-separated strings.
@@ -74,6 +155,7 @@ public:
 
 private:
     HWND Item(int id) const { return FForm.Item(id); }
+    void Enable(int id, bool enabled);
     void ShowSource(const TZarbexViewState& state, TViewField fields);
     void ShowMarkDates(const TZarbexViewState& state, TViewField fields);
     void ShowStatus(const TZarbexViewState& state, TViewField fields);
@@ -89,13 +171,22 @@ void TfrmZarbex::TView::Show(const TZarbexViewState& state, TViewField fields) {
     ShowSource(state, fields);
     ShowMarkDates(state, fields);
     if (Has(fields, GetDataEnabled))
-        EnableWindow(Item(IDC_dbtUpdateOk), state.GetDataEnabled);
+        Enable(IDC_dbtUpdateOk, state.GetDataEnabled);
     if (Has(fields, SourceControlsEnabled)) {
         for (int id :
              {IDC_edSource, IDC_edSourceButton, IDC_rgLocationInternet, IDC_rgLocationLocal, IDC_cbMarkDates})
-            EnableWindow(Item(id), state.SourceControlsEnabled);
+            Enable(id, state.SourceControlsEnabled);
     }
     ShowStatus(state, fields);
+}
+
+void TfrmZarbex::TView::Enable(int id, bool enabled) {
+    HWND control = Item(id);
+    // A control that is disabled with the focus would leave the dialog without one, and its keys (Esc,
+    // Tab) unheard: the focus moves on first to the next control that takes it, as in the Qt dialog.
+    if (!enabled && GetFocus() == control)
+        SendMessageW(FForm.Handle(), WM_NEXTDLGCTL, 0, FALSE);
+    EnableWindow(control, enabled);
 }
 
 void TfrmZarbex::TView::ShowSource(const TZarbexViewState& state, TViewField fields) {
@@ -193,15 +284,16 @@ HWND TfrmZarbex::Item(int id) const {
 
 void TfrmZarbex::FormCreate() {
     SetWindowTextW(Handle(), WidePtr(FPresenter->Caption()));
-    DockControls();
+    PlaceInPixels(ClientWidth, ClientHeight);
 
     // The labels and the group's caption in bold.
     LOGFONTW font{};
     GetObjectW(reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0)), sizeof font, &font);
     font.lfWeight = FW_BOLD;
     FBoldFont.reset(CreateFontIndirectW(&font));
-    for (int id : {IDC_lblSource, IDC_rgLocation, IDC_lblProgress})
-        SendMessageW(Item(id), WM_SETFONT, reinterpret_cast<WPARAM>(FBoldFont.get()), FALSE);
+    CreateControls();
+    DockStatusBar();
+    KeepSourceKeys();
 
     FLogo = ZarbexLogo(GetSysColor(COLOR_BTNFACE));
     SendMessageW(Item(IDC_imgLogo), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(FLogo.get()));
@@ -211,22 +303,70 @@ void TfrmZarbex::FormCreate() {
     FPresenter->Guard([this] { FPresenter->FormCreate(); });
 }
 
-void TfrmZarbex::DockControls() {
-    PlaceInPixels(ClientWidth, ClientHeight);
-    // The status bar along the bottom edge: status text, the segmented progress, an empty pane.
+void TfrmZarbex::CreateControls() {
+    // Made in the table's order, each below the ones before: that order is the controls' order on the
+    // screen and of the focus. A control clips the ones above it, so that its painting never covers them.
+    const auto font = static_cast<WPARAM>(SendMessageW(Handle(), WM_GETFONT, 0, 0));
+    TKind previous = TKind::Panel;
+    for (const TPlace& place : Places) {
+        const TWindowKind kind = WindowKindOf(place.Kind);
+        const bool startsGroup = StartsGroup(place.Kind, previous);
+        previous = place.Kind;
+        if (kind.ClassName == nullptr)
+            continue;
+        const DWORD style =
+            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | kind.Style | (startsGroup ? WS_GROUP : 0);
+        // As the dialog manager makes them: no WM_PARENTNOTIFY for the dialog.
+        HWND control = CreateWindowExW(
+            WS_EX_NOPARENTNOTIFY | kind.ExStyle, kind.ClassName, place.Text ? WidePtr(place.Text) : L"",
+            style, place.Rect.Left, place.Rect.Top, place.Rect.Width, place.Rect.Height, Handle(),
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(place.Control))), ResourceModule(),
+            nullptr);
+        if (control == nullptr)
+            throw EOSError(u"The dialog's control " + Utf8ToString(place.Name) + u" could not be created: " +
+                           SysErrorMessage(GetLastError()));
+        SendMessageW(control, WM_SETFONT,
+                     place.Kind == TKind::Label ? reinterpret_cast<WPARAM>(FBoldFont.get()) : font, FALSE);
+    }
+}
+
+void TfrmZarbex::DockStatusBar() {
+    // Status text, the segmented progress, an empty pane, each ending where its place ends.
     HWND statusBar = Item(IDC_StatusBar);
-    SetWindowPos(statusBar, nullptr, 0, StatusBarTop, ClientWidth, StatusBarHeight,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-    const int parts[] = {InfoPaneWidth, InfoPaneWidth + ProgressPaneWidth, -1};
+    const int parts[] = {PlaceOf(TControl::psInfo).Rect.Right(), PlaceOf(TControl::psProgress).Rect.Right(),
+                         -1};
     SendMessageW(statusBar, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
     SendMessageW(statusBar, SB_SETTEXTW, 1 | SBT_OWNERDRAW, 0);
     SendMessageW(statusBar, SB_SETTEXTW, 2 | SBT_NOBORDERS, reinterpret_cast<LPARAM>(L""));
 }
 
+void TfrmZarbex::KeepSourceKeys() {
+    HWND source = Item(IDC_edSource);
+    SetWindowLongPtrW(source, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    FSourceProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(source, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SourceProc)));
+}
+
+LRESULT CALLBACK TfrmZarbex::SourceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto& form = *reinterpret_cast<TfrmZarbex*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    // F4 and Alt+Down press the browse button, as they open the list of a drop-down field; not while the
+    // button is hidden (an address is typed) or disabled (a run is in progress).
+    const bool browseKey =
+        (message == WM_KEYDOWN && wParam == VK_F4) || (message == WM_SYSKEYDOWN && wParam == VK_DOWN);
+    HWND browse = form.Item(IDC_edSourceButton);
+    if (browseKey && IsWindowVisible(browse) && IsWindowEnabled(browse)) {
+        SendMessageW(form.Handle(), WM_COMMAND, MAKEWPARAM(IDC_edSourceButton, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(browse));
+        return 0;
+    }
+    return CallWindowProcW(form.FSourceProc, window, message, wParam, lParam);
+}
+
 void TfrmZarbex::PaintPanel() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(Handle(), &paint);
-    RECT panel = PanelRect;
+    const TRect& place = PlaceOf(TControl::pnlMain).Rect;
+    RECT panel{place.Left, place.Top, place.Right(), place.Bottom()};
     DrawEdge(dc, &panel, BDR_SUNKENOUTER, BF_RECT);
     EndPaint(Handle(), &paint);
 }

@@ -1,5 +1,6 @@
-// The update dialog on Windows: the controls of the Qt one in a DIALOGEX of the library's resources
-// (uZarbex.rc), driven by the system's dialog manager and shown as the rules of TZarbexPresenter say.
+// The update dialog on Windows: a DIALOGEX of the library's resources (uZarbex.rc) with the controls of
+// the layout's table (uZarbexLayout.h), driven by the system's dialog manager and shown as the rules of
+// TZarbexPresenter say.
 #pragma once
 
 #include "Includes/win32/GdiObject.h"
@@ -31,7 +32,12 @@ private:
 
     TfrmZarbex(ICore* core, const ComPtr<IHostKernel>& kernel, TUpdateRunFactory runs);
     HWND Item(int id) const;
-    void DockControls();
+    // The controls of the layout's table, in its order.
+    void CreateControls();
+    void DockStatusBar();
+    // Gives the source field the browse button's keys.
+    void KeepSourceKeys();
+    static LRESULT CALLBACK SourceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void PaintPanel();
     void DrawProgressPane(const DRAWITEMSTRUCT& item);
     // The command for a control's notification; false when it is none of the dialog's.
@@ -41,6 +47,8 @@ private:
     std::unique_ptr<TZarbexPresenter> FPresenter;
     TGdiObject<HFONT> FBoldFont;
     TGdiObject<HBITMAP> FLogo;
+    // The source field's own window procedure, which SourceProc hands on to.
+    WNDPROC FSourceProc = nullptr;
     int FProgressPercent = 0;
     bool FBusyCursor = false;
 };

@@ -1,5 +1,5 @@
-// Identifiers of the update dialog's resource and controls, named after the dialog's members; shared by
-// the resource script and the code.
+// Identifiers of the update dialog's resource and of its controls, named after the places of the layout;
+// shared by the resource script, the code and the tests.
 #pragma once
 
 #define IDD_frmZarbex 100
@@ -7,7 +7,7 @@
 #define IDC_lblSource 1001
 #define IDC_edSource 1002
 #define IDC_edSourceButton 1003
-#define IDC_rgLocation 1004
+#define IDC_rgLocationCaption 1004
 #define IDC_rgLocationLine 1005
 #define IDC_rgLocationInternet 1006
 #define IDC_rgLocationLocal 1007
