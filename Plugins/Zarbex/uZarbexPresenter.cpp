@@ -90,6 +90,18 @@ void TZarbexPresenter::FormClose() {
                             : FLocation == SourceLocation::Local  ? u"Local"
                                                                   : u"";
     Settings().WriteString(FSection, u"Location", value);
+    if (FThisUpdate) {
+        Settings().WriteString(FSection, u"LastArchive", FThisUpdate->ArchiveText());
+        Settings().WriteString(FSection, u"LastUpdate", FThisUpdate->Date);
+    }
+}
+
+std::optional<TLastUpdate> TZarbexPresenter::LastUpdate() {
+    // A good run of this dialog is the last update, though the settings learn of it only at the close.
+    if (FThisUpdate)
+        return FThisUpdate;
+    return TLastUpdate::FromSettings(Settings().ReadString(FSection, u"LastArchive", u""),
+                                     Settings().ReadString(FSection, u"LastUpdate", u""));
 }
 
 void TZarbexPresenter::CheckActions() {
@@ -226,9 +238,12 @@ void TZarbexPresenter::dbtUpdateClickOk() {
     TUpdateRun run(FKernel, FServer, *this, FCaption);
     if (!run.CheckComponents(FLocation, source))
         return;
+    run.LastUpdate = LastUpdate();
     UpdateDone = true;
     try {
         UpdateDone = run.Execute(FLocation, source);
+        if (UpdateDone)
+            FThisUpdate = run.ThisUpdate();
     } catch (...) {
         // The dialog must not stay stuck: the flag and the buttons come back before the error is shown.
         UpdateDone = false;

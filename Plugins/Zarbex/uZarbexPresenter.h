@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -131,6 +132,8 @@ public:
 
 private:
     TIniFile& Settings();
+    // What the settings keep of the last good update, or this dialog's own good run.
+    std::optional<TLastUpdate> LastUpdate();
     // Shows text in the source field and runs the change rule, when it differs from what is there.
     void SetSource(const UnicodeString& text);
     void SetMarkDates(TMarkDatesState state);
@@ -153,6 +156,7 @@ private:
     std::unique_ptr<TIniFile> FIniUpdate;
 
     bool UpdateDone = false;
+    std::optional<TLastUpdate> FThisUpdate; // kept at the close, with the source
     UnicodeString FSource;
     TMarkDatesState FMarkDates = TMarkDatesState::Unchecked;
     bool FMarkDatesReadOnly = false;

@@ -9,12 +9,15 @@
 #include "PluginAPI/ComPtr.h"
 #include "PluginAPI/Helpers.h"
 #include "PluginAPI/PluginAPI.h"
+#include "Plugins/Zarbex/uZarbexMarkedQuery.h"
 #include "Plugins/Zarbex/uZarbexProgress.h"
+#include "Plugins/Zarbex/uZarbexReport.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 enum class SourceLocation : std::uint8_t { None = 0, Internet = 1, Local = 2 };
 
@@ -53,6 +56,13 @@ public:
     std::chrono::milliseconds DownloadTime = DownloadTimeLimit;
     std::chrono::milliseconds ConversionTime = PdfToTextTimeLimit;
 
+    // What the settings keep of the last good update, told by the dialog before the run, so that the
+    // memo can say when the same archive comes again.
+    std::optional<TLastUpdate> LastUpdate;
+    // What the settings are to keep of this run once it returned true; nothing when the archive could
+    // not be read for its fingerprint.
+    std::optional<TLastUpdate> ThisUpdate() const;
+
 private:
     // The tests reach the acquisition on its own through this seam.
     friend struct TUpdateRunTestSeam;
@@ -81,6 +91,9 @@ private:
     // Reads one converted list, named listName in the memo.
     TListCounts ReadList(std::int32_t query, const UnicodeString& txtPath, const UnicodeString& listName);
     bool Report(const TRunTotals& totals, const UnicodeString& source);
+    // The memo's lines on the archive (after "* Use: ") and on the callsigns (before "* Done.").
+    void ReportArchive(SourceLocation location, const UnicodeString& source, const UnicodeString& path);
+    void ReportCalls();
 
     // Obtains the archive: true and path set to the file to read when there is one.
     bool LoadSource(SourceLocation location, const UnicodeString& source, UnicodeString& path);
@@ -94,6 +107,9 @@ private:
     UnicodeString FCaption;
     // The host's application folder, where the outside libraries lie.
     UnicodeString FAppPath;
+    TRunReport FReport;
+    std::optional<TMarkedQuery> FMarked;
+    std::optional<TFileFingerprint> FArchiveRead;
 };
 
 // The time a run took as "hh:nn:ss": milliseconds dropped, hours counted modulo 24.

@@ -155,6 +155,8 @@ bool TUpdateRun::UpdateFromSource(SourceLocation location, const UnicodeString& 
         // Closing steps that run however the run ends, the downloaded archive first; when an error ends
         // the run, that error is the one reported.
         TScopeExit freeQuery([&] { HostCall(FServer->FreeQuery(query)); });
+        FMarked.emplace(FServer);
+        TScopeExit freeMarked([&] { FMarked.reset(); });
         UnicodeString archiveFile;
         TScopeExit deleteDownload([&] {
             if (location == SourceLocation::Internet && !archiveFile.empty())
@@ -185,6 +187,7 @@ bool TUpdateRun::ObtainArchive(SourceLocation location, const UnicodeString& sou
         return false;
     }
     FProgress.MsgProgress(0, u"* Use: " + source, true);
+    ReportArchive(location, source, path);
     return true;
 }
 
@@ -236,6 +239,7 @@ TUpdateRun::TRunTotals TUpdateRun::ReadArchive(std::int32_t query, const Unicode
             archive->Close();
         totals.Elapsed = ElapsedText(GetTickCount() - startTick);
     }
+    ReportCalls();
     FProgress.MsgProgress(0, u"* Done. " + totals.Counts() + u" (" + totals.Elapsed + u")", false);
     return totals;
 }
@@ -343,6 +347,7 @@ TUpdateRun::TListCounts TUpdateRun::ReadList(std::int32_t query, const UnicodeSt
                 HostCall(FServer->ExecSQL(BStr(kUpdateStatement + QuotedSql(word)).get(), &changed));
                 ++counts.Updated;
             }
+            FReport.Word(word, present != 0, present != 0);
         }
         FProgress.ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
     }

@@ -1,0 +1,44 @@
+// The run's report on what it changed and how old the lists are: what the run tells it, and its lines
+// in the memo.
+#include "Plugins/Zarbex/uZarbexRun.h"
+
+#include "Plugins/Zarbex/uZarbexEntries.h"
+
+#include "Includes/UnRAR.h"
+#include "Platform/Calendar.h"
+#include "Platform/FileSystem.h"
+
+void TUpdateRun::ReportArchive(SourceLocation location, const UnicodeString& source,
+                               const UnicodeString& path) {
+    const bool downloaded = location == SourceLocation::Internet;
+    const std::string file = StringToUtf8(path);
+    FArchiveRead = FileFingerprint(file);
+    FReport.Archive(FArchiveRead, LastUpdate);
+    if (SourceContentOf(file) == TSourceContent::Pdf) {
+        // A downloaded file is as new as the download: only the server can date it.
+        if (!downloaded)
+            FReport.ListDated(FileModifiedTime(file));
+    } else {
+        if (FAppPath.empty())
+            FAppPath = HostValue(u"APPPATH");
+        const TUnRARLibrary library(StringToUtf8(FAppPath));
+        FReport.ListDated(NewestEntryTime(library, file, SourceFileName(source, downloaded), downloaded));
+    }
+    for (const UnicodeString& line : FReport.ArchiveLines())
+        FProgress.MsgProgress(1, line, true);
+}
+
+void TUpdateRun::ReportCalls() {
+    if (FMarked)
+        FMarked->TellReport(FReport);
+    else
+        FReport.CallbookCannotTell();
+    for (const UnicodeString& line : FReport.CallLines())
+        FProgress.MsgProgress(1, line, true);
+}
+
+std::optional<TLastUpdate> TUpdateRun::ThisUpdate() const {
+    if (!FArchiveRead)
+        return std::nullopt;
+    return TLastUpdate{*FArchiveRead, Utf8ToString(LocalIsoDate(UnixTimeNow()))};
+}
