@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // The largest body a download takes: far beyond any real list archive, so that a hostile or broken
@@ -70,6 +71,9 @@ public:
     // The status line of the last response without its line end ("HTTP/1.1 404 Not Found"), empty
     // when none arrived. Control characters are shown as U+FFFD.
     const std::string& StatusLine() const { return statusLine_; }
+    // The last response's Last-Modified, in seconds since 1970 UTC; nothing when it sent none that reads
+    // as a date.
+    std::optional<std::int64_t> LastModified() const { return lastModified_; }
     // Why the last request failed, in words for the user, on one line (UTF-8, control characters
     // shown as U+FFFD); empty after a success. For a status other than 2xx in Download it is the
     // status line; otherwise the system's reason (libcurl's "Failed to connect to ...", "SSL certificate
@@ -112,6 +116,7 @@ private:
     std::string document_;
     long resultCode_ = 0;
     std::string statusLine_;
+    std::optional<std::int64_t> lastModified_;
     std::string errorText_;
     std::chrono::seconds connectTimeout_ = DownloadConnectTimeout;
     std::chrono::seconds stallTimeout_ = DownloadStallTimeout;

@@ -104,6 +104,7 @@ THTTPSend::~THTTPSend() = default;
 TDownloadResult THTTPSend::Perform(const std::string& method, const std::string& url, TTransfer& transfer) {
     resultCode_ = 0;
     statusLine_.clear();
+    lastModified_.reset();
     errorText_.clear();
     if (!handle_) {
         errorText_ = "libcurl could not be initialised";
@@ -134,6 +135,8 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
         static_cast<curl_off_t>(std::min<std::uint64_t>(sizeLimit_, std::numeric_limits<curl_off_t>::max())));
 
     // libcurl's defaults, stated because the callers rely on them.
+    // libcurl reads the Last-Modified header as a date.
+    curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 0L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -199,6 +202,9 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
     }
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &resultCode_);
     statusLine_ = transfer.statusLine;
+    curl_off_t modified = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &modified) == CURLE_OK && modified >= 0)
+        lastModified_ = static_cast<std::int64_t>(modified);
     // The buffer lives on this frame only.
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
 

@@ -1,5 +1,6 @@
 #include "Platform/HttpClient.h"
 
+#include "Platform/Calendar.h"
 #include "Platform/HttpTransfer.h"
 #include "Platform/QuantityText.h"
 #include "Platform/Unicode.h"
@@ -340,6 +341,19 @@ std::uint64_t ContentLength(HINTERNET request) {
     return length;
 }
 
+// The response's Last-Modified, which WinHTTP reads as a date; nothing without one.
+std::optional<std::int64_t> LastModifiedOf(HINTERNET request) {
+    SYSTEMTIME time{};
+    DWORD size = sizeof time;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LAST_MODIFIED | WINHTTP_QUERY_FLAG_SYSTEMTIME,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &time, &size, WINHTTP_NO_HEADER_INDEX))
+        return std::nullopt;
+    FILETIME fileTime{};
+    if (!SystemTimeToFileTime(&time, &fileTime))
+        return std::nullopt;
+    return UnixTimeOfFileTime((std::uint64_t{fileTime.dwHighDateTime} << 32) | fileTime.dwLowDateTime);
+}
+
 } // namespace
 
 // Takes the response's status line (UTF-8).
@@ -379,6 +393,7 @@ std::size_t PendingWinHttpCallbacks() {
 TDownloadResult THTTPSend::Perform(const std::string& method, const std::string& url, TTransfer& transfer) {
     resultCode_ = 0;
     statusLine_.clear();
+    lastModified_.reset();
     errorText_.clear();
     transfer.sizeLimit = sizeLimit_;
 
@@ -515,6 +530,7 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
     WinHttpQueryHeaders(handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                         WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
     resultCode_ = static_cast<long>(status);
+    lastModified_ = LastModifiedOf(handle);
     std::string headers = Utf16ToUtf8(QueryText(handle, WINHTTP_QUERY_RAW_HEADERS_CRLF));
     headers.resize(std::min(headers.size(), headers.find('\n')));
     OnHeader(headers.data(), 1, headers.size(), &transfer);

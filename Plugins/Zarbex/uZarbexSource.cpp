@@ -61,6 +61,7 @@ bool TUpdateRun::LoadFromInternet(const UnicodeString& source, UnicodeString& pa
         FProgress.MsgProgress(0, u"* Download failed: " + reason, true);
         return false;
     }
+    FReport.ServerDated(client.LastModified());
     path = file;
     return FileExists(path);
 }

@@ -24,6 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr char kListsDay[] = "2025-03-14";
+
 struct RunTest : ::testing::Test {
     TempDir temp;
     fs::path dir = temp.Path();
@@ -52,16 +54,22 @@ struct RunTest : ::testing::Test {
         converter.emplace("ZARBEX_PDFTOTEXT", script.c_str());
     }
 
-    // A RAR 5 archive of the given lists, each a text of lines.
+    // A RAR 5 archive of the given lists, each a text of lines written on the day kListsDay.
     fs::path Archive(const std::vector<std::pair<std::string, std::string>>& lists) {
         const fs::path archive = dir / "lists.rar";
         std::string command = std::string(RAR_PROGRAM) + " a -ep1 -idq " + archive.string();
         for (const auto& [name, text] : lists) {
-            WriteFile(dir / name, text);
+            WriteList(dir / name, text);
             command += " " + (dir / name).string();
         }
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return archive;
+    }
+    // A list written on the day kListsDay.
+    static void WriteList(const fs::path& path, const std::string& text) {
+        WriteFile(path, text);
+        const std::string touch = "touch -d '" + std::string(kListsDay) + " 12:00' " + path.string();
+        EXPECT_EQ(std::system(touch.c_str()), 0) << touch;
     }
     TUpdateRun Run() {
         return TUpdateRun(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), progress,
@@ -80,16 +88,20 @@ TEST_F(RunTest, ReportsEveryEntryLineByLineAndFramesTheRun) {
 
     ASSERT_GE(progress.calls.size(), 4u);
     const std::string done = progress.calls[progress.calls.size() - 4];
+    const std::string dated = "memo 1 Lists dated " + std::string(kListsDay) + " /";
     EXPECT_EQ(done.rfind("memo 0 * Done. Files:2, Tot:4, Upd:3 (00:00:0", 0), 0u) << done;
     std::vector<std::string> expected = {
-        "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /", "clear marks",
+        "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /", dated, "clear marks",
         // the first list: one progress step per line, then its counts, then the bar back at 0
         "memo 1 Parsing a.pdf (" + std::to_string(listA.size()) + " bytes) /", ">", "progress 0",
         "progress 0.25", "progress 0.5", "progress 0.75", "memo 2 Found 3, updated 2 callsigns /",
         "progress 0",
         // the second list
         "memo 1 Parsing b.pdf (7 bytes) /", ">", "progress 0", "memo 2 Found 1, updated 1 callsigns /",
-        "progress 0", done, "progress 0", "unlock", "not busy"};
+        "progress 0",
+        // what the run changed, before the summary
+        "memo 1 Marked for the first time: 2 (UR5ABC, UT2XY) /", "memo 1 Not in the callbook: 1 (UR3NEW) /",
+        done, "progress 0", "unlock", "not busy"};
     EXPECT_EQ(progress.calls, expected);
     EXPECT_GT(progress.breaths, 0) << "the window breathes during the run";
     EXPECT_EQ(host->LogLines().size(), 1u);
@@ -109,7 +121,8 @@ TEST_F(RunTest, ARunThatRaisesStillUnlocksTheWindow) {
     for (const std::string& call : progress.calls)
         EXPECT_EQ(call.find("* Done."), std::string::npos) << "no summary after an error";
     EXPECT_TRUE(host->LogLines().empty());
-    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), host->CallCount("IHostServer.CreateQuery"))
+        << "every query made is freed";
     EXPECT_EQ(callbook->Count({}, true), 1) << "the update made before the error stays";
 }
 
@@ -169,9 +182,9 @@ TEST_F(RunTest, AnEarlyEndStopsTheConvertersStartedAhead) {
 TEST_F(RunTest, AnExtractionFailureEndsTheRunAtItsEntry) {
     ScopedEnv three(TUpdateRun::ConvertersVariable, "3");
     const std::string secondList = "UT2XY second list, stored as it is\n";
-    WriteFile(dir / "a.pdf", "UR5ABC\n");
-    WriteFile(dir / "b.pdf", secondList);
-    WriteFile(dir / "c.pdf", "UT2XY\n");
+    WriteList(dir / "a.pdf", "UR5ABC\n");
+    WriteList(dir / "b.pdf", secondList);
+    WriteList(dir / "c.pdf", "UT2XY\n");
     const struct {
         const char* name;
         const char* secondSwitches; // how the second list is added
@@ -216,7 +229,8 @@ TEST_F(RunTest, AnExtractionFailureEndsTheRunAtItsEntry) {
 
         EXPECT_EQ(progress.calls,
                   (std::vector<std::string>{
-                      "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /", "clear marks",
+                      "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /",
+                      "memo 1 Lists dated " + std::string(kListsDay) + " /", "clear marks",
                       "memo 1 Parsing a.pdf (7 bytes) /", ">", "progress 0",
                       "memo 2 Found 1, updated 1 callsigns /", "progress 0",
                       "memo 1 Parsing b.pdf (" + std::to_string(secondList.size()) + " bytes) /", ">",
@@ -293,7 +307,8 @@ TEST_F(RunTest, ASourceThatCannotBeOpenedIsReported) {
                                                             missing + u" failed."});
     for (const std::string& call : progress.calls)
         EXPECT_EQ(call.rfind("memo", 0), std::string::npos) << call;
-    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), host->CallCount("IHostServer.CreateQuery"))
+        << "every query made is freed";
     EXPECT_EQ(host->CallCount("IHostKernel.SetValue"), 0) << "no REFRESH";
 }
 
