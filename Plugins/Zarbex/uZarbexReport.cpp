@@ -53,6 +53,7 @@ void TRunReport::Word(const UnicodeString& call, bool inCallbook, bool updated) 
 }
 
 void TRunReport::ListDated(std::optional<std::int64_t> time) {
+    FListsSeen = true;
     if (time && (!FNewestList || *time > *FNewestList))
         FNewestList = time;
 }
@@ -64,11 +65,14 @@ void TRunReport::Archive(std::optional<TFileFingerprint> read, std::optional<TLa
 }
 
 std::vector<UnicodeString> TRunReport::ArchiveLines() const {
+    std::vector<UnicodeString> lines;
+    if (!FListsSeen)
+        return lines;
     UnicodeString dated = FNewestList ? u"Lists dated " + Date(*FNewestList)
                                       : UnicodeString(u"Lists dated: the archive does not tell");
     if (FServerTime)
         dated += u" (the server's date: " + Date(*FServerTime) + u")";
-    std::vector<UnicodeString> lines{dated};
+    lines.push_back(dated);
     if (FSameAsLast)
         lines.push_back(u"This is the archive of your last update (" + FSameAsLast->Date + u")");
     return lines;
@@ -87,18 +91,14 @@ std::vector<UnicodeString> TRunReport::CallLines() const {
     return {marked, u"Not in the callbook: " + CountedCalls(FNotInCallbook)};
 }
 
-std::optional<std::int64_t> NewestEntryTime(const TUnRARLibrary& library, const std::string& path,
-                                            const UnicodeString& knownAs, bool downloaded) {
+void DateListsOfArchive(const TUnRARLibrary& library, const std::string& path, const UnicodeString& knownAs,
+                        bool downloaded, TRunReport& report) {
     TRarArchive archive = library.OpenArchive(path);
     if (!archive.IsOpen() || (archive.IsVolume() && !archive.IsFirstVolume()))
-        return std::nullopt;
+        return;
     if (downloaded)
         archive.KeepToThisFile(knownAs);
-    std::optional<std::int64_t> newest;
-    while (archive.ReadHeader() == RarResult::Success) {
-        const TRarEntry& entry = archive.Entry();
-        if (entry.IsFile() && entry.ModifiedTime && (!newest || *entry.ModifiedTime > *newest))
-            newest = entry.ModifiedTime;
-    }
-    return newest;
+    while (archive.ReadHeader() == RarResult::Success)
+        if (archive.Entry().IsFile())
+            report.ListDated(archive.Entry().ModifiedTime);
 }

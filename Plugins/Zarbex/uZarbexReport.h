@@ -40,16 +40,16 @@ public:
     // The callbook could not say which callsigns were marked before the run.
     void CallbookCannotTell() { FCannotTell = true; }
 
-    // A list's modification time, seconds since 1970 UTC, when it has one; and the server's
-    // Last-Modified for a download, when it sent one.
+    // A list of the archive with its modification time, seconds since 1970 UTC, when it has one; and
+    // the server's Last-Modified for a download, when it sent one.
     void ListDated(std::optional<std::int64_t> time);
     void ServerDated(std::optional<std::int64_t> time) { FServerTime = time; }
     // The archive read (nothing when it could not be read whole) and what the settings keep of the last
     // good update.
     void Archive(std::optional<TFileFingerprint> read, std::optional<TLastUpdate> last);
 
-    // The lines after "* Use: ": the date of the newest list, then, when it is so, that the archive is
-    // the one of the last update.
+    // The lines after "* Use: ": the date of the newest list (none for a file without lists), then,
+    // when it is so, that the archive is the one of the last update.
     std::vector<UnicodeString> ArchiveLines() const;
     // The lines before "* Done.": the callsigns marked for the first time, and those the callbook does
     // not hold.
@@ -58,12 +58,13 @@ public:
 private:
     std::set<UnicodeString> FUpdated, FMarkedBefore, FNotInCallbook;
     bool FCannotTell = false;
+    bool FListsSeen = false;
     std::optional<std::int64_t> FNewestList, FServerTime;
     std::optional<TLastUpdate> FSameAsLast;
 };
 
-// The newest modification time among the entries of the RAR archive at path, nothing when none carries
-// one; a later part of a multi-volume archive tells nothing. knownAs and downloaded are as for
-// TRarArchive::KeepToThisFile. Reading stops at the first header that cannot be read.
-std::optional<std::int64_t> NewestEntryTime(const TUnRARLibrary& library, const std::string& path,
-                                            const UnicodeString& knownAs, bool downloaded);
+// Tells report the date of each list of the RAR archive at path; a later part of a multi-volume archive
+// tells nothing. knownAs and downloaded are as for TRarArchive::KeepToThisFile. Reading stops at the
+// first header that cannot be read.
+void DateListsOfArchive(const TUnRARLibrary& library, const std::string& path, const UnicodeString& knownAs,
+                        bool downloaded, TRunReport& report);

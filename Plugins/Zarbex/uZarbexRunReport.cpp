@@ -16,13 +16,12 @@ void TUpdateRun::ReportArchive(SourceLocation location, const UnicodeString& sou
     FReport.Archive(FArchiveRead, LastUpdate);
     if (SourceContentOf(file) == TSourceContent::Pdf) {
         // A downloaded file is as new as the download: only the server can date it.
-        if (!downloaded)
-            FReport.ListDated(FileModifiedTime(file));
+        FReport.ListDated(downloaded ? std::nullopt : FileModifiedTime(file));
     } else {
         if (FAppPath.empty())
             FAppPath = HostValue(u"APPPATH");
         const TUnRARLibrary library(StringToUtf8(FAppPath));
-        FReport.ListDated(NewestEntryTime(library, file, SourceFileName(source, downloaded), downloaded));
+        DateListsOfArchive(library, file, SourceFileName(source, downloaded), downloaded, FReport);
     }
     for (const UnicodeString& line : FReport.ArchiveLines())
         FProgress.MsgProgress(1, line, true);

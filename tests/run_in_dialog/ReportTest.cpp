@@ -97,6 +97,7 @@ TEST_F(ReportTest, TheListsDateIsTheNewestEntrysWithTheServersBesideIt) {
     for (const char* served : {"b.rar", "b.pdf"})
         ASSERT_NO_FATAL_FAILURE(SetDay(dir / "www" / served, "2025-04-01"));
     ASSERT_NO_FATAL_FAILURE(SetDay(pdfB, kDayB));
+    WriteFile(dir / "www" / "junk.rar", "this is not a RAR archive\n");
     TestServer server(dir / "www");
     const struct {
         int location;
@@ -108,12 +109,14 @@ TEST_F(ReportTest, TheListsDateIsTheNewestEntrysWithTheServersBesideIt) {
         {1, pdfB.string(), "Lists dated 2025-02-01"},
         {0, server.Url("/files/b.pdf"),
          "Lists dated: the archive does not tell (the server's date: 2025-04-01)"},
+        {1, (dir / "www" / "junk.rar").string(), ""}, // no lists, no date
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.source);
         Open(); // a good run of the same dialog would be the last update
         ASSERT_NO_FATAL_FAILURE(Run(c.location, c.source));
-        const std::string start = "* Use: " + c.source + "\n   " + c.dated + "\n   Parsing ";
+        const std::string start =
+            "* Use: " + c.source + "\n   " + (c.dated.empty() ? "Cannot open" : c.dated + "\n   Parsing ");
         EXPECT_EQ(FullMemo().substr(0, start.size()), start) << FullMemo();
     }
 }
