@@ -121,6 +121,29 @@ TEST_F(ReportTest, TheListsDateIsTheNewestEntrysWithTheServersBesideIt) {
     }
 }
 
+// A read-me beside the lists, newer than them, is no list and does not date them; a list that cannot
+// be read adds nothing to the calls, and its line on the unread lists stands before the report's, which
+// stand before "* Done.".
+TEST_F(ReportTest, EntriesPassedOverAndListsLeftUnreadKeepTheReportToTheListsRead) {
+    const fs::path readme = dir / "00-readme.txt", secret = dir / "secret.pdf", mixed = dir / "mixed.rar";
+    WriteFile(readme, "These lists are of UR5ABC's bureau.\n");
+    ASSERT_NO_FATAL_FAILURE(SetDay(readme, "2025-06-01"));
+    fs::copy_file(pdfB, secret);
+    ASSERT_NO_FATAL_FAILURE(SetDay(secret, kDayB));
+    ASSERT_NO_FATAL_FAILURE(Rar(mixed, {readme, pdfA}));
+    ASSERT_NO_FATAL_FAILURE(Rar(mixed, {secret}, {"-psecret"}));
+    ASSERT_NO_FATAL_FAILURE(Run(1, mixed.string()));
+    ExpectMemo("* Use: " + mixed.string() + "\n" + Dated(kDayA) + Parsing("00-readme.txt", readme) +
+                   "      \"00-readme.txt\" is not a PDF list: skipped\n" + ListA() +
+                   Parsing("secret.pdf", secret) +
+                   "      Cannot extract \"secret.pdf\" from the archive: it is encrypted (protected by a "
+                   "password)\n   1 of 2 lists could not be read: secret.pdf (encrypted)\n" +
+                   Changed("2 (UR5ABC, UT2XY)", "2 (DL1ABC, UR3NEW)"),
+               "Files:3, Tot:4, Upd:2", true);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(LastLog(), "Exec: " + std::string(kCaption) + ", " + mixed.string() + " failed.");
+}
+
 // A host that refuses the second query, or a question on it, costs only the line on the calls marked
 // for the first time: the lists are read and marked, and the summary and the log line are as ever.
 TEST_F(ReportTest, AHostThatRefusesTheSecondQueryCostsOnlyThatLine) {
