@@ -1,6 +1,7 @@
 #include "Includes/UnRAR.h"
 
 #include "Includes/UnRARLibrary.h"
+#include "Platform/Calendar.h"
 #include "Platform/CodePage.h"
 #include "Platform/FileSystem.h"
 #include "Platform/QuantityText.h"
@@ -469,6 +470,8 @@ int TRarArchive::ReadHeader() {
     entry_.IsDirectory = (h.Flags & RHDF_DIRECTORY) != 0;
     entry_.IsLink = h.RedirType != 0;
     entry_.IsEncrypted = (h.Flags & RHDF_ENCRYPTED) != 0;
+    const std::uint64_t written = (std::uint64_t{h.MtimeHigh} << 32) | h.MtimeLow;
+    entry_.ModifiedTime = written != 0 ? std::optional(UnixTimeOfFileTime(written)) : std::nullopt;
     return result;
 }
 

@@ -57,6 +57,9 @@ struct TRarEntry {
     bool IsDirectory = false;
     bool IsLink = false;      // a symbolic link, hard link or file copy: it has no data of its own
     bool IsEncrypted = false; // its data needs a password
+    // When the file was last written before it was archived, in seconds since 1970 UTC; nothing when
+    // the archive does not say.
+    std::optional<std::int64_t> ModifiedTime;
 
     // Only plain files carry data worth extracting.
     bool IsFile() const { return !IsDirectory && !IsLink; }

@@ -33,6 +33,8 @@ bool IsFile(const std::string& path);
 inline bool FileExists(std::u16string_view path) {
     return IsFile(Utf16ToUtf8(path));
 }
+// When the file was last written, in seconds since 1970 UTC; nothing when it cannot be read.
+std::optional<std::int64_t> FileModifiedTime(const std::string& path);
 // Removes the file; false, and nothing said, when it is missing or cannot be removed.
 bool DeleteFileQuietly(const std::string& path);
 inline bool DeleteFileQuietly(std::u16string_view path) {

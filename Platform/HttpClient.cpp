@@ -69,6 +69,7 @@ private:
 TDownloadResult THTTPSend::Perform(const std::string& method, const std::string& url, TTransfer& transfer) {
     FResultCode = 0;
     FStatusLine.clear();
+    FLastModified.reset();
     FErrorText.clear();
     const std::unique_ptr<THttpTransport> transport = OpenTransport(method, url);
     if (!transport)
@@ -77,6 +78,7 @@ TDownloadResult THTTPSend::Perform(const std::string& method, const std::string&
     THttpHead head = transport->Head();
     FResultCode = head.status;
     FStatusLine = std::move(head.statusLine);
+    FLastModified = head.lastModified;
     // A sink that stopped the transfer has its own reason, and a cut body the loop's; the caller gives it.
     if (result == TDownloadResult::Failed && FErrorText.empty() && !transfer.sinkStopped)
         FErrorText = transport->Reason();

@@ -73,6 +73,9 @@ public:
     // The status line of the last response without its line end ("HTTP/1.1 404 Not Found"), empty
     // when none arrived. Control characters are shown as U+FFFD.
     const std::string& StatusLine() const { return FStatusLine; }
+    // The last response's Last-Modified, in seconds since 1970 UTC; nothing when it sent none that reads
+    // as a date.
+    std::optional<std::int64_t> LastModified() const { return FLastModified; }
     // Why the last request failed, in words for the user, on one line (UTF-8, control characters
     // shown as U+FFFD); empty after a success. For a status other than 2xx in Download it is the
     // status line; otherwise the system's reason (libcurl's "Failed to connect to ...", "SSL certificate
@@ -120,6 +123,7 @@ private:
     std::string FDocument;
     long FResultCode = 0;
     std::string FStatusLine;
+    std::optional<std::int64_t> FLastModified;
     std::string FErrorText;
     std::chrono::seconds FConnectTimeout = DownloadConnectTimeout;
     std::chrono::seconds FStallTimeout = DownloadStallTimeout;

@@ -30,9 +30,10 @@ enum class TTransportStep {
 
 // What has arrived of a response before its body.
 struct THttpHead {
-    long status = 0;                        // 0 until known
-    std::string statusLine;                 // without its line end; control characters shown as U+FFFD
-    std::optional<std::uint64_t> announced; // a valid Content-Length
+    long status = 0;                          // 0 until known
+    std::string statusLine;                   // without its line end; control characters shown as U+FFFD
+    std::optional<std::uint64_t> announced;   // a valid Content-Length
+    std::optional<std::int64_t> lastModified; // Last-Modified as a date, seconds since 1970 UTC
 };
 
 // One request on a system's network library, started by THTTPSend::OpenTransport and closed when it goes

@@ -11,8 +11,11 @@
 
 namespace {
 
-// The plug-in's query of the Ukrainian calls and its update of one call's bureau flag.
+// The plug-in's query of the Ukrainian calls, that of those marked already (its report's), and its update
+// of one call's bureau flag.
 constexpr char UkrainianCalls[] = "SELECT DISTINCT OMCALL FROM CALLBOOK WHERE DXCCPFX=\"UR\" ORDER BY OMCALL";
+constexpr char MarkedUkrainianCalls[] =
+    "SELECT DISTINCT OMCALL FROM CALLBOOK WHERE DXCCPFX=\"UR\" AND Use_BUREAU<>0 ORDER BY OMCALL";
 constexpr char SetBureauPrefix[] = "UPDATE CALLBOOK SET Use_BUREAU=TRUE WHERE OMCALL='";
 
 struct Station {
@@ -103,11 +106,12 @@ void Callbook::OpenQuery(std::int32_t query, const std::string& sql) {
     auto it = FImpl->queries.find(query);
     if (it == FImpl->queries.end())
         throw CallbookError("Unknown query " + std::to_string(query));
-    if (sql != UkrainianCalls)
+    const bool markedOnly = sql == MarkedUkrainianCalls;
+    if (sql != UkrainianCalls && !markedOnly)
         throw CallbookError("The in-memory callbook does not answer the statement: " + sql);
     std::vector<std::string> calls;
     for (const Station& station : FImpl->stations)
-        if (station.DxccPrefix == "UR")
+        if (station.DxccPrefix == "UR" && (station.Bureau || !markedOnly))
             calls.push_back(station.Call);
     std::sort(calls.begin(), calls.end());
     calls.erase(std::unique(calls.begin(), calls.end()), calls.end());

@@ -34,3 +34,10 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder) {
         return std::nullopt;
     return std::uint64_t{space.f_bavail} * space.f_frsize;
 }
+
+std::optional<std::int64_t> FileModifiedTime(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(info.st_mtime);
+}

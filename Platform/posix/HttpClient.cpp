@@ -71,6 +71,8 @@ void SetRequestOptions(CURL* curl, const std::string& method, const std::string&
         curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     else
         curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, method.c_str());
+    // libcurl reads the Last-Modified header as a date.
+    curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_FAILONERROR, 0L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -129,6 +131,9 @@ public:
         curl_off_t length = -1;
         if (curl_easy_getinfo(FEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK && length >= 0)
             head.announced = static_cast<std::uint64_t>(length);
+        curl_off_t modified = -1;
+        if (curl_easy_getinfo(FEasy, CURLINFO_FILETIME_T, &modified) == CURLE_OK && modified >= 0)
+            head.lastModified = static_cast<std::int64_t>(modified);
         return head;
     }
 
@@ -245,6 +250,7 @@ TDownloadResult THTTPSend::Download(const std::string& url, const std::string& p
         const int error = errno;
         FResultCode = 0;
         FStatusLine.clear();
+        FLastModified.reset();
         FErrorText = OneLine("Cannot create file \"" + path + "\": " + std::strerror(error));
         return TDownloadResult::Failed;
     }

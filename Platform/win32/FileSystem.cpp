@@ -1,5 +1,6 @@
 #include "Platform/FileSystem.h"
 
+#include "Platform/Calendar.h"
 #include "Platform/Unicode.h"
 #include "Platform/win32/WideChar.h"
 
@@ -54,4 +55,13 @@ std::optional<std::uint64_t> FreeDiskSpace(const std::string& folder) {
     if (!GetDiskFreeSpaceExW(WidePtr(Wide(folder)), &available, nullptr, nullptr))
         return std::nullopt;
     return available.QuadPart;
+}
+
+std::optional<std::int64_t> FileModifiedTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (path.empty() || !GetFileAttributesExW(WidePtr(Wide(path)), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    const std::uint64_t written =
+        (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return UnixTimeOfFileTime(written);
 }

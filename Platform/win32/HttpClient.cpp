@@ -1,5 +1,6 @@
 #include "Platform/HttpClient.h"
 
+#include "Platform/Calendar.h"
 #include "Platform/HttpTransfer.h"
 #include "Platform/QuantityText.h"
 #include "Platform/Unicode.h"
@@ -336,6 +337,19 @@ std::optional<std::uint64_t> ContentLength(HINTERNET request) {
     return length;
 }
 
+// The response's Last-Modified, which WinHTTP reads as a date; nothing without one.
+std::optional<std::int64_t> LastModifiedOf(HINTERNET request) {
+    SYSTEMTIME time{};
+    DWORD size = sizeof time;
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_LAST_MODIFIED | WINHTTP_QUERY_FLAG_SYSTEMTIME,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &time, &size, WINHTTP_NO_HEADER_INDEX))
+        return std::nullopt;
+    FILETIME fileTime{};
+    if (!SystemTimeToFileTime(&time, &fileTime))
+        return std::nullopt;
+    return UnixTimeOfFileTime((std::uint64_t{fileTime.dwHighDateTime} << 32) | fileTime.dwLowDateTime);
+}
+
 // The request as WinHTTP takes it: each step is started and completes in a notification, which is
 // awaited a bounded time at once, so that the loop keeps its limits also while a connection is made.
 class TWinHttpTransport final : public THttpTransport {
@@ -494,6 +508,7 @@ private:
         if (headers.starts_with("HTTP/"))
             FHead.statusLine = OneLine(headers);
         FHead.announced = ContentLength(handle);
+        FHead.lastModified = LastModifiedOf(handle);
     }
 
     // Declared before the request, which must close first.
@@ -612,6 +627,7 @@ TDownloadResult THTTPSend::Download(const std::string& url, const std::string& p
         const DWORD error = GetLastError();
         FResultCode = 0;
         FStatusLine.clear();
+        FLastModified.reset();
         FErrorText = OneLine("Cannot create file \"" + path + "\": " + SystemReason(error));
         return TDownloadResult::Failed;
     }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include "PluginAPI/SysUtils.h"
+#include "Plugins/Zarbex/uZarbexLastUpdate.h"
 #include "Plugins/Zarbex/uZarbexProgress.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 enum class SourceLocation : std::uint8_t { None = 0, Internet = 1, Local = 2 };
 
@@ -26,6 +28,11 @@ public:
     virtual bool CheckComponents(const TUpdateSource& source) = 0;
     // The run itself: true when it updated something. Its errors pass to the caller.
     virtual bool Execute(const TUpdateSource& source) = 0;
+    // What the settings keep of the last good update, told before Execute, so that the memo can say when
+    // the same archive comes again; a run without a report takes no notice.
+    virtual void SetLastUpdate(const std::optional<TLastUpdate>& /*last*/) {}
+    // What the settings are to keep of a run that returned true; nothing when it cannot tell.
+    virtual std::optional<TLastUpdate> ThisUpdate() const { return std::nullopt; }
 };
 
 // Makes the run for one press of "Get data", reporting to progress.

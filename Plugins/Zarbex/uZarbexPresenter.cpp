@@ -104,6 +104,18 @@ void TZarbexPresenter::FormClose() {
                             : FLocation == SourceLocation::Local  ? u"Local"
                                                                   : u"";
     Settings().WriteString(FSection, u"Location", value);
+    if (FThisUpdate) {
+        Settings().WriteString(FSection, u"LastArchive", FThisUpdate->ArchiveText());
+        Settings().WriteString(FSection, u"LastUpdate", FThisUpdate->Date);
+    }
+}
+
+std::optional<TLastUpdate> TZarbexPresenter::LastUpdate() {
+    // A good run of this dialog is the last update, though the settings learn of it only at the close.
+    if (FThisUpdate)
+        return FThisUpdate;
+    return TLastUpdate::FromSettings(Settings().ReadString(FSection, u"LastArchive", u""),
+                                     Settings().ReadString(FSection, u"LastUpdate", u""));
 }
 
 void TZarbexPresenter::dbtUpdateCancelClick() {
@@ -218,9 +230,12 @@ void TZarbexPresenter::dbtUpdateClickOk() {
     const std::unique_ptr<IUpdateRun> run = FRuns(*this);
     if (!run->CheckComponents(source))
         return;
+    run->SetLastUpdate(LastUpdate());
     UpdateDone = true;
     try {
         UpdateDone = run->Execute(source);
+        if (UpdateDone)
+            FThisUpdate = run->ThisUpdate();
     } catch (...) {
         // The dialog must not stay stuck: the flag and the buttons come back before the error is shown.
         UpdateDone = false;

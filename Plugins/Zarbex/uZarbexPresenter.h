@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The default sources: the bureau list archive on the national league's web server, and the name it
 // has in the host's DOWNLOAD folder.
@@ -87,6 +88,8 @@ private:
     // The one guard against a value that did not change: sets the state's field to value and shows it
     // when shown names it; true when the value was new.
     template <class T> bool Change(T TZarbexViewState::*field, const T& value, TViewField shown);
+    // What the settings keep of the last good update, or this dialog's own good run.
+    std::optional<TLastUpdate> LastUpdate();
     // Shows text in the source field and runs the change rule, when it differs from what is there.
     void SetSource(const UnicodeString& text);
     // The change rule of the source and the box: a changed choice may be run again.
@@ -112,6 +115,7 @@ private:
 
     bool UpdateDone = false;
     TZarbexViewState FState;
+    std::optional<TLastUpdate> FThisUpdate; // kept at the close, with the source
     bool FRunning = false;
     bool FCloseRequested = false;
     UnicodeString FMemo;

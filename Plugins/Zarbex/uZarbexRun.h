@@ -8,11 +8,14 @@
 #include "PluginAPI/Helpers.h"
 #include "PluginAPI/PluginAPI.h"
 #include "Plugins/Zarbex/IUpdateRun.h"
+#include "Plugins/Zarbex/uZarbexMarkedQuery.h"
 #include "Plugins/Zarbex/uZarbexProgress.h"
+#include "Plugins/Zarbex/uZarbexReport.h"
 #include "Plugins/Zarbex/uZarbexRunOptions.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 class BStr;
@@ -34,6 +37,12 @@ public:
     // The run with its frame: the busy cursor, a cleared memo and locked controls for its length. Errors
     // of the run pass to the caller once the frame is taken down.
     bool Execute(const TUpdateSource& source) override;
+    // What the settings keep of the last good update, so that the memo can say when the same archive
+    // comes again.
+    void SetLastUpdate(const std::optional<TLastUpdate>& last) override { FLastUpdate = last; }
+    // What the settings are to keep of this run once it returned true; nothing when the archive could
+    // not be read for its fingerprint.
+    std::optional<TLastUpdate> ThisUpdate() const override;
 
 private:
     // What a run counted, and the time it took, for the summary line and the log line; the lists among
@@ -75,6 +84,9 @@ private:
     BStr FailedLogLine(const UnicodeString& source) const;
     // "2 of 12 lists could not be read: a.pdf (damaged), b.pdf (password)"
     static UnicodeString UnreadListsText(const TRunTotals& totals);
+    // The memo's lines on the archive (after "* Use: ") and on the callsigns (before "* Done.").
+    void ReportArchive(const TUpdateSource& source, const UnicodeString& path);
+    void ReportCalls();
 
     UnicodeString HostValue(const char16_t* name) const;
 
@@ -89,6 +101,11 @@ private:
     bool FLogWritten = false;
     // An update statement was executed: the host is asked to refresh, however the run ends.
     bool FCallbookChanged = false;
+    // What the run changed and how old its lists are, for the memo.
+    TRunReport FReport;
+    std::optional<TMarkedQuery> FMarked;
+    std::optional<TLastUpdate> FLastUpdate;
+    std::optional<TFileFingerprint> FArchiveRead;
 };
 
 // The real run for every press of "Get data", with the limits as they stand at the press.

@@ -68,6 +68,7 @@ bool TSourceAcquisition::LoadFromInternet(const UnicodeString& source, UnicodeSt
         FProgress.MsgProgress(0, u"* Download failed: " + reason, true);
         return false;
     }
+    FServerModified = client.LastModified();
     path = file;
     return FileExists(path);
 }

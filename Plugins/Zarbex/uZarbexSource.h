@@ -9,6 +9,9 @@
 #include "Plugins/Zarbex/uZarbexProgress.h"
 #include "Plugins/Zarbex/uZarbexRunOptions.h"
 
+#include <cstdint>
+#include <optional>
+
 class TSourceAcquisition {
 public:
     // The download reports to progress and keeps to the options' limits; the kernel names the DOWNLOAD
@@ -18,6 +21,9 @@ public:
     // True and path set to the file to read when there is one. A failed download tells the memo why; a
     // location of None gives false at once.
     bool LoadSource(const TUpdateSource& source, UnicodeString& path);
+    // The server's Last-Modified of the archive downloaded, in seconds since 1970 UTC; nothing for a
+    // local source or a server that sent none.
+    std::optional<std::int64_t> ServerModified() const { return FServerModified; }
 
 private:
     bool LoadFromInternet(const UnicodeString& source, UnicodeString& path);
@@ -26,4 +32,5 @@ private:
     ComPtr<IHostKernel> FKernel;
     IUpdateProgress& FProgress;
     TRunOptions FOptions;
+    std::optional<std::int64_t> FServerModified;
 };

@@ -138,12 +138,16 @@ bool TUpdateRun::Execute(const TUpdateSource& source) {
 bool TUpdateRun::UpdateFromSource(const TUpdateSource& source) {
     TRunTotals totals;
     FLogWritten = FCallbookChanged = false;
+    FReport = TRunReport();
+    FArchiveRead.reset();
     try {
         {
             const std::int32_t query = OpenCallbookQuery();
             // Closing steps that run however the run ends, the downloaded archive first; when an error
             // ends the run, that error is the one reported.
             TScopeExit freeQuery([&] { HostCall(FServer->FreeQuery(query)); });
+            FMarked.emplace(FServer);
+            TScopeExit freeMarked([&] { FMarked.reset(); });
             UnicodeString archiveFile;
             TScopeExit deleteDownload([&] {
                 if (source.Location == SourceLocation::Internet && !archiveFile.empty())
@@ -174,12 +178,15 @@ std::int32_t TUpdateRun::OpenCallbookQuery() {
 }
 
 bool TUpdateRun::ObtainArchive(const TUpdateSource& source, UnicodeString& path) {
-    if (!TSourceAcquisition(FKernel, FProgress, FOptions).LoadSource(source, path)) {
+    TSourceAcquisition acquisition(FKernel, FProgress, FOptions);
+    if (!acquisition.LoadSource(source, path)) {
         HostCall(
             FKernel->ShowMessage(BStr(u"Resource open error: " + source.Text).get(), BStr(u"Error").get()));
         return false;
     }
     FProgress.MsgProgress(0, u"* Use: " + source.Text, true);
+    FReport.ServerDated(acquisition.ServerModified());
+    ReportArchive(source, path);
     return true;
 }
 
@@ -220,6 +227,7 @@ void TUpdateRun::ReadArchive(std::int32_t query, const UnicodeString& archiveFil
     }
     if (!totals.Unread.empty())
         FProgress.MsgProgress(1, UnreadListsText(totals), true);
+    ReportCalls();
     FProgress.MsgProgress(0, u"* Done. " + totals.Counts() + u" (" + totals.Elapsed + u")", false);
 }
 
@@ -359,10 +367,12 @@ TUpdateRun::TListCounts TUpdateRun::ReadList(TCallbookLookup& callbook, const Un
             if (!IsCallsign(word))
                 continue;
             ++counts.Found;
-            if (callbook.Mark(word)) {
+            const bool marked = callbook.Mark(word);
+            if (marked) {
                 FCallbookChanged = true;
                 ++counts.Updated;
             }
+            FReport.Word(word, marked, marked);
         }
         FProgress.ShowProgress(static_cast<long double>(i) / static_cast<long double>(n));
     }

@@ -136,6 +136,19 @@ TEST_F(HttpClientTest, DownloadStreamsTheBodyIntoTheGivenFile) {
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
 }
 
+// The server's Last-Modified is kept for the caller, as a date; a response without one gives none.
+TEST_F(HttpClientTest, LastModifiedIsTheServersDateOfTheFile) {
+    const fs::path file = FRoot->Path() / "dated.rar";
+    WriteFile(file, "Rar!");
+    ASSERT_EQ(std::system(("touch -d @1741953600 " + file.string()).c_str()), 0); // 2025-03-14 12:00 UTC
+    ASSERT_EQ(FHttp.Download(FServer->Url("/files/dated.rar"), Target()), TDownloadResult::Done)
+        << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.LastModified(), std::optional<std::int64_t>(1741953600));
+    ASSERT_EQ(FHttp.Download(FServer->Url("/large/10"), Target()), TDownloadResult::Done)
+        << FHttp.ErrorText();
+    EXPECT_EQ(FHttp.LastModified(), std::nullopt) << "a date from an earlier response";
+}
+
 // A download that is no archive fails with the reason the user is shown, and leaves nothing behind.
 TEST_F(HttpClientTest, FailedDownloadsSayWhyAndLeaveNoFile) {
     const ClosedPort closed;

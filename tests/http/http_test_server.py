@@ -5,7 +5,8 @@ Prints its port on the first line of stdout, then serves until stdin reaches its
 with the test process that started it, also when that process dies.
 
 Routes:
-  /files/NAME     the bytes of NAME in the --root folder (200), or 404 with a page
+  /files/NAME     the bytes of NAME in the --root folder (200) with its date as Last-Modified, or 404
+                  with a page
   /redirect       302 to /target with a short body
   /target         a page; the server remembers every path asked for
   /requests       the paths asked for so far, one per line
@@ -66,7 +67,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             except OSError:
                 self.send_body(404, b"<html><body>404 Not Found</body></html>")
                 return
-            self.send_body(200, body, "application/octet-stream")
+            modified = self.date_time_string(os.path.getmtime(os.path.join(self.server.root, name)))
+            self.send_body(200, body, "application/octet-stream", [("Last-Modified", modified)])
         elif self.path == "/redirect":
             self.send_body(302, b"moved to /target", extra=[("Location", "/target")])
         elif self.path == "/target":

@@ -194,6 +194,9 @@ TEST_F(LoghostProcess, InvokeUpdatesTheCallbookOfAnotherProgram) {
             "' --ini '" + (home_ / "host.ini").string() + "' --download '" + (home_ / "dl").string() + "'");
         ASSERT_EQ(run.status, 0) << run.out << run.err;
         EXPECT_NE(run.out.find("bureau flags: 2 of 4 callsigns\n"), std::string::npos) << run.out << run.err;
+        // The run's report is printed like any memo line.
+        EXPECT_NE(run.out.find("Marked for the first time: 2 (EM0ENH, US7YM)\n"), std::string::npos)
+            << run.out;
         EXPECT_EQ(Sql(callbook, "SELECT group_concat(omcall, ' ') FROM (SELECT omcall FROM callbook WHERE "
                                 "use_bureau ORDER BY omcall)"),
                   "EM0ENH US7YM");

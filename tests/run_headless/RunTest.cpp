@@ -33,6 +33,9 @@ std::string ListSize(const std::string& text) {
     return std::to_string(std::string(kPdfHeader).size() + text.size());
 }
 
+// The day the lists were written; rar keeps it.
+constexpr char kListsDay[] = "2025-03-14";
+
 struct RunTest : ::testing::Test {
     TempDir temp;
     fs::path dir = temp.Path();
@@ -61,16 +64,22 @@ struct RunTest : ::testing::Test {
         converter.emplace("ZARBEX_PDFTOTEXT", script.c_str());
     }
 
-    // A RAR 5 archive of the given lists, each a text of lines behind the header.
+    // A RAR 5 archive of the given lists, each a text of lines behind the header, written on kListsDay.
     fs::path Archive(const std::vector<std::pair<std::string, std::string>>& lists) {
         const fs::path archive = dir / "lists.rar";
         std::string command = std::string(RAR_PROGRAM) + " a -ep1 -idq " + archive.string();
         for (const auto& [name, text] : lists) {
-            WriteFile(dir / name, kPdfHeader + text);
+            WriteList(dir / name, text);
             command += " " + (dir / name).string();
         }
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return archive;
+    }
+    // A list of text behind the header, written on the day kListsDay.
+    static void WriteList(const fs::path& path, const std::string& text) {
+        WriteFile(path, kPdfHeader + text);
+        const std::string touch = "touch -d '" + std::string(kListsDay) + " 12:00' " + path.string();
+        EXPECT_EQ(std::system(touch.c_str()), 0) << touch;
     }
     TUpdateRun Run() {
         return TUpdateRun(ComPtr<IHostKernel>(host.get()), ComPtr<IHostServer>(host.get()), progress,
@@ -90,14 +99,18 @@ TEST_F(RunTest, ReportsEveryEntryLineByLineAndFramesTheRun) {
     ASSERT_GE(progress.calls.size(), 4u);
     const std::string done = progress.calls[progress.calls.size() - 4];
     EXPECT_EQ(done.rfind("memo 0 * Done. Files:2, Tot:4, Upd:3 (00:00:0", 0), 0u) << done;
+    const std::string dated = "memo 1 Lists dated " + std::string(kListsDay) + " /";
     std::vector<std::string> expected = {
-        "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /", "clear marks",
+        "busy", "clear memo", "lock", "memo 0 * Use: " + archive.string() + " /", dated, "clear marks",
         // the first list: one progress step per line, then its counts, then the bar back at 0
         "memo 1 Parsing a.pdf (" + ListSize(listA) + " bytes) /", ">", "progress 0", "progress 0.25",
         "progress 0.5", "progress 0.75", "memo 2 Found 3, updated 2 callsigns /", "progress 0",
         // the second list
         "memo 1 Parsing b.pdf (" + ListSize("UR5ABC\n") + " bytes) /", ">", "progress 0",
-        "memo 2 Found 1, updated 1 callsigns /", "progress 0", done, "progress 0", "unlock", "not busy"};
+        "memo 2 Found 1, updated 1 callsigns /", "progress 0",
+        // what the run changed, before the summary
+        "memo 1 Marked for the first time: 2 (UR5ABC, UT2XY) /", "memo 1 Not in the callbook: 1 (UR3NEW) /",
+        done, "progress 0", "unlock", "not busy"};
     EXPECT_EQ(progress.calls, expected);
     EXPECT_GT(progress.breaths, 0) << "the window breathes during the run";
     EXPECT_EQ(host->LogLines().size(), 1u);
@@ -124,7 +137,9 @@ TEST_F(RunTest, RepeatsAreAskedOfTheHostOnceAndCountedEachTime) {
     EXPECT_EQ(StringToUtf8(host->LogLines()[0])
                   .rfind("Exec: Get Bureau users info (Ukraine), Files:2, Tot:9, Upd:7 (", 0),
               0u);
-    EXPECT_EQ(host->CallCount("IHostServer.Locate"), 3) << "UR5ABC, UR3NEW and UT2XY";
+    EXPECT_EQ(host->CallCount("IHostServer.Locate"), 3 + 2)
+        << "UR5ABC, UR3NEW and UT2XY on the callbook's query; the report asks the query of the entries "
+           "marked before the run once for each callsign marked, UR5ABC and UT2XY";
     EXPECT_EQ(host->CallCount("IHostServer.ExecSQL"), 2) << "UR5ABC and UT2XY";
     EXPECT_EQ(callbook->Count({}, true), 2);
 }
@@ -172,7 +187,8 @@ TEST_F(RunTest, ARunThatRaisesStillUnlocksTheWindow) {
         EXPECT_EQ(call.find("* Done."), std::string::npos) << "no summary after an error";
     EXPECT_EQ(host->LogLines(), std::vector<std::u16string>{u"Exec: Get Bureau users info (Ukraine), " +
                                                             Utf8ToString(archive.string()) + u" failed."});
-    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), host->CallCount("IHostServer.CreateQuery"))
+        << "every query made is freed";
     EXPECT_EQ(callbook->Count({}, true), 1) << "the update made before the error stays";
     EXPECT_EQ(host->CallCount("IHostKernel.SetValue"), 1) << "REFRESH: the callbook changed";
 }
@@ -235,9 +251,9 @@ TEST_F(RunTest, AnEarlyEndStopsTheConvertersStartedAhead) {
 TEST_F(RunTest, AListThatCannotBeExtractedIsNamedAndTheNextOnesAreRead) {
     ScopedEnv three(TRunOptions::ConvertersVariable, "3");
     const std::string secondList = "UT2XY second list, stored as it is\n";
-    WriteFile(dir / "a.pdf", kPdfHeader + std::string("UR5ABC\n"));
-    WriteFile(dir / "b.pdf", kPdfHeader + secondList);
-    WriteFile(dir / "c.pdf", kPdfHeader + std::string("UT2XY\n"));
+    WriteList(dir / "a.pdf", "UR5ABC\n");
+    WriteList(dir / "b.pdf", secondList);
+    WriteList(dir / "c.pdf", "UT2XY\n");
     const struct {
         const char* name;
         const char* secondSwitches; // how the second list is added
@@ -291,6 +307,7 @@ TEST_F(RunTest, AListThatCannotBeExtractedIsNamedAndTheNextOnesAreRead) {
                                             "clear memo",
                                             "lock",
                                             "memo 0 * Use: " + archive.string() + " /",
+                                            "memo 1 Lists dated " + std::string(kListsDay) + " /",
                                             "clear marks",
                                             "memo 1 Parsing a.pdf (" + ListSize("UR5ABC\n") + " bytes) /",
                                             ">",
@@ -307,6 +324,8 @@ TEST_F(RunTest, AListThatCannotBeExtractedIsNamedAndTheNextOnesAreRead) {
                                             "memo 2 Found 1, updated 1 callsigns /",
                                             "progress 0",
                                             "memo 1 " + unread + " /",
+                                            "memo 1 Marked for the first time: 2 (UR5ABC, UT2XY) /",
+                                            "memo 1 Not in the callbook: none /",
                                             done,
                                             "progress 0",
                                             "unlock",
@@ -385,7 +404,8 @@ TEST_F(RunTest, ASourceThatCannotBeOpenedIsReported) {
                                                             missing + u" failed."});
     for (const std::string& call : progress.calls)
         EXPECT_EQ(call.rfind("memo", 0), std::string::npos) << call;
-    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), 1);
+    EXPECT_EQ(host->CallCount("IHostServer.FreeQuery"), host->CallCount("IHostServer.CreateQuery"))
+        << "every query made is freed";
     EXPECT_EQ(host->CallCount("IHostKernel.SetValue"), 0) << "no REFRESH";
 }
 

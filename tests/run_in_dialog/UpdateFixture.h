@@ -113,11 +113,35 @@ struct UpdateTest : ::testing::Test {
         ASSERT_TRUE(w.dbtUpdateOk->isEnabled());
         w.dbtUpdateOk->click();
     }
-    std::string Memo() const { return w.mProgress->toPlainText().toStdString(); }
-    // Checks that the memo is start followed by the summary line with no line break after it; returns
-    // the elapsed time shown there.
-    std::string ExpectMemo(const std::string& start, const std::string& counts) const {
-        const std::string memo = Memo();
+    // Gives the file a modification time at noon of day ("2025-03-14"), local time.
+    static void SetDay(const fs::path& file, const std::string& day) {
+        ASSERT_EQ(QProcess::execute("touch", {"-d", QString::fromStdString(day + " 12:00"),
+                                              QString::fromStdString(file.string())}),
+                  0);
+    }
+    // The memo's line on the lists' date, after "* Use: ".
+    static std::string Dated(const std::string& day) { return "   Lists dated " + day + "\n"; }
+    // The memo's lines on what the run changed, before "* Done.".
+    static std::string Changed(const std::string& marked, const std::string& notInCallbook) {
+        return "   Marked for the first time: " + marked + "\n   Not in the callbook: " + notInCallbook +
+               "\n";
+    }
+    // The memo as it stands.
+    std::string FullMemo() const { return w.mProgress->toPlainText().toStdString(); }
+    // The memo without the run's report (the lists' date, the archive of the last update, the callsigns
+    // marked for the first time and those not in the callbook), which ReportTest checks whole: the
+    // other tests are about the lists and the counts.
+    std::string Memo() const {
+        static const QRegularExpression report(
+            "^   (Lists dated|This is the archive of your last update|Marked for the first time:|Not in the "
+            "callbook:).*\\n",
+            QRegularExpression::MultilineOption);
+        return QString::fromStdString(FullMemo()).remove(report).toStdString();
+    }
+    // Checks that the memo (whole: with the run's report) is start followed by the summary line with no
+    // line break after it; returns the elapsed time shown there.
+    std::string ExpectMemo(const std::string& start, const std::string& counts, bool whole = false) const {
+        const std::string memo = whole ? FullMemo() : Memo();
         EXPECT_EQ(memo.substr(0, start.size()), start) << memo;
         const QString tail = QString::fromStdString(memo.substr(std::min(start.size(), memo.size())));
         const QRegularExpressionMatch done =
@@ -161,7 +185,11 @@ struct UpdateRunTest : UpdateTest {
         WritePdfTable(pdfB.string(), {{"1", "UR5ABC", "Ivan", "Kyiv"},
                                       {"2", "UR7QQ", "Taras", "Poltava"},
                                       {"3", "RA3AA", "Anna", "Moscow"}});
+        ASSERT_NO_FATAL_FAILURE(SetDay(pdfA, kDayA));
+        ASSERT_NO_FATAL_FAILURE(SetDay(pdfB, kDayB));
     }
+    // The days the two lists were written; rar keeps them.
+    static constexpr char kDayA[] = "2025-03-14", kDayB[] = "2025-02-01";
     // A stand-in for the PDF converter: a shell script run as "script PDF TXT".
     fs::path Converter(const std::string& name, const std::string& body) const {
         const fs::path script = dir / (name + ".sh");

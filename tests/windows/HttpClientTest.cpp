@@ -109,6 +109,7 @@ TEST_F(HttpClientTest, DownloadWritesTheBodyAndReportsProgressFromZero) {
     EXPECT_EQ(FHttp.ErrorText(), "");
     EXPECT_EQ(FHttp.Document(), "");
     EXPECT_EQ(ReadFile(target), "UR5ABC UT1AA US0KW\n");
+    EXPECT_EQ(FHttp.LastModified(), std::optional<std::int64_t>(1741953600)) << "2025-03-14 12:00 UTC";
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.front(), 0u);
     EXPECT_TRUE(std::is_sorted(reports.begin(), reports.end()));
@@ -122,6 +123,7 @@ TEST_F(HttpClientTest, DownloadWritesTheBodyAndReportsProgressFromZero) {
         SCOPED_TRACE(body.path);
         ASSERT_EQ(FHttp.Download(Url(body.path), Utf8(target)), TDownloadResult::Done) << FHttp.ErrorText();
         EXPECT_EQ(ReadFile(target), std::string(body.size, '\0'));
+        EXPECT_EQ(FHttp.LastModified(), std::nullopt) << "a date from an earlier response";
     }
 }
 

@@ -49,6 +49,7 @@ start)
   stop
   mkdir -p "$state/root"
   printf 'UR5ABC UT1AA US0KW\n' >"$state/root/members.txt"
+  touch -d @1741953600 "$state/root/members.txt" # the date the tests expect as its Last-Modified
   openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
     -keyout "$state/key.pem" -out "$state/cert.pem" 2>/dev/null
   serve http-server

@@ -26,4 +26,6 @@ mkdir -p "$dir/run"
 cd "$dir/run"
 printf '%%PDF-1.4 stand-in\r\n1 UR5ABC Ivan\r\n2 UR3NEW Oleg\r\n3 UT2XY Petro\r\n4 nothing\r\n' >"Список UR.pdf"
 printf '%%PDF-1.4 stand-in\r\nDL1ABC UR5ABC\r\n' >b.pdf
+touch -d '2025-03-14 12:00' "Список UR.pdf" # the lists' dates the run's report shows
+touch -d '2025-02-01 12:00' b.pdf
 rar a -ma5 -idq ../run.rar "Список UR.pdf" b.pdf
