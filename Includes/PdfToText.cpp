@@ -195,50 +195,50 @@ TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::str
 
 TPdfToTextProcess::TPdfToTextProcess(const std::string& pdfPath, const std::string& txtPath,
                                      const std::string& program, std::uint64_t outputLimit)
-    : pdfPath_(pdfPath), txtPath_(txtPath), outputLimit_(outputLimit) {
+    : FPdfPath(pdfPath), FTxtPath(txtPath), FOutputLimit(outputLimit) {
     // Layout mode writes a table's row as one line, as Acrobat's plain text does, so the run's per-line
     // work and progress follow the list's rows. The mode comes last: a stand-in converter still finds
     // the two paths first.
     TProcessStartError error;
-    process_ = TChildProcess::Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"},
+    FProcess = TChildProcess::Start(program, {program, AsArgument(pdfPath), AsArgument(txtPath), "-layout"},
                                     error, PdfToTextMemoryLimit, {txtPath, outputLimit});
-    if (!process_)
+    if (!FProcess)
         RaiseCannotStart(program, error);
-    started_ = TickClock::now();
+    FStarted = TickClock::now();
 }
 
 TPdfToTextProcess::~TPdfToTextProcess() = default;
 
 TPdfConversionResult TPdfToTextProcess::Wait(std::chrono::milliseconds timeLimit) {
-    if (finished_)
-        return result_;
-    switch (process_->Wait(started_ + timeLimit)) {
+    if (FFinished)
+        return FResult;
+    switch (FProcess->Wait(FStarted + timeLimit)) {
     case TChildProcess::TEnd::Succeeded:
-        result_.Outcome = TPdfConversion::Converted;
+        FResult.Outcome = TPdfConversion::Converted;
         break;
     case TChildProcess::TEnd::Failed:
-        result_.Outcome = TPdfConversion::Failed;
+        FResult.Outcome = TPdfConversion::Failed;
         break;
     case TChildProcess::TEnd::TimedOut:
-        DeleteFileQuietly(txtPath_); // a killed converter leaves a cut text behind
-        result_.Outcome = TPdfConversion::TimedOut;
+        DeleteFileQuietly(FTxtPath); // a killed converter leaves a cut text behind
+        FResult.Outcome = TPdfConversion::TimedOut;
         break;
     case TChildProcess::TEnd::OutputFull:
-        DeleteFileQuietly(txtPath_);
-        result_.Outcome = TPdfConversion::TooLarge;
+        DeleteFileQuietly(FTxtPath);
+        FResult.Outcome = TPdfConversion::TooLarge;
         break;
     }
-    result_.ErrorLine = ChooseErrorLine(process_->ErrorLines());
+    FResult.ErrorLine = ChooseErrorLine(FProcess->ErrorLines());
     // Pages whose streams use a filter the converter lacks come out empty although it succeeds: the
     // text is not the list's.
-    if (result_.Outcome == TPdfConversion::Converted && UnknownFilter(result_.ErrorLine)) {
-        DeleteFileQuietly(txtPath_);
-        result_.Outcome = TPdfConversion::Failed;
+    if (FResult.Outcome == TPdfConversion::Converted && UnknownFilter(FResult.ErrorLine)) {
+        DeleteFileQuietly(FTxtPath);
+        FResult.Outcome = TPdfConversion::Failed;
     }
-    if (result_.Outcome != TPdfConversion::Converted)
-        Explain(result_, pdfPath_, timeLimit, outputLimit_);
-    finished_ = true;
-    return result_;
+    if (FResult.Outcome != TPdfConversion::Converted)
+        Explain(FResult, FPdfPath, timeLimit, FOutputLimit);
+    FFinished = true;
+    return FResult;
 }
 
 TPdfConversionResult ConvertPdfToText(const std::string& pdfPath, const std::string& txtPath,

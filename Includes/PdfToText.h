@@ -86,13 +86,13 @@ public:
     TPdfConversionResult Wait(std::chrono::milliseconds timeLimit);
 
 private:
-    std::string pdfPath_;
-    std::string txtPath_;
-    std::uint64_t outputLimit_;
-    std::unique_ptr<TChildProcess> process_;
-    TickClock::time_point started_;
-    bool finished_ = false;
-    TPdfConversionResult result_;
+    std::string FPdfPath;
+    std::string FTxtPath;
+    std::uint64_t FOutputLimit;
+    std::unique_ptr<TChildProcess> FProcess;
+    TickClock::time_point FStarted;
+    bool FFinished = false;
+    TPdfConversionResult FResult;
 };
 
 // The converter program: the value of ZARBEX_PDFTOTEXT when set and not empty, else "pdftotext". It is

@@ -175,28 +175,28 @@ std::uint64_t Little(const unsigned char* p, int bytes) {
 class TArchiveBytes {
 public:
     explicit TArchiveBytes(const std::string& path)
-        : file_(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary) {
-        if (file_.seekg(0, std::ios::end))
-            size_ = static_cast<std::uint64_t>(file_.tellg());
+        : FFile(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary) {
+        if (FFile.seekg(0, std::ios::end))
+            FSize = static_cast<std::uint64_t>(FFile.tellg());
     }
-    bool IsOpen() const { return static_cast<bool>(file_); }
-    std::uint64_t Size() const { return size_; }
+    bool IsOpen() const { return static_cast<bool>(FFile); }
+    std::uint64_t Size() const { return FSize; }
     // Up to count bytes from at: fewer where the file ends.
     std::vector<unsigned char> Read(std::uint64_t at, std::size_t count) {
-        if (at >= size_)
+        if (at >= FSize)
             return {};
         std::vector<unsigned char> bytes(
-            static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - at)));
-        file_.clear();
-        file_.seekg(static_cast<std::streamoff>(at));
-        file_.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        bytes.resize(static_cast<std::size_t>(file_.gcount()));
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, FSize - at)));
+        FFile.clear();
+        FFile.seekg(static_cast<std::streamoff>(at));
+        FFile.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        bytes.resize(static_cast<std::size_t>(FFile.gcount()));
         return bytes;
     }
 
 private:
-    std::ifstream file_;
-    std::uint64_t size_ = 0;
+    std::ifstream FFile;
+    std::uint64_t FSize = 0;
 };
 
 constexpr unsigned char Rar4Signature[] = {'R', 'a', 'r', '!', 0x1A, 0x07, 0x00};
@@ -390,10 +390,10 @@ TRarArchive TUnRARLibrary::OpenArchive(const std::string& archivePath) const {
 }
 
 TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
-    : library_(&library), header_(std::make_unique<THeaderRecord>()),
-      callbackState_(std::make_unique<TRarCallbackState>()) {
+    : FLibrary(&library), FHeader(std::make_unique<THeaderRecord>()),
+      FCallbackState(std::make_unique<TRarCallbackState>()) {
     static_assert(VolumeFlag == ROADF_VOLUME && FirstVolumeFlag == ROADF_FIRSTVOLUME);
-    std::memset(static_cast<RARHeaderDataEx*>(header_.get()), 0, sizeof(RARHeaderDataEx));
+    std::memset(static_cast<RARHeaderDataEx*>(FHeader.get()), 0, sizeof(RARHeaderDataEx));
     RAROpenArchiveDataEx data;
     std::memset(&data, 0, sizeof data);
     TRarPath name = RarPath(path); // the library takes a mutable pointer
@@ -401,41 +401,41 @@ TRarArchive::TRarArchive(const TUnRARLibrary& library, const std::string& path)
     data.OpenMode = RAR_OM_EXTRACT;
     // From the open on, so that encrypted headers are refused there rather than asked for.
     data.Callback = OnLibraryMessage;
-    data.UserData = reinterpret_cast<decltype(data.UserData)>(callbackState_.get());
-    callbackState_->volume = path;
-    handle_ = library_->functions_->OpenArchiveEx(&data);
-    openResult_ = static_cast<int>(data.OpenResult);
-    openFlags_ = handle_ != nullptr ? data.Flags : 0;
-    if (handle_ == nullptr && openResult_ == ERAR_SUCCESS)
-        openResult_ = ERAR_UNKNOWN;
-    if (handle_ != nullptr && openResult_ != ERAR_SUCCESS) {
+    data.UserData = reinterpret_cast<decltype(data.UserData)>(FCallbackState.get());
+    FCallbackState->volume = path;
+    FHandle = FLibrary->FFunctions->OpenArchiveEx(&data);
+    FOpenResult = static_cast<int>(data.OpenResult);
+    FOpenFlags = FHandle != nullptr ? data.Flags : 0;
+    if (FHandle == nullptr && FOpenResult == ERAR_SUCCESS)
+        FOpenResult = ERAR_UNKNOWN;
+    if (FHandle != nullptr && FOpenResult != ERAR_SUCCESS) {
         // Not seen in practice, but a handle with a failed open must not be read through.
-        library_->functions_->CloseArchive(handle_);
-        handle_ = nullptr;
+        FLibrary->FFunctions->CloseArchive(FHandle);
+        FHandle = nullptr;
     }
     // A file with a RAR archive's blocks that the library cannot open is damaged or cut short.
-    if (openResult_ != ERAR_SUCCESS)
-        openResult_ = Explained(openResult_, false);
+    if (FOpenResult != ERAR_SUCCESS)
+        FOpenResult = Explained(FOpenResult, false);
 }
 
 TRarArchive::TRarArchive(TRarArchive&& other) noexcept
-    : library_(other.library_), handle_(std::exchange(other.handle_, nullptr)),
-      openResult_(other.openResult_), openFlags_(other.openFlags_), knownAs_(std::move(other.knownAs_)),
-      entryPending_(std::exchange(other.entryPending_, false)), header_(std::move(other.header_)),
-      callbackState_(std::move(other.callbackState_)), entry_(std::move(other.entry_)) {}
+    : FLibrary(other.FLibrary), FHandle(std::exchange(other.FHandle, nullptr)),
+      FOpenResult(other.FOpenResult), FOpenFlags(other.FOpenFlags), FKnownAs(std::move(other.FKnownAs)),
+      FEntryPending(std::exchange(other.FEntryPending, false)), FHeader(std::move(other.FHeader)),
+      FCallbackState(std::move(other.FCallbackState)), FEntry(std::move(other.FEntry)) {}
 
 TRarArchive& TRarArchive::operator=(TRarArchive&& other) noexcept {
     if (this != &other) {
         Close();
-        library_ = other.library_;
-        handle_ = std::exchange(other.handle_, nullptr);
-        openResult_ = other.openResult_;
-        openFlags_ = other.openFlags_;
-        knownAs_ = std::move(other.knownAs_);
-        entryPending_ = std::exchange(other.entryPending_, false);
-        header_ = std::move(other.header_);
-        callbackState_ = std::move(other.callbackState_);
-        entry_ = std::move(other.entry_);
+        FLibrary = other.FLibrary;
+        FHandle = std::exchange(other.FHandle, nullptr);
+        FOpenResult = other.FOpenResult;
+        FOpenFlags = other.FOpenFlags;
+        FKnownAs = std::move(other.FKnownAs);
+        FEntryPending = std::exchange(other.FEntryPending, false);
+        FHeader = std::move(other.FHeader);
+        FCallbackState = std::move(other.FCallbackState);
+        FEntry = std::move(other.FEntry);
     }
     return *this;
 }
@@ -445,43 +445,43 @@ TRarArchive::~TRarArchive() {
 }
 
 void TRarArchive::Close() {
-    if (handle_ != nullptr)
-        library_->functions_->CloseArchive(std::exchange(handle_, nullptr));
-    entryPending_ = false;
+    if (FHandle != nullptr)
+        FLibrary->FFunctions->CloseArchive(std::exchange(FHandle, nullptr));
+    FEntryPending = false;
 }
 
 int TRarArchive::ReadHeader() {
-    if (handle_ == nullptr)
+    if (FHandle == nullptr)
         return ERAR_END_ARCHIVE;
     // The library reads the next header where the last entry's data began: pass over unread data first.
-    if (entryPending_) {
+    if (FEntryPending) {
         const int skipped = Skip();
         if (skipped != ERAR_SUCCESS)
             return skipped;
     }
-    const int result = Explained(library_->functions_->ReadHeaderEx(handle_, header_.get()), false);
+    const int result = Explained(FLibrary->FFunctions->ReadHeaderEx(FHandle, FHeader.get()), false);
     if (result != ERAR_SUCCESS)
         return result;
-    entryPending_ = true;
-    ++callbackState_->filesInVolume;
-    const RARHeaderDataEx& h = *header_;
-    entry_.Name = EntryName(h.FileNameW, std::size(h.FileNameW));
-    entry_.UnpackedSize = (std::uint64_t(h.UnpSizeHigh) << 32) | h.UnpSize;
-    entry_.IsDirectory = (h.Flags & RHDF_DIRECTORY) != 0;
-    entry_.IsLink = h.RedirType != 0;
-    entry_.IsEncrypted = (h.Flags & RHDF_ENCRYPTED) != 0;
+    FEntryPending = true;
+    ++FCallbackState->filesInVolume;
+    const RARHeaderDataEx& h = *FHeader;
+    FEntry.Name = EntryName(h.FileNameW, std::size(h.FileNameW));
+    FEntry.UnpackedSize = (std::uint64_t(h.UnpSizeHigh) << 32) | h.UnpSize;
+    FEntry.IsDirectory = (h.Flags & RHDF_DIRECTORY) != 0;
+    FEntry.IsLink = h.RedirType != 0;
+    FEntry.IsEncrypted = (h.Flags & RHDF_ENCRYPTED) != 0;
     const std::uint64_t written = (std::uint64_t{h.MtimeHigh} << 32) | h.MtimeLow;
-    entry_.ModifiedTime = written != 0 ? std::optional(UnixTimeOfFileTime(written)) : std::nullopt;
+    FEntry.ModifiedTime = written != 0 ? std::optional(UnixTimeOfFileTime(written)) : std::nullopt;
     return result;
 }
 
 int TRarArchive::Process(int operation, const std::string* destPath) {
-    if (handle_ == nullptr)
-        return openResult_;
+    if (FHandle == nullptr)
+        return FOpenResult;
     // Without a current entry the library would act on whatever its last header left behind.
-    if (!entryPending_)
+    if (!FEntryPending)
         return ERAR_UNKNOWN;
-    entryPending_ = false;
+    FEntryPending = false;
     TRarPath folder, dest;
     if (destPath != nullptr) {
         dest = RarPath(*destPath);
@@ -495,14 +495,14 @@ int TRarArchive::Process(int operation, const std::string* destPath) {
         // be made fails the extraction with the library's own reason.
         CreateParentFolders(*destPath);
     }
-    callbackState_->written = 0;
-    callbackState_->sizeLimitHit = false;
-    callbackState_->inEntry = true;
+    FCallbackState->written = 0;
+    FCallbackState->sizeLimitHit = false;
+    FCallbackState->inEntry = true;
     const int called =
-        library_->functions_->ProcessFile(handle_, operation, destPath != nullptr ? folder.data() : nullptr,
+        FLibrary->FFunctions->ProcessFile(FHandle, operation, destPath != nullptr ? folder.data() : nullptr,
                                           destPath != nullptr ? dest.data() : nullptr);
-    callbackState_->inEntry = false;
-    int result = callbackState_->sizeLimitHit ? RarResult::SizeLimit : Explained(called, true);
+    FCallbackState->inEntry = false;
+    int result = FCallbackState->sizeLimitHit ? RarResult::SizeLimit : Explained(called, true);
     if (destPath != nullptr && result == ERAR_SUCCESS && !IsFile(*destPath))
         result = RarResult::NothingWritten;
     if (destPath != nullptr && result != ERAR_SUCCESS)
@@ -511,7 +511,7 @@ int TRarArchive::Process(int operation, const std::string* destPath) {
 }
 
 int TRarArchive::Explained(int result, bool inEntry) {
-    TRarCallbackState& state = *callbackState_;
+    TRarCallbackState& state = *FCallbackState;
     if (result == ERAR_SUCCESS)
         return result;
     if (!state.missingVolume.empty() && result != ERAR_END_ARCHIVE)
@@ -539,14 +539,14 @@ int TRarArchive::Explained(int result, bool inEntry) {
 }
 
 void TRarArchive::KeepToThisFile(const UnicodeString& knownAs) {
-    knownAs_ = knownAs;
-    if (callbackState_)
-        callbackState_->keepToThisFile = true;
+    FKnownAs = knownAs;
+    if (FCallbackState)
+        FCallbackState->keepToThisFile = true;
 }
 
 void TRarArchive::SetSizeLimit(std::uint64_t bytes) {
-    if (callbackState_)
-        callbackState_->sizeLimit = bytes;
+    if (FCallbackState)
+        FCallbackState->sizeLimit = bytes;
 }
 
 UnicodeString TRarArchive::ResultText(int result) const {
@@ -556,19 +556,19 @@ UnicodeString TRarArchive::ResultText(int result) const {
         return {};
     case RarResult::SizeLimit:
         return u"it unpacks to more than the limit of " +
-               Bytes(callbackState_ ? callbackState_->sizeLimit : RarEntrySizeLimit);
+               Bytes(FCallbackState ? FCallbackState->sizeLimit : RarEntrySizeLimit);
     case RarResult::CutShort:
         return u"the archive is cut short: its file ends before the archive does";
     case RarResult::Damaged:
         return u"the archive is damaged (its headers do not match the file)";
     case RarResult::MissingVolume: {
         // A download is known by its address, not by the temporary file's name.
-        const UnicodeString next = !knownAs_.empty()           ? RarNextVolumeName(knownAs_)
-                                   : callbackState_ != nullptr ? FileNameOfPath(callbackState_->missingVolume)
+        const UnicodeString next = !FKnownAs.empty()           ? RarNextVolumeName(FKnownAs)
+                                   : FCallbackState != nullptr ? FileNameOfPath(FCallbackState->missingVolume)
                                                                : UnicodeString();
         return (next.empty() ? UnicodeString(u"its next part is missing")
                              : u"the next part " + next + u" is missing") +
-               (!knownAs_.empty() ? u" (an address gives one part only: save every part in one folder and "
+               (!FKnownAs.empty() ? u" (an address gives one part only: save every part in one folder and "
                                     u"choose the first)"
                                   : u"");
     }

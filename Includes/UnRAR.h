@@ -89,14 +89,14 @@ public:
     TRarArchive& operator=(const TRarArchive&) = delete;
     ~TRarArchive();
 
-    bool IsOpen() const { return handle_ != nullptr; }
+    bool IsOpen() const { return FHandle != nullptr; }
     // A part (volume) of a multi-volume archive, and whether it is the first; RAR 3 and later name their
     // parts NAME.part1.rar, NAME.part2.rar..., older ones NAME.rar, NAME.r00, NAME.r01...
-    bool IsVolume() const { return (openFlags_ & VolumeFlag) != 0; }
-    bool IsFirstVolume() const { return (openFlags_ & FirstVolumeFlag) != 0; }
+    bool IsVolume() const { return (FOpenFlags & VolumeFlag) != 0; }
+    bool IsFirstVolume() const { return (FOpenFlags & FirstVolumeFlag) != 0; }
     // The library's open result: 0 when the archive opened, otherwise why not (13 not an archive,
     // 15 file cannot be opened, 22 its headers are encrypted...).
-    int OpenResult() const { return openResult_; }
+    int OpenResult() const { return FOpenResult; }
     // The library never asks anyone for a password: an encrypted entry fails at once with
     // MissingPassword, and an archive whose headers are encrypted (rar -hp) fails to open with it.
 
@@ -118,7 +118,7 @@ public:
     // there. An entry that was neither extracted nor skipped is skipped first. The entry keeps its last
     // values when a read fails, as the library's header record does.
     int ReadHeader();
-    const TRarEntry& Entry() const { return entry_; }
+    const TRarEntry& Entry() const { return FEntry; }
 
     // Writes the current entry's data to exactly destPath (the stored name plays no part, so a name
     // holding "../" cannot lead outside the caller's folder, and a name that decodes to nothing
@@ -147,17 +147,17 @@ private:
     static constexpr unsigned VolumeFlag = 0x0001,
                               FirstVolumeFlag = 0x0100; // ROADF_VOLUME, ROADF_FIRSTVOLUME
 
-    const TUnRARLibrary* library_;
-    void* handle_ = nullptr;
-    int openResult_ = 0;
-    unsigned openFlags_ = 0;
-    UnicodeString knownAs_; // set by KeepToThisFile
-    bool entryPending_ = false;
+    const TUnRARLibrary* FLibrary;
+    void* FHandle = nullptr;
+    int FOpenResult = 0;
+    unsigned FOpenFlags = 0;
+    UnicodeString FKnownAs; // set by KeepToThisFile
+    bool FEntryPending = false;
     // The library's header record, large and reused for every entry.
-    std::unique_ptr<THeaderRecord> header_;
+    std::unique_ptr<THeaderRecord> FHeader;
     // On the heap, so that the address the library holds stays valid when the archive moves.
-    std::unique_ptr<TRarCallbackState> callbackState_;
-    TRarEntry entry_;
+    std::unique_ptr<TRarCallbackState> FCallbackState;
+    TRarEntry FEntry;
 };
 
 // The loaded library with the functions the binding calls. Loading fails with EOSError when the file is
@@ -174,7 +174,7 @@ public:
     TUnRARLibrary& operator=(const TUnRARLibrary&) = delete;
     ~TUnRARLibrary();
 
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return FPath; }
     // Opens archivePath for extraction. Never raises for a bad archive: see TRarArchive.
     TRarArchive OpenArchive(const std::string& archivePath) const;
 
@@ -183,9 +183,9 @@ private:
     struct TFunctions;
     // The loaded file: a dlopen handle on Linux, a TModule on Windows.
     struct TModuleHandle;
-    std::string path_;
-    std::unique_ptr<TModuleHandle> module_;
-    std::unique_ptr<TFunctions> functions_;
+    std::string FPath;
+    std::unique_ptr<TModuleHandle> FModule;
+    std::unique_ptr<TFunctions> FFunctions;
 };
 
 // The names of a multi-volume archive's parts, from the name of one of them: NAME.partN.rar (any

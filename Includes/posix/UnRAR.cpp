@@ -27,18 +27,18 @@ TRarPath RarPath(const std::string& path) {
     return path;
 }
 
-TUnRARLibrary::TUnRARLibrary(const std::string& folder) : path_(PathIn(folder)) {
-    void* handle = dlopen(path_.c_str(), RTLD_NOW | RTLD_LOCAL);
+TUnRARLibrary::TUnRARLibrary(const std::string& folder) : FPath(PathIn(folder)) {
+    void* handle = dlopen(FPath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const char* reason = dlerror();
-        RaiseLibraryLoadError(path_, Utf8ToString(reason != nullptr ? reason : "unknown error"), 0);
+        RaiseLibraryLoadError(FPath, Utf8ToString(reason != nullptr ? reason : "unknown error"), 0);
     }
-    module_ = std::make_unique<TModuleHandle>(handle);
-    functions_ = std::make_unique<TFunctions>(TFunctions{
-        Resolve<decltype(TFunctions::OpenArchiveEx)>(handle, "RAROpenArchiveEx", path_),
-        Resolve<decltype(TFunctions::ReadHeaderEx)>(handle, "RARReadHeaderEx", path_),
-        Resolve<decltype(TFunctions::ProcessFile)>(handle, "RARProcessFile", path_),
-        Resolve<decltype(TFunctions::CloseArchive)>(handle, "RARCloseArchive", path_),
+    FModule = std::make_unique<TModuleHandle>(handle);
+    FFunctions = std::make_unique<TFunctions>(TFunctions{
+        Resolve<decltype(TFunctions::OpenArchiveEx)>(handle, "RAROpenArchiveEx", FPath),
+        Resolve<decltype(TFunctions::ReadHeaderEx)>(handle, "RARReadHeaderEx", FPath),
+        Resolve<decltype(TFunctions::ProcessFile)>(handle, "RARProcessFile", FPath),
+        Resolve<decltype(TFunctions::CloseArchive)>(handle, "RARCloseArchive", FPath),
     });
 }
 

@@ -29,7 +29,7 @@ TRarPath RarPath(const std::string& path) {
     return TRarPath(wide.begin(), wide.end());
 }
 
-TUnRARLibrary::TUnRARLibrary(const std::string& folder) : path_(PathIn(folder)) {
+TUnRARLibrary::TUnRARLibrary(const std::string& folder) : FPath(PathIn(folder)) {
     // The library's functions are __stdcall (PASCAL) on 32-bit Windows: a pointer without it would
     // unbalance the stack at every call.
     static_assert(
@@ -39,17 +39,17 @@ TUnRARLibrary::TUnRARLibrary(const std::string& folder) : path_(PathIn(folder)) 
         std::is_same_v<decltype(TFunctions::ProcessFile), int(PASCAL*)(HANDLE, int, wchar_t*, wchar_t*)>);
     static_assert(std::is_same_v<decltype(TFunctions::CloseArchive), int(PASCAL*)(HANDLE)>);
     try {
-        module_ = std::make_unique<TModuleHandle>(Utf8ToString(path_));
+        FModule = std::make_unique<TModuleHandle>(Utf8ToString(FPath));
     } catch (const EOSError& e) {
         // The binding's own words, with the system's reason.
-        RaiseLibraryLoadError(path_, SysErrorMessage(e.ErrorCode), e.ErrorCode);
+        RaiseLibraryLoadError(FPath, SysErrorMessage(e.ErrorCode), e.ErrorCode);
     }
-    const TModule& module = module_->module;
-    functions_ = std::make_unique<TFunctions>(TFunctions{
-        Resolve<decltype(TFunctions::OpenArchiveEx)>(module, "RAROpenArchiveEx", path_),
-        Resolve<decltype(TFunctions::ReadHeaderEx)>(module, "RARReadHeaderEx", path_),
-        Resolve<decltype(TFunctions::ProcessFile)>(module, "RARProcessFileW", path_),
-        Resolve<decltype(TFunctions::CloseArchive)>(module, "RARCloseArchive", path_),
+    const TModule& module = FModule->module;
+    FFunctions = std::make_unique<TFunctions>(TFunctions{
+        Resolve<decltype(TFunctions::OpenArchiveEx)>(module, "RAROpenArchiveEx", FPath),
+        Resolve<decltype(TFunctions::ReadHeaderEx)>(module, "RARReadHeaderEx", FPath),
+        Resolve<decltype(TFunctions::ProcessFile)>(module, "RARProcessFileW", FPath),
+        Resolve<decltype(TFunctions::CloseArchive)>(module, "RARCloseArchive", FPath),
     });
 }
 

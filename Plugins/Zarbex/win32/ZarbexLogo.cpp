@@ -10,14 +10,14 @@ constexpr int Height = 106;
 // The device context of the screen, given back when the drawing is done.
 class TScreenDC {
 public:
-    TScreenDC() : dc_(GetDC(nullptr)) {}
-    ~TScreenDC() { ReleaseDC(nullptr, dc_); }
+    TScreenDC() : FDC(GetDC(nullptr)) {}
+    ~TScreenDC() { ReleaseDC(nullptr, FDC); }
     TScreenDC(const TScreenDC&) = delete;
     TScreenDC& operator=(const TScreenDC&) = delete;
-    HDC get() const { return dc_; }
+    HDC get() const { return FDC; }
 
 private:
-    HDC dc_;
+    HDC FDC;
 };
 
 struct TMemoryDCDelete {
