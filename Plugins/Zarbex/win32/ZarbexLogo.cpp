@@ -24,6 +24,50 @@ struct TMemoryDCDelete {
     void operator()(HDC dc) const { DeleteDC(dc); }
 };
 
+// A mast with its guy wires, and waves leaving its top to either side.
+void DrawMastAndWaves(HDC dc) {
+    {
+        const TGdiObject<HPEN> mast(CreatePen(PS_SOLID, 2, RGB(0x2B, 0x4C, 0x7E)));
+        const TSelectObject pen(dc, mast.get());
+        MoveToEx(dc, 27, 8, nullptr);
+        LineTo(dc, 27, 70);
+    }
+    {
+        const TGdiObject<HPEN> wires(CreatePen(PS_SOLID, 1, RGB(0x7A, 0x8F, 0xAF)));
+        const TSelectObject pen(dc, wires.get());
+        MoveToEx(dc, 27, 20, nullptr);
+        LineTo(dc, 8, 70);
+        MoveToEx(dc, 27, 20, nullptr);
+        LineTo(dc, 46, 70);
+    }
+    // Waves leaving the top of the mast, to either side.
+    {
+        const TGdiObject<HPEN> waves(CreatePen(PS_SOLID, 2, RGB(0xE0, 0x8A, 0x1E)));
+        const TSelectObject pen(dc, waves.get());
+        for (int r = 6; r <= 18; r += 6) {
+            Arc(dc, 27 - r, 8 - r, 27 + r, 8 + r, 27 + r, 8 - r / 3, 27 + r / 3, 8 - r);
+            Arc(dc, 27 - r, 8 - r, 27 + r, 8 + r, 27 - r / 3, 8 - r, 27 - r, 8 - r / 3);
+        }
+    }
+}
+
+// A card in the colours of the bureau lists' country, under the mast.
+void DrawCard(HDC dc) {
+    {
+        const TSelectObject noPen(dc, GetStockObject(NULL_PEN));
+        const TGdiObject<HBRUSH> blue(CreateSolidBrush(RGB(0x00, 0x57, 0xB7)));
+        const TGdiObject<HBRUSH> yellow(CreateSolidBrush(RGB(0xFF, 0xD7, 0x00)));
+        {
+            const TSelectObject brush(dc, blue.get());
+            RoundRect(dc, 4, 76, 51, 90, 4, 4);
+        }
+        {
+            const TSelectObject brush(dc, yellow.get());
+            RoundRect(dc, 4, 89, 51, 103, 4, 4);
+        }
+    }
+}
+
 } // namespace
 
 TGdiObject<HBITMAP> ZarbexLogo(COLORREF background) {
@@ -39,44 +83,8 @@ TGdiObject<HBITMAP> ZarbexLogo(COLORREF background) {
         const RECT all{0, 0, Width, Height};
         FillRect(dc.get(), &all, back.get());
 
-        // A mast with its guy wires.
-        {
-            const TGdiObject<HPEN> mast(CreatePen(PS_SOLID, 2, RGB(0x2B, 0x4C, 0x7E)));
-            const TSelectObject pen(dc.get(), mast.get());
-            MoveToEx(dc.get(), 27, 8, nullptr);
-            LineTo(dc.get(), 27, 70);
-        }
-        {
-            const TGdiObject<HPEN> wires(CreatePen(PS_SOLID, 1, RGB(0x7A, 0x8F, 0xAF)));
-            const TSelectObject pen(dc.get(), wires.get());
-            MoveToEx(dc.get(), 27, 20, nullptr);
-            LineTo(dc.get(), 8, 70);
-            MoveToEx(dc.get(), 27, 20, nullptr);
-            LineTo(dc.get(), 46, 70);
-        }
-        // Waves leaving the top of the mast, to either side.
-        {
-            const TGdiObject<HPEN> waves(CreatePen(PS_SOLID, 2, RGB(0xE0, 0x8A, 0x1E)));
-            const TSelectObject pen(dc.get(), waves.get());
-            for (int r = 6; r <= 18; r += 6) {
-                Arc(dc.get(), 27 - r, 8 - r, 27 + r, 8 + r, 27 + r, 8 - r / 3, 27 + r / 3, 8 - r);
-                Arc(dc.get(), 27 - r, 8 - r, 27 + r, 8 + r, 27 - r / 3, 8 - r, 27 - r, 8 - r / 3);
-            }
-        }
-        // A card in the colours of the bureau lists' country.
-        {
-            const TSelectObject noPen(dc.get(), GetStockObject(NULL_PEN));
-            const TGdiObject<HBRUSH> blue(CreateSolidBrush(RGB(0x00, 0x57, 0xB7)));
-            const TGdiObject<HBRUSH> yellow(CreateSolidBrush(RGB(0xFF, 0xD7, 0x00)));
-            {
-                const TSelectObject brush(dc.get(), blue.get());
-                RoundRect(dc.get(), 4, 76, 51, 90, 4, 4);
-            }
-            {
-                const TSelectObject brush(dc.get(), yellow.get());
-                RoundRect(dc.get(), 4, 89, 51, 103, 4, 4);
-            }
-        }
+        DrawMastAndWaves(dc.get());
+        DrawCard(dc.get());
         const TGdiObject<HFONT> font(CreateFontW(-9, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                                  DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
